@@ -1,0 +1,23 @@
+// Every question the application puts to the user goes through this one
+// interface: the real program shows Qt's dialogs, tests answer them at once.
+// Handlers call it only on the user-interface thread.
+#pragma once
+
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+class IUserDialogs {
+ public:
+  virtual ~IUserDialogs() = default;
+
+  // A message box with an OK button only; returns when the user has closed it.
+  virtual void MessageBox(const QString& text) = 0;
+
+  // A save dialog that hides the read-only choice and confirms an overwrite.
+  // `filters` are Qt name filters such as "BITMAP(*.bmp)"; `defaultSuffix`
+  // (without the dot, e.g. "BMP") is appended to a name typed without one.
+  // Answers the chosen full path, or nothing when the user cancels.
+  virtual std::optional<QString> SaveFileName(const QStringList& filters, const QString& defaultSuffix) = 0;
+};
