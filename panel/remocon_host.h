@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class CUsbCamera;
+class IUserDialogs;
 
 class IRemoconHost {
  public:
@@ -17,4 +18,6 @@ class IRemoconHost {
   virtual std::atomic<std::int32_t>& LiveRunning() = 0;   // m_bLiveRunning
   virtual std::atomic<std::int32_t>& DeviceOk() = 0;      // m_bDeviceOk
   virtual std::atomic<std::int32_t>& FrameCount() = 0;    // m_nFrameCount
+  // The message boxes of the connection watchdog go through the application's dialogs.
+  virtual IUserDialogs& Dialogs() = 0;
 };
