@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+class QPrinter;
+
 class IUserDialogs {
  public:
   virtual ~IUserDialogs() = default;
@@ -20,4 +22,9 @@ class IUserDialogs {
   // (without the dot, e.g. "BMP") is appended to a name typed without one.
   // Answers the chosen full path, or nothing when the user cancels.
   virtual std::optional<QString> SaveFileName(const QStringList& filters, const QString& defaultSuffix) = 0;
+
+  // The print dialog (all pages, no page numbers, no selection, its own
+  // print-to-file choice kept) on `printer`; true when the user confirmed.
+  // ExecPrintDialog (output/print_dialog.h) is the real dialog.
+  virtual bool ChoosePrinter(QPrinter& printer) = 0;
 };
