@@ -28,12 +28,14 @@ struct UsbId {
   friend bool operator==(const UsbId&, const UsbId&) = default;
 };
 
-// The ids the camera's general-purpose firmware loader and driver answer to
-// out of the box (the classic EZ-USB and FX2 development ids):
-//   0547:2131  EZ-USB (AN2131)           0547:2235  EZ-USB (AN2235)
-//   0547:2225  EZ-USB FX (AN2225)        04b4:8613  FX2 (CY7C68013)
-//   04b4:1004  FX2 bulk firmware         04b4:0082  FX2 (CY7C68013A)
+// The ids the camera's general-purpose driver serves out of the box, the
+// classic EZ-USB development ids (60-tavrocam.rules lists the same):
+//   0547:2131  EZ-USB (AN2131)      0547:2235  EZ-USB (AN2235)
+//   04b4:8613  EZ-USB FX2           04b4:1004  EZ-USB FX2 bulk firmware
 std::span<const UsbId> DefaultCameraIds();
+
+// The default list plus `extra`, without repeats, defaults first.
+std::vector<UsbId> CameraIdList(std::span<const UsbId> extra);
 
 // "VVVV:PPPP" with four hexadecimal digits on each side, as lsusb shows it.
 std::optional<UsbId> ParseUsbId(std::string_view text);
