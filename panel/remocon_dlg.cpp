@@ -1,31 +1,305 @@
 #include "panel/remocon_dlg.h"
 
-#include "app/messages.h"
-#include "camera/usb_camera.h"
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <chrono>
+#include <thread>
 
-CRemoconDlg::CRemoconDlg(IRemoconHost& host, QWidget* parent) : QDialog(parent), m_host(host) {
+#include "app/messages.h"
+#include "app/user_dialogs.h"
+#include "camera/usb_camera.h"
+#include "panel/diagnostics_window.h"
+#include "panel/panel_button.h"
+#include "panel/panel_frame.h"
+
+namespace {
+
+const QString kUnstableText = QStringLiteral("Image Transfer Unstable.\n\n Reconnect USB Cable.\n\n Exit program.");
+const QString kDisconnectedText = QStringLiteral("Device was disconnected. Exit program.");
+
+// The log box shows plain line ends; the log text keeps the camera's CR LF.
+QString ForDisplay(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+}  // namespace
+
+int PanelTiming::Ms(int productMs) const { return static_cast<int>(productMs * scale + 0.5); }
+
+CRemoconDlg::CRemoconDlg(IRemoconHost& host, QWidget* parent, PanelTiming timing)
+    : QDialog(parent), m_host(host), m_timing(timing) {
   setWindowTitle(QStringLiteral("REMOCON"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  setFont(PanelDialogFont());
+  m_units = DialogBaseUnits::Of(font());
+  m_timerWatchdog.setInterval(kWatchdogPeriodMs);
+  m_timerRate.setInterval(kRatePeriodMs);
+  connect(&m_timerWatchdog, &QTimer::timeout, this, [this] { OnTimer(TIMER_WATCHDOG); });
+  connect(&m_timerRate, &QTimer::timeout, this, [this] { OnTimer(TIMER_RATE); });
 }
 
 CRemoconDlg::~CRemoconDlg() {
-  if (m_bCreated) m_host.Camera().SetLogSink(nullptr);
+  m_timerWatchdog.stop();
+  m_timerRate.stop();
+  // The link outlives the panel inside the main window; it must not log into a dead panel.
+  if (m_bLogSinkSet) m_host.Camera().SetLogSink(nullptr);
+}
+
+CUsbCamera& CRemoconDlg::Camera() { return m_host.Camera(); }
+
+void CRemoconDlg::Pause(int productMs) const {
+  std::this_thread::sleep_for(std::chrono::milliseconds(m_timing.Ms(productMs)));
 }
 
 bool CRemoconDlg::Create() {
   if (m_bCreated) return true;
   m_bCreated = true;
+  CreateControls();
+  BindControls();
+  CreateActions();
   m_host.Camera().SetLogSink(this);
+  m_bLogSinkSet = true;
+  OnInitDialog();
   return true;
 }
 
-void CRemoconDlg::AppendHexLog(std::span<const std::uint8_t> bytes) {
-  for (std::uint8_t b : bytes) m_strLog += QStringLiteral("%1 ").arg(b, 2, 16, QLatin1Char('0')).toUpper();
-  m_strLog += QStringLiteral("\r\n");
+void CRemoconDlg::CreateControls() {
+  setFixedSize(m_units.X(kPanelWidthDlu), m_units.Y(kPanelHeightDlu));
+  for (const ControlSpec& spec : PanelLayout()) {
+    std::unique_ptr<QWidget> control;
+    switch (spec.kind) {
+      case ControlKind::Background: {
+        auto frame = std::make_unique<CPanelFrame>(this);
+        frame->SetBaseUnits(m_units);
+        m_wndFrame = frame.get();
+        control = std::move(frame);
+        break;
+      }
+      case ControlKind::Button: {
+        auto button = std::make_unique<CPanelButton>(this);
+        button->SetCaption(QString::fromLatin1(spec.caption));
+        button->SetPictures(spec.picture, spec.latchedPicture);
+        if (const ButtonBinding* binding = FindButtonBinding(spec.id)) {
+          const ButtonBinding b = *binding;
+          if (b.action == ButtonAction::PressHold) {
+            connect(button.get(), &CPanelButton::MouseDown, this, [this, b] { OnHoldDown(b); });
+            connect(button.get(), &CPanelButton::MouseUp, this, [this] { OnHoldUp(); });
+          } else {
+            connect(button.get(), &CPanelButton::Click, this, [this, b] { OnClick(b); });
+          }
+        }
+        control = std::move(button);
+        break;
+      }
+      case ControlKind::LogBox: {
+        auto log = std::make_unique<QPlainTextEdit>(this);
+        log->setReadOnly(true);
+        log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m_editLog = log.get();
+        control = std::move(log);
+        break;
+      }
+      case ControlKind::RateBox: {
+        auto rate = std::make_unique<QLineEdit>(this);
+        rate->setReadOnly(true);
+        rate->setAlignment(Qt::AlignCenter);
+        m_editRate = rate.get();
+        control = std::move(rate);
+        break;
+      }
+      case ControlKind::PushButton: {
+        auto clear = std::make_unique<QPushButton>(QString::fromLatin1(spec.caption), this);
+        clear->setAutoDefault(false);
+        connect(clear.get(), &QPushButton::clicked, this, &CRemoconDlg::OnClearLog);
+        m_btnClear = clear.get();
+        control = std::move(clear);
+        break;
+      }
+    }
+    control->setObjectName(QString::number(spec.id));
+    control->setGeometry(m_units.ToPixels(spec.DialogRect()));
+    control->setVisible(spec.visible);
+    m_byId[spec.id] = control.get();
+    m_controls.push_back(std::move(control));
+  }
+  m_wndFrame->lower();
 }
 
-void CRemoconDlg::OnRemoconStart() {}
+void CRemoconDlg::BindControls() {
+  namespace id = panel_id;
+  m_btnXga = Button(id::kXga);
+  m_btnSvga = Button(id::kSvga);
+  m_btnVga = Button(id::kVga);
+  m_btnFreeze = Button(id::kFreeze);
+  m_btnSave = Button(id::kSaveImage);
+  m_btnPrint = Button(id::kPrint);
+  m_btnAFocus = Button(id::kAutoFocus);
+  m_btnAwb = Button(id::kAwb);
+  m_btnDZoom = Button(id::kDZoom);
+  m_btnMirror = Button(id::kMirror);
+  m_btnFlip = Button(id::kFlip);
+  m_btnNegative = Button(id::kNegative);
+  m_btnColor = Button(id::kColor);
+  m_btnPairFirst = Button(id::kPairFirst);
+  m_btnPairSecond = Button(id::kPairSecond);
+  m_btnEmboss = Button(id::kEmboss);
+  m_btnEdge = Button(id::kEdge);
+  m_btnInput = Button(id::kInputSelect);
+  m_btnAdjust = {Button(id::kZoom), Button(id::kFocus), Button(id::kBright),
+                 Button(id::kSharp), Button(id::kRed), Button(id::kBlue)};
+}
+
+void CRemoconDlg::CreateActions() {
+  m_actMovie = std::make_unique<QAction>(QStringLiteral("Record movie"));
+  m_actMovie->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  m_actMovie->setShortcutContext(Qt::WindowShortcut);
+  connect(m_actMovie.get(), &QAction::triggered, this, &CRemoconDlg::RecordMovie);
+  addAction(m_actMovie.get());
+  m_actDiagnostics = std::make_unique<QAction>(QStringLiteral("Diagnostics"));
+  m_actDiagnostics->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+  m_actDiagnostics->setShortcutContext(Qt::WindowShortcut);
+  connect(m_actDiagnostics.get(), &QAction::triggered, this, &CRemoconDlg::ShowDiagnostics);
+  addAction(m_actDiagnostics.get());
+}
+
+void CRemoconDlg::contextMenuEvent(QContextMenuEvent* event) {
+  if (!m_bCreated) return;
+  QMenu menu(this);
+  menu.addAction(m_actMovie.get());
+  menu.addAction(m_actDiagnostics.get());
+  menu.exec(event->globalPos());
+}
+
+void CRemoconDlg::RecordMovie() {
+  if (const ButtonBinding* movie = FindButtonBinding(panel_id::kMovie)) OnClick(*movie);
+}
+
+void CRemoconDlg::ShowDiagnostics() {
+  if (!m_bCreated) return;
+  if (!m_pDiagnostics) {
+    m_pDiagnostics = std::make_unique<CDiagnosticsWindow>(this);
+    connect(m_pDiagnostics.get(), &CDiagnosticsWindow::ClearRequested, m_btnClear, &QPushButton::click);
+  }
+  m_pDiagnostics->ShowTexts(m_editLog->toPlainText(), m_editRate->text());
+  m_pDiagnostics->show();
+  m_pDiagnostics->raise();
+}
+
+CPanelButton* CRemoconDlg::Button(int id) const { return qobject_cast<CPanelButton*>(Control(id)); }
+
+QWidget* CRemoconDlg::Control(int id) const {
+  const auto it = m_byId.find(id);
+  return it == m_byId.end() ? nullptr : it->second;
+}
+
+void CRemoconDlg::OnInitDialog() {
+  UpdateData();
+  Latch(m_btnAdjust[static_cast<std::size_t>(m_nAdjust)]);
+  SyncFromCamera();
+}
+
+void CRemoconDlg::UpdateData() {
+  if (!m_editLog) return;
+  // The log only ever grows between clears: append the new tail rather than
+  // re-setting a text that is never trimmed.
+  if (m_bLogBoxInSync && m_strLog.size() >= m_nLogShown) {
+    const QString tail = ForDisplay(m_strLog.mid(m_nLogShown));
+    if (!tail.isEmpty()) {
+      m_editLog->moveCursor(QTextCursor::End);
+      m_editLog->insertPlainText(tail);
+    }
+  } else {
+    m_editLog->setPlainText(ForDisplay(m_strLog));
+  }
+  m_nLogShown = m_strLog.size();
+  m_bLogBoxInSync = true;
+  m_editLog->verticalScrollBar()->setValue(m_editLog->verticalScrollBar()->maximum());
+  m_editRate->setText(m_strRate);
+  if (m_pDiagnostics && m_pDiagnostics->isVisible()) m_pDiagnostics->ShowTexts(m_editLog->toPlainText(), m_editRate->text());
+}
+
+void CRemoconDlg::AppendHexLog(std::span<const std::uint8_t> bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  QString line;
+  line.reserve(static_cast<qsizetype>(bytes.size() * 3 + 2));
+  for (const std::uint8_t b : bytes) {
+    line += QLatin1Char(kHex[b >> 4]);
+    line += QLatin1Char(kHex[b & 0x0F]);
+    line += QLatin1Char(' ');
+  }
+  line += QStringLiteral("\r\n");
+  m_strLog += line;
+  UpdateData();
+}
+
+void CRemoconDlg::OnClearLog() {
+  // The box shows a blank until the next refresh writes the empty log.
+  m_editLog->setPlainText(QStringLiteral(" "));
+  m_strLog.clear();
+  m_bLogBoxInSync = false;
+  if (m_pDiagnostics && m_pDiagnostics->isVisible()) m_pDiagnostics->ShowTexts(m_editLog->toPlainText(), m_editRate->text());
+}
+
+void CRemoconDlg::OnRemoconStart() {
+  if (!Camera().IsOpen()) return;
+  m_timerWatchdog.start();
+  m_timerRate.start();
+}
+
+bool CRemoconDlg::IsTimerRunning(int timerId) const {
+  if (timerId == TIMER_WATCHDOG) return m_timerWatchdog.isActive();
+  if (timerId == TIMER_RATE) return m_timerRate.isActive();
+  return false;
+}
+
+void CRemoconDlg::OnTimer(int timerId) {
+  if (timerId == TIMER_WATCHDOG) OnWatchdog();
+  else if (timerId == TIMER_RATE) OnRate();
+}
+
+void CRemoconDlg::OnWatchdog() {
+  enum class Outcome { Healthy, Unstable, Disconnected } outcome = Outcome::Healthy;
+  if (m_host.DeviceOk().load() == 0) {
+    outcome = Outcome::Unstable;
+    Pause(1000);  // grace for a transfer that stalled while the cable is still in
+    if (!Camera().CheckPresent()) outcome = Outcome::Disconnected;
+  } else if (!Camera().CheckPresent()) {
+    outcome = Outcome::Disconnected;
+  }
+  if (outcome == Outcome::Healthy) return;
+  m_host.LiveRunning().store(0);
+  // Stopped before the box opens: the check must not run again behind it.
+  m_timerWatchdog.stop();
+  const QPointer<CRemoconDlg> alive(this);
+  m_host.Dialogs().MessageBox(outcome == Outcome::Unstable ? kUnstableText : kDisconnectedText);
+  if (!alive) return;
+  m_host.SendCamMessage(WM_CAM_SHUTDOWN);
+}
+
+void CRemoconDlg::OnRate() {
+  const std::int64_t frames = m_host.FrameCount().load();
+  const std::int64_t width = Camera().m_width.load();
+  const std::int64_t height = Camera().m_height.load();
+  // 64-bit: the byte count of a fast camera at its largest size must not wrap.
+  m_strRate = QStringLiteral("%1 %2 ").arg(frames).arg(frames * width * height * 3);
+  m_host.FrameCount().store(0);
+  UpdateData();
+}
 
 void CRemoconDlg::reject() {
+  const QPointer<CRemoconDlg> alive(this);
   m_host.SendCamMessage(WM_CAM_SHUTDOWN);
-  QDialog::reject();
+  if (alive) QDialog::reject();
+}
+
+void CRemoconDlg::Latch(CPanelButton* button) {
+  if (button) button->SetRaised(false);
+}
+
+void CRemoconDlg::Raise(CPanelButton* button) {
+  if (button) button->SetRaised(true);
 }

@@ -1,35 +1,176 @@
-// The REMOCON panel: the camera's remote control beside the main window.
+// The REMOCON panel: the camera's remote control beside the main window. It
+// turns button events into camera commands, keeps its own copy of the
+// camera's switches, watches the connection and keeps the command log.
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <unordered_map>
+#include <vector>
 
 #include "camera/command_log.h"
+#include "panel/button_table.h"
+#include "panel/panel_layout.h"
 #include "panel/remocon_host.h"
+
+class CPanelButton;
+class CPanelFrame;
+class CDiagnosticsWindow;
+class QAction;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// Scales the panel's own pauses (100 ms settle, 1000 ms watchdog grace);
+// 1.0 in the product, smaller in tests.
+struct PanelTiming {
+  double scale = 1.0;
+  int Ms(int productMs) const;
+};
 
 class CRemoconDlg : public QDialog, public ICommandLogSink {
   Q_OBJECT
  public:
-  CRemoconDlg(IRemoconHost& host, QWidget* parent = nullptr);
-  ~CRemoconDlg() override;
+  static constexpr int TIMER_WATCHDOG = 0;
+  static constexpr int TIMER_RATE = 1;
+  static constexpr int kWatchdogPeriodMs = 500;
+  static constexpr int kRatePeriodMs = 1000;
 
-  // Builds the controls and reads the camera's settings into them; the main
-  // window calls it once, after it has opened the camera link.
+  CRemoconDlg(IRemoconHost& host, QWidget* parent = nullptr, PanelTiming timing = {});
+  ~CRemoconDlg() override;
+  CRemoconDlg(const CRemoconDlg&) = delete;
+  CRemoconDlg& operator=(const CRemoconDlg&) = delete;
+
+  // Builds the 73 controls, attaches the command log to the camera link and
+  // runs the dialog's initialisation (Zoom latched, settings read from the
+  // camera). The main window calls it once, after it has opened the link;
+  // later calls do nothing.
   bool Create();
 
+  // The camera link's log: one line of "%02X " per byte, then CR LF.
   void AppendHexLog(std::span<const std::uint8_t> bytes) override;
 
-  const QString& LogText() const { return m_strLog; }
+  // Timer handler, public so that a timer tick can be replayed.
+  void OnTimer(int timerId);
+  bool IsTimerRunning(int timerId) const;
 
- public slots:
-  void OnRemoconStart();
+  CPanelButton* Button(int id) const;
+  QWidget* Control(int id) const;
+  const DialogBaseUnits& BaseUnits() const { return m_units; }
+  CDiagnosticsWindow* Diagnostics() const { return m_pDiagnostics.get(); }
 
- protected:
-  void reject() override;
-
- private:
-  IRemoconHost& m_host;
-  bool m_bCreated = false;
+  // Panel state, readable for the main window's tests and the diagnostics.
+  int m_bFreeze = 0;
+  int m_nAdjust = 0;
+  std::array<int, kAdjustCount> m_bAdjustLatched = {1, 0, 0, 0, 0, 0};
+  int m_nMonitorOut = 0;
+  int m_bAwb = 0;
+  int m_bDZoom = 0;
+  int m_bMirror = 0;
+  int m_bFlip = 0;
+  int m_bColor = 0;
+  int m_bNegative = 0;
+  int m_bEdge = 0;
+  int m_bEmboss = 0;
+  int m_bExternalInput = 0;
+  int m_bPairFirst = 0;
   QString m_strLog;
   QString m_strRate;
+
+ public slots:
+  // WM_REMOCON_START: starts the watchdog and the rate readout when the link is open.
+  void OnRemoconStart();
+  void ShowDiagnostics();
+  void RecordMovie();
+
+ protected:
+  // IDCANCEL: the close box and Escape end the program.
+  void reject() override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  // Window and controls.
+  void CreateControls();
+  void BindControls();
+  void CreateActions();
+  void OnInitDialog();
+  void UpdateData();  // writes m_strLog and m_strRate into their boxes
+  void OnClearLog();
+  void OnWatchdog();
+  void OnRate();
+  void Pause(int productMs) const;
+
+  // Button events.
+  void OnClick(const ButtonBinding& binding);
+  void OnHoldDown(const ButtonBinding& binding);
+  void OnHoldUp();
+  void OnMonitorOut(int value);
+  void ShowMonitorOut(int value);
+  void OnFreezeToggle();
+  void OnMovie();
+  void OnSaveImage();
+  void OnPrintImage();
+  void OnAdjustSelect(int index);
+  void OnAutoFocus();
+  void OnWhiteBalance();
+  void OnDZoom();
+  void OnFeature(const ButtonBinding& binding);
+  void OnPairChoice(int value);
+  void OnInputSelect();
+  void SyncFromCamera();
+
+  int& FeatureFlag(Feature feature);
+  CPanelButton* FeatureButton(Feature feature) const;
+  void UpdateOrientation();
+  static void Latch(CPanelButton* button);
+  static void Raise(CPanelButton* button);
+  CUsbCamera& Camera();
+
+  IRemoconHost& m_host;
+  PanelTiming m_timing;
+  bool m_bCreated = false;
+  bool m_bLogSinkSet = false;
+  DialogBaseUnits m_units;
+
+  std::vector<std::unique_ptr<QWidget>> m_controls;
+  std::unordered_map<int, QWidget*> m_byId;
+  CPanelFrame* m_wndFrame = nullptr;
+  QPlainTextEdit* m_editLog = nullptr;   // 1127
+  QLineEdit* m_editRate = nullptr;       // 1129
+  QPushButton* m_btnClear = nullptr;     // 1128
+  qsizetype m_nLogShown = 0;             // characters of m_strLog the log box already holds
+  bool m_bLogBoxInSync = true;
+
+  // The 24 buttons whose look the program sets.
+  CPanelButton* m_btnXga = nullptr;
+  CPanelButton* m_btnSvga = nullptr;
+  CPanelButton* m_btnVga = nullptr;
+  CPanelButton* m_btnFreeze = nullptr;
+  CPanelButton* m_btnSave = nullptr;
+  CPanelButton* m_btnPrint = nullptr;
+  CPanelButton* m_btnAFocus = nullptr;
+  CPanelButton* m_btnAwb = nullptr;
+  CPanelButton* m_btnDZoom = nullptr;
+  CPanelButton* m_btnMirror = nullptr;
+  CPanelButton* m_btnFlip = nullptr;
+  CPanelButton* m_btnNegative = nullptr;
+  CPanelButton* m_btnColor = nullptr;
+  CPanelButton* m_btnPairFirst = nullptr;
+  CPanelButton* m_btnPairSecond = nullptr;
+  CPanelButton* m_btnEmboss = nullptr;
+  CPanelButton* m_btnEdge = nullptr;
+  CPanelButton* m_btnInput = nullptr;
+  std::array<CPanelButton*, kAdjustCount> m_btnAdjust{};
+
+  QTimer m_timerWatchdog;
+  QTimer m_timerRate;
+  std::unique_ptr<CDiagnosticsWindow> m_pDiagnostics;
+  std::unique_ptr<QAction> m_actMovie;
+  std::unique_ptr<QAction> m_actDiagnostics;
 };

@@ -1,0 +1,25 @@
+// A small window that shows the panel's hidden diagnostics: the command log,
+// the rate readout and the CLEAR button, mirrored from the panel's own boxes.
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+class CDiagnosticsWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit CDiagnosticsWindow(QWidget* owner);
+
+  void ShowTexts(const QString& log, const QString& rate);
+  QString LogText() const;
+  QString RateText() const;
+
+ signals:
+  void ClearRequested();
+
+ private:
+  QPlainTextEdit* m_editLog;
+  QLineEdit* m_editRate;
+};

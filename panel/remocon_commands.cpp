@@ -1,0 +1,326 @@
+// What the panel's buttons do: camera commands, messages to the main window,
+// the panel's copy of the camera's switches and the buttons' looks.
+#include "app/messages.h"
+#include "camera/usb_camera.h"
+#include "panel/panel_button.h"
+#include "panel/remocon_dlg.h"
+
+namespace code = command_code;
+
+void CRemoconDlg::OnClick(const ButtonBinding& binding) {
+  switch (binding.action) {
+    case ButtonAction::MonitorOut: OnMonitorOut(binding.value); break;
+    case ButtonAction::FreezeToggle: OnFreezeToggle(); break;
+    case ButtonAction::Movie: OnMovie(); break;
+    case ButtonAction::SaveImage: OnSaveImage(); break;
+    case ButtonAction::PrintImage: OnPrintImage(); break;
+    case ButtonAction::AdjustSelect: OnAdjustSelect(binding.index); break;
+    case ButtonAction::PressHold: break;  // only its MouseDown and MouseUp act
+    case ButtonAction::AutoFocus: OnAutoFocus(); break;
+    case ButtonAction::WhiteBalance: OnWhiteBalance(); break;
+    case ButtonAction::DZoom: OnDZoom(); break;
+    case ButtonAction::Feature: OnFeature(binding); break;
+    case ButtonAction::PairChoice: OnPairChoice(binding.value); break;
+    case ButtonAction::InputSelect: OnInputSelect(); break;
+    case ButtonAction::Send: Camera().SendCommand(binding.code, binding.value); break;
+  }
+}
+
+void CRemoconDlg::ShowMonitorOut(int value) {
+  CPanelButton* const selected = value == 0 ? m_btnXga : value == 1 ? m_btnVga : value == 2 ? m_btnSvga : nullptr;
+  if (!selected) return;
+  for (CPanelButton* button : {m_btnXga, m_btnVga, m_btnSvga}) {
+    if (button == selected) Latch(button);
+    else Raise(button);
+  }
+}
+
+void CRemoconDlg::OnMonitorOut(int value) {
+  if (m_bFreeze) {
+    ShowMonitorOut(m_nMonitorOut);
+    return;
+  }
+  Pause(100);
+  Camera().SendCommand(code::kMonitorOut, static_cast<std::uint8_t>(value));
+  m_nMonitorOut = value;
+  // After a resolution change the camera shows colour with every effect off;
+  // the looks say so, the flags are corrected by the next read-back.
+  Raise(m_btnMirror);
+  Raise(m_btnFlip);
+  Camera().m_orientation.store(0);
+  Latch(m_btnColor);
+  Raise(m_btnEdge);
+  Raise(m_btnEmboss);
+  Raise(m_btnNegative);
+  ShowMonitorOut(value);
+}
+
+void CRemoconDlg::OnFreezeToggle() {
+  if (!m_bFreeze) {
+    m_bFreeze = 1;
+    m_host.SendCamMessage(WM_CAM_PAUSE);
+    Camera().SendCommand(code::kFreeze, 1);
+    m_host.SendCamMessage(WM_CAM_STEP);  // fetches the held picture, then stops again
+    Latch(m_btnFreeze);
+    Latch(m_btnSave);
+    Latch(m_btnPrint);
+  } else {
+    m_bFreeze = 0;
+    m_host.SendCamMessage(WM_CAM_RESUME);
+    Camera().SendCommand(code::kFreeze, 0);
+    Raise(m_btnFreeze);
+    Raise(m_btnSave);
+    Raise(m_btnPrint);
+  }
+}
+
+void CRemoconDlg::OnMovie() {
+  if (m_bFreeze) return;
+  m_host.SendCamMessage(WM_CAM_MOVIE);
+  m_host.SendCamMessage(WM_CAM_RESUME);
+}
+
+void CRemoconDlg::OnSaveImage() {
+  if (!m_bFreeze) {
+    Raise(m_btnSave);
+    return;
+  }
+  Latch(m_btnSave);
+  m_host.SendCamMessage(WM_CAM_SAVE_AS);
+}
+
+void CRemoconDlg::OnPrintImage() {
+  if (!m_bFreeze) {
+    Raise(m_btnPrint);
+    return;
+  }
+  Latch(m_btnPrint);
+  m_host.SendCamMessage(WM_CAM_PRINT);
+}
+
+void CRemoconDlg::OnAdjustSelect(int index) {
+  const auto i = static_cast<std::size_t>(index);
+  if (m_bFreeze) {
+    m_nAdjust = index;
+    if (m_bAdjustLatched[i]) Latch(m_btnAdjust[i]);
+    else Raise(m_btnAdjust[i]);
+    return;
+  }
+  const bool manualBalance = index == static_cast<int>(Adjust::Red) || index == static_cast<int>(Adjust::Blue);
+  if (index == static_cast<int>(Adjust::Focus)) Raise(m_btnAFocus);
+  if (manualBalance) {
+    m_bAwb = 0;
+    Raise(m_btnAwb);
+  }
+  for (CPanelButton* selector : m_btnAdjust) Raise(selector);
+  m_nAdjust = index;
+  m_bAdjustLatched.fill(0);
+  m_bAdjustLatched[i] = 1;
+  Latch(m_btnAdjust[i]);
+  if (manualBalance) Camera().SendCommand(code::kWhiteBalance, 1);
+}
+
+void CRemoconDlg::OnHoldDown(const ButtonBinding& binding) {
+  if (m_bFreeze) return;
+  const std::optional<HoldCommand> hold = HoldCommandFor(m_nAdjust);
+  if (!hold) return;
+  Camera().SendCommand(hold->code, binding.index == 0 ? hold->startLeft : hold->startRight);
+}
+
+void CRemoconDlg::OnHoldUp() {
+  if (m_bFreeze) return;
+  const std::optional<HoldCommand> hold = HoldCommandFor(m_nAdjust);
+  if (!hold) return;
+  if (hold->plainStop) Camera().SendPlainCommand(hold->code, hold->stop);
+  else Camera().SendCommand(hold->code, hold->stop);
+}
+
+void CRemoconDlg::OnAutoFocus() {
+  if (m_bFreeze) return;
+  if (const ButtonBinding* binding = FindButtonBinding(panel_id::kAutoFocus))
+    Camera().SendCommand(binding->code, binding->value);
+}
+
+void CRemoconDlg::OnWhiteBalance() {
+  if (m_bFreeze) {
+    if (m_bAwb) Latch(m_btnAwb);
+    else Raise(m_btnAwb);
+    return;
+  }
+  if (!m_bAwb) {
+    Latch(m_btnAwb);
+    Camera().SendCommand(code::kWhiteBalance, 0);
+    m_bAwb = 1;
+  } else {
+    Raise(m_btnAwb);
+    Camera().SendCommand(code::kWhiteBalance, 1);
+    m_bAwb = 0;
+  }
+  // Red and Blue adjust the manual balance only; leave them for Zoom.
+  if (m_nAdjust == static_cast<int>(Adjust::Red) || m_nAdjust == static_cast<int>(Adjust::Blue))
+    m_nAdjust = static_cast<int>(Adjust::Zoom);
+  for (CPanelButton* selector : m_btnAdjust) Raise(selector);
+  Latch(m_btnAdjust[static_cast<std::size_t>(m_nAdjust)]);
+}
+
+void CRemoconDlg::OnDZoom() {
+  if (m_bFreeze) {
+    if (m_bDZoom) Latch(m_btnDZoom);
+    else Raise(m_btnDZoom);
+    return;
+  }
+  if (!m_bDZoom) {
+    Latch(m_btnDZoom);
+    Camera().SendCommand(code::kDZoom, 1);
+    m_bDZoom = 1;
+  } else {
+    Camera().SendCommand(code::kDZoom, 0);
+    Raise(m_btnDZoom);
+    m_bDZoom = 0;
+  }
+}
+
+int& CRemoconDlg::FeatureFlag(Feature feature) {
+  switch (feature) {
+    case Feature::Mirror: return m_bMirror;
+    case Feature::Flip: return m_bFlip;
+    case Feature::Color: return m_bColor;
+    case Feature::Negative: return m_bNegative;
+    case Feature::Emboss: return m_bEmboss;
+    case Feature::Edge: break;
+  }
+  return m_bEdge;
+}
+
+CPanelButton* CRemoconDlg::FeatureButton(Feature feature) const {
+  switch (feature) {
+    case Feature::Mirror: return m_btnMirror;
+    case Feature::Flip: return m_btnFlip;
+    case Feature::Color: return m_btnColor;
+    case Feature::Negative: return m_btnNegative;
+    case Feature::Emboss: return m_btnEmboss;
+    case Feature::Edge: break;
+  }
+  return m_btnEdge;
+}
+
+void CRemoconDlg::OnFeature(const ButtonBinding& binding) {
+  const auto feature = static_cast<Feature>(binding.index);
+  int& flag = FeatureFlag(feature);
+  CPanelButton* const button = FeatureButton(feature);
+  if (m_bFreeze) {
+    if (flag == 1) {
+      Latch(button);
+    } else {
+      Raise(button);
+      flag = 0;
+    }
+    return;
+  }
+  // The camera may have changed the setting itself (a resolution change
+  // resets the effects): ask it first. An answer that is neither on nor off
+  // tells nothing and leaves the flag alone.
+  const int reply = Camera().SendShortCommand(binding.code);
+  if (reply == binding.value) flag = 1;
+  else if (reply == 0) flag = 0;
+  if (!flag) {
+    Latch(button);
+    flag = 1;
+    Camera().SendCommand(binding.code, 1);
+  } else {
+    Raise(button);
+    flag = 0;
+    Camera().SendCommand(binding.code, 0);
+  }
+  if (feature == Feature::Mirror || feature == Feature::Flip) UpdateOrientation();
+}
+
+void CRemoconDlg::UpdateOrientation() {
+  Camera().m_orientation.store((m_bMirror ? 1 : 0) + (m_bFlip ? 2 : 0));
+}
+
+void CRemoconDlg::OnPairChoice(int value) {
+  const bool first = value == 0;
+  if (m_bFreeze) {
+    CPanelButton* const clicked = first ? m_btnPairFirst : m_btnPairSecond;
+    if (m_bPairFirst == (first ? 1 : 0)) Latch(clicked);
+    else Raise(clicked);
+  } else {
+    Camera().SendCommand(code::kPairChoice, static_cast<std::uint8_t>(value));
+    if (first) {
+      Latch(m_btnPairFirst);
+      Raise(m_btnPairSecond);
+    } else {
+      Raise(m_btnPairFirst);
+      Latch(m_btnPairSecond);
+    }
+    m_bPairFirst = first ? 1 : 0;
+  }
+  Pause(100);
+}
+
+void CRemoconDlg::OnInputSelect() {
+  if (m_bExternalInput) {
+    Camera().SendCommand(code::kInputSelect, 0);
+    Raise(m_btnInput);
+    m_bExternalInput = 0;
+  } else {
+    Camera().SendCommand(code::kInputSelect, 1);
+    Latch(m_btnInput);
+    m_bExternalInput = 1;
+  }
+}
+
+void CRemoconDlg::SyncFromCamera() {
+  CUsbCamera& camera = Camera();
+  if (camera.SendShortCommand(code::kPairChoice) != 0) {
+    Raise(m_btnPairFirst);
+    Latch(m_btnPairSecond);
+    m_bPairFirst = 0;
+  } else {
+    Latch(m_btnPairFirst);
+    Raise(m_btnPairSecond);
+    m_bPairFirst = 1;
+  }
+
+  camera.SendCommand(code::kFreeze, 0);
+  Raise(m_btnFreeze);
+  Raise(m_btnSave);
+  m_bFreeze = 0;
+
+  if (camera.SendShortCommand(code::kWhiteBalance) != 0) {
+    Raise(m_btnAwb);
+    m_bAwb = 0;
+  } else {
+    Latch(m_btnAwb);
+    m_bAwb = 1;
+  }
+
+  if (camera.SendShortCommand(code::kDZoom) != 0) {
+    Latch(m_btnDZoom);
+    m_bDZoom = 1;
+  } else {
+    Raise(m_btnDZoom);
+    m_bDZoom = 0;
+  }
+
+  const int mirror = camera.SendShortCommand(code::kMirror);
+  mirror ? Latch(m_btnMirror) : Raise(m_btnMirror);
+  const int flip = camera.SendShortCommand(code::kFlip);
+  flip ? Latch(m_btnFlip) : Raise(m_btnFlip);
+  if (mirror == 4 && flip == 0) camera.m_orientation.store(1);
+  else if (flip == 8 && mirror == 0) camera.m_orientation.store(2);
+  else if (mirror == 4 && flip == 8) camera.m_orientation.store(3);
+
+  for (const auto& [commandCode, button] : {std::pair{code::kColor, m_btnColor}, std::pair{code::kNegative, m_btnNegative},
+                                            std::pair{code::kEdge, m_btnEdge}, std::pair{code::kEmboss, m_btnEmboss}}) {
+    if (camera.SendShortCommand(commandCode) != 0) Latch(button);
+    else Raise(button);
+  }
+
+  Raise(m_btnXga);
+  Raise(m_btnSvga);
+  Raise(m_btnVga);
+  m_nMonitorOut = camera.SendShortCommand(code::kMonitorOut);
+  ShowMonitorOut(m_nMonitorOut);
+}
