@@ -7,8 +7,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <span>
+#include <string>
 
+#include "camera/camera_error.h"
 #include "camera/command_log.h"
 #include "platform/critical_section.h"
 #include "platform/device_claim.h"
@@ -64,6 +68,79 @@ class CUsbCamera {
   std::atomic<std::int32_t> m_orientation{0};
   std::atomic<std::int32_t> m_aborted{0};
 
-  // The camera helper fills in the rest of the link's private state here.
+  // Diagnosis: the device and claim of the open (or last opened) camera, the
+  // text left by a camera found claimed by another process, whether the
+  // readers still serve frames, and why the last link operation or command failed.
+  std::string DevicePath() const;
+  std::string MutexName() const;
+  std::string ErrorText() const;
+  bool ReadersRunning() const { return m_running.load() != 0; }
+  camera::CameraError LastLinkError() const { return m_lastLinkError.load(); }
+  camera::CameraError LastCommandError() const { return m_lastCommandError.load(); }
+
+  // Assembles frames with the plain code even where the vector kernels run
+  // (both give the same bytes; this is for comparing them).
+  void UsePlainAssembly(bool plain) { m_useVectorAssembly.store(!plain && m_vectorSupported); }
+
+  // A camera that keeps asking for the same command again gets it this many times in all.
+  static constexpr int kMaxCommandAttempts = 5;
+
  private:
+  struct ReaderContext {
+    CUsbCamera* link = nullptr;
+    std::uint32_t pipe = 0;
+  };
+  struct ReplyCollection {
+    std::size_t total = 0;
+    bool budgetSpent = false;  // the camera stayed silent through every read
+    bool overflowed = false;   // the buffer filled without an end byte
+  };
+
+  static std::uint32_t ReaderThread(void* param);
+  void ServePipe(std::uint32_t pipe);
+  void ReadShare(std::uint32_t pipe, platform::DeviceHandle handle);
+  bool SendDeviceRequest(std::uint8_t requestCode);
+  bool FailFrame(camera::CameraError error);
+  void StopReaders();
+  ReplyCollection CollectReply(std::span<std::uint8_t> reply);
+  int Exchange(std::span<const std::uint8_t> frame, bool repeatWhenShort);
+  void Log(std::span<const std::uint8_t> bytes);
+  platform::DeviceHandle OpenDevice(const char* path);
+
+  platform::IDriver& m_driver;
+  const CameraTiming m_timing;
+
+  std::atomic<platform::DeviceHandle> m_hDevice{platform::DeviceHandle::Null};
+  std::atomic<platform::DeviceHandle> m_hControl{platform::DeviceHandle::Null};
+  std::array<std::unique_ptr<std::uint8_t[]>, kPipeCount> m_pipeBuf;
+  // On the heap rather than inside the object: 4.5 MB does not belong on a caller's stack.
+  std::unique_ptr<std::uint8_t[]> m_stageA;
+  std::unique_ptr<std::uint8_t[]> m_stageB;
+  std::array<char, 256> m_devicePath{};
+  std::atomic<std::int32_t> m_running{0};
+  std::array<std::atomic<std::int32_t>, kPipeCount> m_readerAlive{};
+  std::array<platform::EventHandle, kPipeCount> m_startEvent;
+  std::array<platform::EventHandle, kPipeCount> m_doneEvent;
+  std::atomic<std::uint32_t> m_bytesPerPipe{0};
+  std::atomic<std::int32_t> m_opened{0};
+  std::array<char, 80> m_errorText{};
+  std::unique_ptr<platform::DeviceClaim> m_hMutex;
+  std::array<char, 256> m_mutexName{};
+  platform::CCriticalSection m_lock;
+
+  // Requests on m_hDevice and m_hControl and copies of the events are made
+  // holding this shared; Close holds it alone while it closes them, so no
+  // thread uses a handle or event that is being closed.
+  mutable std::shared_mutex m_handleGuard;
+  // The readers' own device handles, so that Close can cancel their reads.
+  std::mutex m_readerHandleLock;
+  std::array<platform::DeviceHandle, kPipeCount> m_readerHandle{};
+  std::array<ReaderContext, kPipeCount> m_readerContext{};
+  std::array<platform::WorkerThread, kPipeCount> m_readers;
+
+  std::atomic<ICommandLogSink*> m_logSink{nullptr};
+  const bool m_vectorSupported;
+  std::atomic<bool> m_useVectorAssembly;
+  std::atomic<camera::CameraError> m_lastLinkError{camera::CameraError::None};
+  std::atomic<camera::CameraError> m_lastCommandError{camera::CameraError::None};
 };

@@ -1,0 +1,191 @@
+// Finding, claiming, opening and closing the camera, and the small queries.
+#include "camera/usb_camera.h"
+
+#include <cstdio>
+
+#include "camera/frame_assembler.h"
+#include "camera/frame_layout.h"
+#include "platform/driver_records.h"
+#include "platform/sleep.h"
+
+using camera::CameraError;
+using platform::DeviceHandle;
+using platform::TransferDirection;
+
+namespace {
+
+constexpr std::uint8_t kRequestMode = 0xB0;
+constexpr std::uint8_t kRequestSpeed = 0xB3;
+constexpr std::uint8_t kRequestAttach = 0xBE;
+constexpr std::size_t kModeReplyBytes = 20;
+constexpr std::uint32_t kReaderStartPauseMs = 10;
+constexpr std::uint32_t kReaderPollMs = 10;
+
+}  // namespace
+
+CUsbCamera::CUsbCamera(platform::IDriver& driver, CameraTiming timing)
+    : m_driver(driver),
+      m_timing(timing),
+      m_stageA(std::make_unique_for_overwrite<std::uint8_t[]>(kFrameBytes)),
+      m_stageB(std::make_unique_for_overwrite<std::uint8_t[]>(kFrameBytes)),
+      m_vectorSupported(camera::VectorAssemblySupported()),
+      m_useVectorAssembly(m_vectorSupported) {
+  // Zeroed so that a frame assembled from a short pipe never shows stale heap bytes.
+  for (auto& buffer : m_pipeBuf) buffer = std::make_unique<std::uint8_t[]>(kPipeBufferBytes);
+  for (std::uint32_t p = 0; p < kPipeCount; ++p) m_readerContext[p] = {this, p};
+}
+
+CUsbCamera::~CUsbCamera() {
+  // The owner closes the link first; closing here as well keeps any reader
+  // thread from outliving the buffers it writes.
+  Close();
+}
+
+DeviceHandle CUsbCamera::OpenDevice(const char* path) { return m_driver.Open(path); }
+
+bool CUsbCamera::Open() {
+  if (m_opened.load()) {
+    m_lastLinkError = CameraError::AlreadyOpen;
+    return false;
+  }
+
+  DeviceHandle device = DeviceHandle::Null;
+  for (int n = 0; n <= platform::kMaxDeviceNumber; ++n) {
+    std::snprintf(m_devicePath.data(), m_devicePath.size(), "\\\\.\\EZUSB-%d", n);
+    std::snprintf(m_mutexName.data(), m_mutexName.size(), "EZUSB-%d", n);
+    device = OpenDevice(m_devicePath.data());
+    if (device == DeviceHandle::Null) continue;
+    std::uint32_t lastError = 0;
+    m_hMutex = platform::DeviceClaim::Create(m_mutexName.data(), lastError);
+    if (lastError == platform::kErrorSuccess && m_hMutex) break;
+    // Another running copy holds this camera (or the claim failed): try the next one.
+    std::snprintf(m_errorText.data(), m_errorText.size(), "%s failed: GetLastError returned %u\n", m_mutexName.data(),
+                  static_cast<unsigned>(lastError));
+    m_driver.Close(device);
+    device = DeviceHandle::Null;
+    m_hMutex.reset();
+  }
+  if (device == DeviceHandle::Null) {
+    m_lastLinkError = CameraError::NoFreeCamera;
+    return false;
+  }
+
+  const DeviceHandle control = OpenDevice(m_devicePath.data());
+  {
+    std::unique_lock guard(m_handleGuard);
+    m_hDevice = device;
+    m_hControl = control;
+    for (auto& e : m_startEvent) e = platform::CreateEvent(false, false);
+    for (auto& e : m_doneEvent) e = platform::CreateEvent(true, false);
+  }
+  std::uint32_t moved = 0;
+  platform::SendVendorRequest(m_driver, control, kRequestAttach, TransferDirection::HostToDevice, {}, moved);
+
+  // A link opened again starts afresh; a frame given up on the previous one
+  // would otherwise make every reader stop after its first piece.
+  m_aborted = 0;
+  m_running = 1;
+  for (std::size_t p = 0; p < kPipeCount; ++p) m_readers[p].Start(&CUsbCamera::ReaderThread, &m_readerContext[p]);
+  platform::SleepMs(m_timing.Ms(kReaderStartPauseMs));
+  m_opened = 1;
+  m_lastLinkError = CameraError::None;
+  return true;
+}
+
+void CUsbCamera::StopReaders() {
+  for (auto& e : m_startEvent) platform::SetEvent(e);
+  // A reader inside a bulk read would keep us waiting until the camera sends
+  // or the driver times out; cancel its read instead, and again on every poll
+  // in case it started a read after the first cancel.
+  auto cancelPending = [this] {
+    std::lock_guard guard(m_readerHandleLock);
+    for (DeviceHandle h : m_readerHandle) {
+      if (h != DeviceHandle::Null) m_driver.CancelIo(h);
+    }
+  };
+  auto anyAlive = [this] {
+    for (const auto& alive : m_readerAlive) {
+      if (alive.load()) return true;
+    }
+    return false;
+  };
+  cancelPending();
+  while (anyAlive()) {
+    platform::SleepMs(m_timing.Ms(kReaderPollMs));
+    cancelPending();
+  }
+  for (auto& reader : m_readers) reader.Join();
+}
+
+void CUsbCamera::Close() {
+  if (!m_opened.load()) return;
+  m_opened = 0;
+  m_running = 0;
+  StopReaders();
+
+  // A vendor request still pending on the link's own handles would hold the
+  // guard; make it fail now rather than at the driver's time-out.
+  m_driver.CancelIo(m_hDevice.load());
+  m_driver.CancelIo(m_hControl.load());
+
+  std::unique_lock guard(m_handleGuard);
+  for (auto& e : m_startEvent) platform::CloseEvent(e);
+  for (auto& e : m_doneEvent) platform::CloseEvent(e);
+  m_driver.Close(m_hDevice.exchange(DeviceHandle::Null));
+  m_driver.Close(m_hControl.exchange(DeviceHandle::Null));
+  m_hMutex.reset();
+}
+
+bool CUsbCamera::IsOpen() const { return m_opened.load() != 0; }
+
+bool CUsbCamera::CheckPresent() {
+  if (!m_opened.load()) return false;
+  const DeviceHandle probe = OpenDevice(m_devicePath.data());
+  if (probe == DeviceHandle::Null) {
+    Close();
+    return false;
+  }
+  m_driver.Close(probe);
+  return true;
+}
+
+bool CUsbCamera::QueryHighSpeed() {
+  std::shared_lock guard(m_handleGuard);
+  if (m_hDevice.load() == DeviceHandle::Null) return false;
+  std::array<std::uint8_t, 1> reply{};
+  std::uint32_t received = 0;
+  if (!platform::SendVendorRequest(m_driver, m_hControl.load(), kRequestSpeed, TransferDirection::DeviceToHost, reply,
+                                   received)) {
+    return false;
+  }
+  // A reply without its byte says nothing about the speed.
+  return received >= 1 && reply[0] != 0;
+}
+
+bool CUsbCamera::QueryMode() {
+  std::array<std::uint8_t, kModeReplyBytes> reply{};
+  std::uint32_t received = 0;
+  bool ok = false;
+  {
+    std::shared_lock guard(m_handleGuard);
+    if (m_hDevice.load() == DeviceHandle::Null) return false;
+    std::lock_guard requestLock(m_lock);
+    ok = platform::SendVendorRequest(m_driver, m_hControl.load(), kRequestMode, TransferDirection::DeviceToHost, reply,
+                                     received);
+  }
+  if (!ok || received == 0) return false;
+
+  const int code = static_cast<std::int8_t>(reply[0]);
+  m_mode = code;
+  const camera::FrameLayout* layout = camera::FindFrameLayout(code);
+  if (layout == nullptr) return false;
+  m_width = layout->width;
+  m_height = layout->height;
+  return true;
+}
+
+void CUsbCamera::SetLogSink(ICommandLogSink* sink) { m_logSink = sink; }
+
+std::string CUsbCamera::DevicePath() const { return m_devicePath.data(); }
+std::string CUsbCamera::MutexName() const { return m_mutexName.data(); }
+std::string CUsbCamera::ErrorText() const { return m_errorText.data(); }
