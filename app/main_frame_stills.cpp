@@ -1,0 +1,24 @@
+// Save-as and print of the frozen picture. A save or print that produced
+// nothing tells the user, instead of leaving them to find an empty folder
+// or a stale page.
+#include "app/main_frame.h"
+#include "app/user_dialogs.h"
+#include "output/still_commands.h"
+
+namespace {
+
+const QString kErrorText = QStringLiteral("Error!");
+
+}  // namespace
+
+long CMainFrame::OnCamSaveAs() {
+  const StillOutcome outcome = SaveFrameAs(m_wndView.Bitmap(), m_dialogs);
+  if (outcome.Failed()) m_dialogs.MessageBox(kErrorText);
+  return 0;
+}
+
+long CMainFrame::OnCamPrint() {
+  const StillOutcome outcome = PrintFrame(m_wndView.Bitmap(), m_szStartDir, m_dialogs);
+  if (outcome.Failed()) m_dialogs.MessageBox(kErrorText);
+  return 0;
+}

@@ -1,0 +1,106 @@
+// Motion JPEG made by our own baseline encoder: every frame is a complete
+// JPEG image, encoded straight from the bitmap's rows into a reused buffer.
+#include <cstdint>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include "jpeg/jpeg.h"
+#include "output/movie_compressor.h"
+
+namespace {
+
+// The encoder's record, released on every path out.
+class JpegRecord {
+ public:
+  JpegRecord() : m_ready(JpegInit(&m_props) == JpegSuccess) {}
+  ~JpegRecord() {
+    if (m_ready) JpegFree(&m_props);
+  }
+  JpegRecord(const JpegRecord&) = delete;
+  JpegRecord& operator=(const JpegRecord&) = delete;
+
+  bool Ready() const { return m_ready; }
+  JPEG_PROPERTIES& Props() { return m_props; }
+
+ private:
+  JPEG_PROPERTIES m_props{};
+  bool m_ready;
+};
+
+class CBuiltinJpegCompressor final : public IMovieCompressor {
+ public:
+  CBuiltinJpegCompressor(const PackedBitmapInfo& frame, int quality)
+      : m_frame(frame), m_quality(quality < 1 ? 1 : quality > 100 ? 100 : quality) {
+    // Room for the worst case at quality 100 and the encoder's byte of slack;
+    // a frame that still does not fit gets a larger buffer once.
+    m_output.resize(static_cast<std::size_t>(frame.imageBytes) + 64 * 1024);
+  }
+
+  bool Ready() const { return m_record.Ready(); }
+
+  bool Describe(AVCodecParameters& format) const override {
+    format.codec_type = AVMEDIA_TYPE_VIDEO;
+    format.codec_id = AV_CODEC_ID_MJPEG;
+    format.codec_tag = MKTAG('M', 'J', 'P', 'G');
+    format.format = AV_PIX_FMT_YUVJ420P;
+    format.color_range = AVCOL_RANGE_JPEG;
+    format.bits_per_coded_sample = 24;
+    format.width = m_frame.width;
+    format.height = m_frame.height;
+    return true;
+  }
+
+  AviError Compress(const std::uint8_t* rows, std::int64_t position, const MovieSampleSink& sink) override {
+    std::int32_t produced = 0;
+    std::int32_t result = Encode(rows, produced);
+    if (result == JpegErrBufferTooSmall) {
+      m_output.resize(m_output.size() * 2);
+      result = Encode(rows, produced);
+    }
+    if (result != JpegSuccess || produced <= 0) return AviError::kCompressFailed;
+    return sink(position, {m_output.data(), static_cast<std::size_t>(produced)}, true);
+  }
+
+  AviError Finish(const MovieSampleSink&) override { return AviError::kNone; }
+
+ private:
+  std::int32_t Encode(const std::uint8_t* rows, std::int32_t& produced) {
+    JPEG_PROPERTIES& props = m_record.Props();
+    props.dib_pixels = rows;
+    props.dib_width = m_frame.width;
+    // A negative height tells the encoder that the rows run bottom-up.
+    props.dib_height = m_frame.bottomUp ? -m_frame.height : m_frame.height;
+    props.dib_pad = m_frame.stride - m_frame.width * 3;
+    props.dib_channels = 3;
+    props.dib_color = JpegColorBgr;
+    props.jpeg_buffer = m_output.data();
+    props.jpeg_size = static_cast<std::int32_t>(m_output.size());
+    props.jpeg_width = m_frame.width;
+    props.jpeg_height = m_frame.height;
+    props.jpeg_channels = 3;
+    props.jpeg_color = JpegColorYCbCr;
+    props.jpeg_subsampling = JpegSampling420;
+    props.jpeg_quality = m_quality;
+    const std::int32_t result = JpegWrite(&props, WholeImageToBuffer);
+    produced = props.jpeg_size;
+    return result;
+  }
+
+  PackedBitmapInfo m_frame;
+  int m_quality;
+  std::vector<std::uint8_t> m_output;
+  // One record for the whole movie: the encoder keeps its prepared tables
+  // between frames.
+  JpegRecord m_record;
+};
+
+}  // namespace
+
+std::unique_ptr<IMovieCompressor> OpenBuiltinJpegCompressor(const PackedBitmapInfo& frame, int quality) {
+  auto compressor = std::make_unique<CBuiltinJpegCompressor>(frame, quality);
+  if (!compressor->Ready()) return nullptr;
+  return compressor;
+}

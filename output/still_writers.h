@@ -1,0 +1,24 @@
+// The two still file writers. Both read the frame bitmap's packed bitmap;
+// the caller holds the bitmap's buffer lock for the whole call. A file is
+// written under a temporary name beside the target and renamed onto it only
+// when complete, so a failure never leaves a partial file or destroys an
+// older file of that name.
+#pragma once
+
+#include <string>
+
+#include "output/still_error.h"
+
+class CFrameBitmap;
+
+// The BMP file: a 14-byte file header, then the packed bitmap unchanged.
+StillError WriteBmp(const CFrameBitmap& bitmap, const std::string& path);
+
+// A baseline JPEG at quality 75 with 2x2 luminance sampling. The encoder
+// wants the top row first, so the packed rows are flipped in place for the
+// encode and rebuilt from the pixel buffer afterwards, on every path.
+StillError WriteJpeg(CFrameBitmap& bitmap, const std::string& path);
+
+// Picks the writer by the extension of the file's own name: .bmp, or .jpg,
+// .jpeg and .jpe, in any case. Takes the bitmap's buffer lock.
+StillError SaveStill(CFrameBitmap& bitmap, const std::string& path);
