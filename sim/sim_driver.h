@@ -117,7 +117,8 @@ class SimCamera {
   virtual std::vector<std::vector<std::uint8_t>> ReceivedCommands() const = 0;
   // How many vendor requests with this code arrived (failed ones included).
   virtual std::uint64_t VendorRequestCount(std::uint8_t requestCode) const = 0;
-  // The lengths asked by the bulk reads on a pipe, oldest first.
+  // The lengths asked by the recent bulk reads on a pipe (at least the last
+  // 32,768), oldest first.
   virtual std::vector<std::uint32_t> BulkReadLengths(int pipe) const = 0;
   // Forgets the received commands, request counts and bulk read lengths.
   virtual void ClearRecords() = 0;
