@@ -1,0 +1,40 @@
+// Processor class for the kernel choice: identification instruction, class
+// table, and the machine-wide "USECPU" override.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace jpeg {
+
+inline constexpr std::uint32_t kFeatureMmx = 0x800000;
+inline constexpr std::uint32_t kFeatureSse = 0x2000000;
+inline constexpr std::uint32_t kFeatureSse2 = 0x4000000;
+
+struct ProcessorId {
+  std::uint32_t brand_index;  // leaf 1 EBX bits 0-7
+  std::uint32_t type;         // leaf 1 EAX bits 12-13
+  std::uint32_t family;       // leaf 1 EAX bits 8-11 (no extended family)
+  std::uint32_t model;        // leaf 1 EAX bits 4-7
+  std::uint32_t stepping;     // leaf 1 EAX bits 0-3
+  std::uint32_t features;     // leaf 1 EDX
+  char vendor[13];            // leaf 0 EBX, EDX, ECX; 12 blanks when unknown
+};
+
+// Reads the identification instruction; a cleared record where there is none.
+ProcessorId IdentifyProcessor();
+
+// Class 0..6 from family and feature flags.
+std::int32_t ClassifyProcessor(const ProcessorId& id);
+
+// The override file: TAVROCAM_JPEG_CONFIG when set, else /etc/tavrocam/jpeg.conf.
+std::string CpuOverridePath();
+
+// The "USECPU=<n>" value of the override file; -1 when the file is missing,
+// unreadable or has no such line.
+std::int32_t ReadCpuOverride(const std::string& path);
+
+// The class JpegInit uses: the override when it is 0..6, else detection.
+std::int32_t DetermineProcessorClass(ProcessorId& id);
+
+}  // namespace jpeg
