@@ -1,0 +1,21 @@
+#include "app/camera_app.h"
+
+#include <QApplication>
+
+CCameraApp::CCameraApp(IUserDialogs& dialogs) : m_dialogs(dialogs) {}
+
+CCameraApp::~CCameraApp() = default;
+
+bool CCameraApp::InitInstance() {
+  // The loop ends when the main window is destroyed, not when the last
+  // window happens to close (the panel may close first).
+  QApplication::setQuitOnLastWindowClosed(false);
+  m_pMainWnd = std::make_unique<CMainFrame>(m_dialogs);
+  QObject::connect(m_pMainWnd.get(), &CMainFrame::windowDestroyed, qApp, &QCoreApplication::quit,
+                   Qt::QueuedConnection);
+  if (!m_pMainWnd->Create()) return false;
+  m_pMainWnd->show();
+  return true;
+}
+
+int CCameraApp::Run() { return QApplication::exec(); }

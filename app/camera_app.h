@@ -1,0 +1,28 @@
+// The application object: creates the main window, shows it and runs the
+// message loop until the window is destroyed.
+#pragma once
+
+#include <memory>
+
+#include "app/main_frame.h"
+
+class IUserDialogs;
+
+class CCameraApp {
+ public:
+  explicit CCameraApp(IUserDialogs& dialogs);
+  ~CCameraApp();
+  CCameraApp(const CCameraApp&) = delete;
+  CCameraApp& operator=(const CCameraApp&) = delete;
+
+  // Creates and shows the main window; false when that failed.
+  bool InitInstance();
+  // The message loop; returns the program's exit code.
+  int Run();
+
+  CMainFrame* MainWindow() { return m_pMainWnd.get(); }
+
+ private:
+  IUserDialogs& m_dialogs;
+  std::unique_ptr<CMainFrame> m_pMainWnd;
+};

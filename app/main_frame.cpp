@@ -1,0 +1,229 @@
+#include "app/main_frame.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QTimerEvent>
+
+#include "app/messages.h"
+#include "app/mode_sizes.h"
+#include "app/user_dialogs.h"
+#include "app/window_placement.h"
+#include "platform/sleep.h"
+
+namespace {
+
+// Caption, system menu (with its close box) and minimize box; no sizing
+// border and no maximize box.
+constexpr Qt::WindowFlags kFrameFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                        Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                                        Qt::WindowCloseButtonHint;
+
+// The window is created for a 640 x 480 picture less the frame that its
+// outer size of 645 x 500 allowed for, so the picture's last rows stay
+// hidden until the camera first reports another mode.
+constexpr QSize kCreatedClientSize(640, 475);
+constexpr QSize kCreatedOuterSize(645, 500);
+
+constexpr std::uint32_t kWorkerPollMs = 10;
+constexpr std::uint32_t kWorkerSettleMs = 100;
+
+}  // namespace
+
+CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraTiming timing)
+    : QWidget(nullptr, kFrameFlags),
+      m_dialogs(dialogs),
+      m_camera(driver, timing),
+      m_wndRemocon(*this, this),
+      m_wndView(this),
+      m_resizeHandOver(*this, [this] { OnCamResize(); }) {
+  setWindowTitle(QStringLiteral("TAVROCAM DISPLAY"));
+  m_wndView.setGeometry(0, 0, 0, 0);
+}
+
+CMainFrame::~CMainFrame() {
+  // A frame torn down without passing through its close still stops the
+  // worker before the objects it uses go.
+  StopWorker();
+  m_resizeHandOver.Close();
+  for (int id = 0; id < static_cast<int>(m_timers.size()); ++id) KillTimer(id);
+  m_camera.Close();
+  platform::CloseEvent(m_hRunEvent);
+}
+
+bool CMainFrame::Create() {
+  if (m_bCreated) return false;
+  m_bCreated = true;
+
+  m_camera.Open();
+  const QPoint mainPosition = ReadProfilePosition(kMainWindowKeys);
+  m_wndView.show();
+  setFixedSize(kCreatedClientSize);
+  move(VisiblePosition(mainPosition, kCreatedOuterSize));
+
+  const QPoint remoconPosition = ReadProfilePosition(kRemoconKeys);
+  if (!m_wndRemocon.Create()) return false;
+  m_wndRemocon.move(VisiblePosition(remoconPosition, m_wndRemocon.frameGeometry().size()));
+  m_wndRemocon.show();
+
+  m_hRunEvent = platform::CreateEvent(/*manualReset=*/true, /*initiallySignalled=*/true);
+
+  if (!m_camera.IsOpen()) {
+    SetTimer(TIMER_NO_DEVICE, kNoDeviceMs);
+  } else {
+    m_camera.m_highSpeed.store(m_camera.QueryHighSpeed() ? 1 : 0);
+    m_bLiveRunning.store(1);
+    m_worker.Start(LiveViewThread, static_cast<ILiveViewHost*>(this));
+    // WorkerEntered, not WorkerAlive: a worker that fails at once and has
+    // already finished must not leave us waiting for ever.
+    while (m_bWorkerEntered.load() == 0) platform::SleepMs(kWorkerPollMs);
+    platform::SleepMs(kWorkerSettleMs);
+    QMetaObject::invokeMethod(&m_wndRemocon, &CRemoconDlg::OnRemoconStart, Qt::QueuedConnection);
+  }
+
+  m_szStartDir = QDir::currentPath();
+  return true;
+}
+
+long CMainFrame::SendCamMessage(unsigned message) {
+  switch (message) {
+    case WM_CAM_SHUTDOWN: return OnCamShutdown();
+    case WM_CAM_STEP: return OnCamStep();
+    case WM_CAM_MOVIE: return OnCamMovie();
+    case WM_CAM_RESIZE: return OnCamResize();
+    case WM_CAM_CAPTURE_TICK: return OnCamCaptureTick();
+    case WM_CAM_RESUME: return OnCamResume();
+    case WM_CAM_PAUSE: return OnCamPause();
+    case WM_CAM_SAVE_AS: return OnCamSaveAs();
+    case WM_CAM_PRINT: return OnCamPrint();
+    default: return 0;
+  }
+}
+
+bool CMainFrame::OnCommand(unsigned id, bool fromControl) {
+  // A cancel that no control sent (the Escape key) must not end the program.
+  if (id == IDCANCEL && !fromControl) return true;
+  if (id == ID_APP_EXIT) {
+    // An exit command that arrives after the window is gone is lost with it.
+    if (!m_bDestroyed) close();
+    return true;
+  }
+  return false;
+}
+
+void CMainFrame::PostExitCommand() {
+  QMetaObject::invokeMethod(this, [this] { OnCommand(ID_APP_EXIT, false); }, Qt::QueuedConnection);
+}
+
+long CMainFrame::OnCamShutdown() {
+  StopWorker();
+  SavePositions();
+  PostExitCommand();
+  m_camera.Close();
+  return 0;
+}
+
+void CMainFrame::StopWorker() {
+  m_bLiveRunning.store(0);
+  platform::SetEvent(m_hRunEvent);
+  // The worker may be blocked in its resize request to this thread: serve
+  // it from here while waiting.
+  while (m_bWorkerAlive.load() != 0) {
+    m_resizeHandOver.Serve();
+    platform::SleepMs(kWorkerPollMs);
+  }
+  m_worker.Join();
+}
+
+void CMainFrame::SavePositions() {
+  WriteProfilePosition(kMainWindowKeys, RestoredFramePosition(*this));
+  WriteProfilePosition(kRemoconKeys, RestoredFramePosition(m_wndRemocon));
+}
+
+long CMainFrame::OnCamStep() {
+  platform::PulseEvent(m_hRunEvent);
+  return 0;
+}
+
+long CMainFrame::OnCamResume() {
+  platform::SetEvent(m_hRunEvent);
+  return 0;
+}
+
+long CMainFrame::OnCamPause() {
+  platform::ResetEvent(m_hRunEvent);
+  return 0;
+}
+
+long CMainFrame::OnCamResize() {
+  const int mode = m_camera.m_mode.load();
+  if (const auto picture = PictureSizeForMode(mode)) setFixedSize(*picture);
+  m_nDisplayedMode.store(mode);
+  return 0;
+}
+
+void CMainFrame::SendResize() { m_resizeHandOver.Request(); }
+
+void CMainFrame::SetTimer(int id, int periodMs) {
+  if (id < 0 || id >= static_cast<int>(m_timers.size())) return;
+  m_timers[static_cast<std::size_t>(id)].start(periodMs, this);
+}
+
+void CMainFrame::KillTimer(int id) {
+  if (id < 0 || id >= static_cast<int>(m_timers.size())) return;
+  m_timers[static_cast<std::size_t>(id)].stop();
+}
+
+void CMainFrame::timerEvent(QTimerEvent* event) {
+  for (std::size_t id = 0; id < m_timers.size(); ++id) {
+    if (m_timers[id].timerId() == event->timerId()) {
+      OnTimer(static_cast<int>(id));
+      return;
+    }
+  }
+  QWidget::timerEvent(event);
+}
+
+void CMainFrame::OnTimer(int id) {
+  if (id == TIMER_NO_DEVICE) OnNoDeviceTimer();
+  else if (id == TIMER_MOVIE_FRAME) OnMovieTimer();
+}
+
+void CMainFrame::OnNoDeviceTimer() {
+  KillTimer(TIMER_NO_DEVICE);
+  m_dialogs.MessageBox(QStringLiteral("Can't open device."));
+  PostExitCommand();
+}
+
+void CMainFrame::DestroyWindow() {
+  if (m_bDestroyed) return;
+  SendCamMessage(WM_CAM_SHUTDOWN);
+  // Hidden, not closed: closing the panel would count as its cancel.
+  m_wndRemocon.hide();
+  m_bDestroyed = true;
+  emit windowDestroyed();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  DestroyWindow();
+  event->accept();
+}
+
+void CMainFrame::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    OnCommand(IDCANCEL, false);
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  m_wndView.setGeometry(0, 0, width(), height());
+}
+
+void CMainFrame::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  m_wndView.setFocus();
+}

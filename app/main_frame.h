@@ -1,0 +1,152 @@
+// The main window "TAVROCAM DISPLAY": the hub of the program. It owns the
+// camera link, the live view with its frame bitmap, the live-view worker and
+// the REMOCON panel, and runs the custom messages' handlers on the
+// user-interface thread.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include <QBasicTimer>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include "app/resize_hand_over.h"
+#include "camera/usb_camera.h"
+#include "liveview/live_view.h"
+#include "liveview/live_view_thread.h"
+#include "panel/remocon_dlg.h"
+#include "panel/remocon_host.h"
+#include "platform/event.h"
+#include "platform/worker_thread.h"
+
+class CAviWriter;
+class IUserDialogs;
+
+// Defined beside the movie handlers, where CAviWriter is a complete type.
+struct AviWriterDeleter {
+  void operator()(CAviWriter* writer) const;
+};
+
+class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, private ILiveFrameSource {
+  Q_OBJECT
+ public:
+  static constexpr int TIMER_NO_DEVICE = 0;
+  static constexpr int TIMER_MOVIE_FRAME = 1;
+  static constexpr int kNoDeviceMs = 1000;
+  static constexpr int kMovieFrameMs = 66;
+
+  CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver = platform::CurrentDriver(),
+             CameraTiming timing = {});
+  ~CMainFrame() override;
+
+  // The window's creation: opens the camera, creates the view and the panel,
+  // places both from the profile and starts live view. False when the
+  // window could not be created.
+  bool Create();
+
+  // Runs the handler of a WM_CAM_* message on this (the user-interface)
+  // thread and returns its result; 0 for an unknown message.
+  long SendCamMessage(unsigned message) override;
+
+  // Command routing: true when the command was handled (or swallowed).
+  // `fromControl` tells whether a control sent it.
+  bool OnCommand(unsigned id, bool fromControl);
+
+  CUsbCamera& Camera() override { return m_camera; }
+  std::atomic<std::int32_t>& LiveRunning() override { return m_bLiveRunning; }
+  std::atomic<std::int32_t>& DeviceOk() override { return m_bDeviceOk; }
+  std::atomic<std::int32_t>& FrameCount() override { return m_nFrameCount; }
+  IUserDialogs& Dialogs() override { return m_dialogs; }
+
+  CLiveView& LiveView() { return m_wndView; }
+  CRemoconDlg& Remocon() { return m_wndRemocon; }
+  int DisplayedModeValue() const { return m_nDisplayedMode.load(); }
+  bool WorkerAliveNow() const { return m_bWorkerAlive.load() != 0; }
+  // True once the window has been destroyed (the program is ending).
+  bool IsDestroyed() const { return m_bDestroyed; }
+
+  void SetTimer(int id, int periodMs);
+  void KillTimer(int id);
+
+ signals:
+  // The window is gone: the application leaves its message loop.
+  void windowDestroyed();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  // Custom message handlers; each returns 0.
+  long OnCamShutdown();
+  long OnCamStep();
+  long OnCamMovie();
+  long OnCamResize();
+  long OnCamCaptureTick();
+  long OnCamResume();
+  long OnCamPause();
+  long OnCamSaveAs();
+  long OnCamPrint();
+
+  void OnTimer(int id);
+  void OnNoDeviceTimer();
+  void OnMovieTimer();
+  void PostExitCommand();
+  // Destroys the window: Shutdown, then the panel, then the window itself.
+  void DestroyWindow();
+  void StopWorker();
+  void SavePositions();
+
+  // ILiveViewHost
+  platform::EventHandle RunEvent() override { return m_hRunEvent; }
+  std::atomic<std::int32_t>& WorkerAlive() override { return m_bWorkerAlive; }
+  std::atomic<std::int32_t>& WorkerEntered() override { return m_bWorkerEntered; }
+  int DisplayedMode() const override { return m_nDisplayedMode.load(); }
+  void SendResize() override;
+  ILiveFrameSource& FrameSource() override { return *this; }
+  CLiveView& View() override { return m_wndView; }
+
+  // ILiveFrameSource: the camera link as the worker sees it.
+  bool QueryMode() override { return m_camera.QueryMode(); }
+  bool GrabFrame(std::uint8_t* destination) override { return m_camera.GrabFrame(destination); }
+  int Mode() const override { return m_camera.m_mode.load(); }
+  int Width() const override { return m_camera.m_width.load(); }
+  int Height() const override { return m_camera.m_height.load(); }
+
+  IUserDialogs& m_dialogs;
+
+  // Before the panel, whose destruction still talks to the link.
+  CUsbCamera m_camera;
+  CRemoconDlg m_wndRemocon;
+  std::atomic<std::int32_t> m_bLiveRunning{0};
+  std::atomic<std::int32_t> m_bWorkerAlive{0};
+  std::atomic<std::int32_t> m_bWorkerEntered{0};
+  platform::EventHandle m_hRunEvent;
+  std::atomic<std::int32_t> m_nFrameCount{0};
+  std::atomic<std::int32_t> m_nDisplayedMode{0};
+  std::atomic<std::int32_t> m_bDeviceOk{1};
+  // Declared after everything the worker touches except the view, which
+  // must outlive it: the worker is joined before any of them goes.
+  CLiveView m_wndView;
+  platform::WorkerThread m_worker;
+  ResizeHandOver m_resizeHandOver;
+
+  std::array<QBasicTimer, 2> m_timers;
+  bool m_bCreated = false;
+  bool m_bDestroyed = false;
+
+  // ---- Image output (stills, movie, print): members owned by their handlers ----
+  std::int32_t m_bRecording = 0;
+  std::unique_ptr<CAviWriter, AviWriterDeleter> m_pAviWriter;
+  // Working directory at start-up; print writes its intermediate file here.
+  QString m_szStartDir;
+  std::int32_t m_bFirstMovieFrame = 0;
+  // ---- end of image output members ----
+};

@@ -1,0 +1,109 @@
+#include "liveview/frame_bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include <QPainter>
+#include <QRect>
+
+namespace {
+
+void PutLe16(std::uint8_t* at, std::uint16_t value) {
+  at[0] = static_cast<std::uint8_t>(value);
+  at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutLe32(std::uint8_t* at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+CFrameBitmap::~CFrameBitmap() = default;
+
+bool CFrameBitmap::Create(int width, int height, int bitsPerPixel) {
+  if (width == m_width && height == m_height && bitsPerPixel == m_bitsPerPixel) return true;
+  if (width <= 0 || height <= 0 || (bitsPerPixel != 8 && bitsPerPixel != 24)) return false;
+  const std::size_t rowBytes = static_cast<std::size_t>(RowBytesFor(width, bitsPerPixel));
+  if (rowBytes * static_cast<std::size_t>(height) > kPixelCapacity) return false;
+
+  // Allocate outside the lock, so that a painter waits only for the copy.
+  auto pixels = std::make_unique_for_overwrite<std::uint8_t[]>(kPixelCapacity);
+  std::memset(pixels.get(), 0, rowBytes * static_cast<std::size_t>(height));
+
+  auto lock = LockBuffers();
+  if (m_pixels && bitsPerPixel == m_bitsPerPixel) {
+    const std::size_t oldRowBytes = static_cast<std::size_t>(RowBytes());
+    const std::size_t copyBytes = std::min(oldRowBytes, rowBytes);
+    const int rows = std::min(m_height, height);
+    for (int r = 0; r < rows; ++r)
+      std::memcpy(pixels.get() + r * rowBytes, m_pixels.get() + r * oldRowBytes, copyBytes);
+  }
+  m_width = width;
+  m_height = height;
+  m_bitsPerPixel = bitsPerPixel;
+  m_pixels = std::move(pixels);
+  BuildPackedBitmap();
+  return true;
+}
+
+void CFrameBitmap::BuildPackedBitmap() {
+  m_packedImage = QImage();
+  m_packed.reset();
+  m_packedBytes = 0;
+  if (m_bitsPerPixel != 24) return;
+
+  const std::uint32_t stride = static_cast<std::uint32_t>(Stride());
+  const std::uint32_t imageBytes = stride * static_cast<std::uint32_t>(m_height);
+  m_packedBytes = kHeaderBytes + imageBytes;
+  // Zeroed, so that the rows' padding bytes are defined.
+  m_packed = std::make_unique<std::uint8_t[]>(m_packedBytes);
+  std::uint8_t* h = m_packed.get();
+  PutLe32(h + 0, kHeaderBytes);
+  PutLe32(h + 4, static_cast<std::uint32_t>(m_width));
+  PutLe32(h + 8, static_cast<std::uint32_t>(m_height));
+  PutLe16(h + 12, 1);
+  PutLe16(h + 14, 24);
+  PutLe32(h + 20, imageBytes);
+  CopyRowsToPacked();
+  // The const-data constructor makes the image read-only: painting never
+  // detaches (copies) it.
+  const std::uint8_t* rows = m_packed.get() + kHeaderBytes;
+  m_packedImage = QImage(rows, m_width, m_height, static_cast<qsizetype>(stride), QImage::Format_BGR888);
+}
+
+void CFrameBitmap::SyncToPackedBitmap() {
+  if (m_bitsPerPixel != 8 && m_bitsPerPixel != 24) return;
+  if (!m_packed || !m_pixels) return;
+  CopyRowsToPacked();
+}
+
+void CFrameBitmap::CopyRowsToPacked() {
+  const std::size_t rowBytes = static_cast<std::size_t>(RowBytes());
+  const std::size_t stride = static_cast<std::size_t>(Stride());
+  std::uint8_t* rows = m_packed.get() + kHeaderBytes;
+  for (int r = 0; r < m_height; ++r)
+    std::memcpy(rows + static_cast<std::size_t>(m_height - 1 - r) * stride, m_pixels.get() + r * rowBytes, rowBytes);
+}
+
+int CFrameBitmap::Draw(QPainter& painter) const {
+  const QRect whole(0, 0, m_width, m_height);
+  return DrawRect(painter, whole, whole);
+}
+
+int CFrameBitmap::DrawRect(QPainter& painter, const QRect& source, const QRect& destination) const {
+  if (!m_packed || m_packedImage.isNull()) return 0;
+  if (source.isEmpty() || destination.isEmpty()) return 1;
+  // The image's first row is the picture's bottom row: draw it upside down,
+  // so the picture's rows land where they belong with no converted copy.
+  const QRect stored(source.x(), m_height - source.y() - source.height(), source.width(), source.height());
+  painter.save();
+  // Plain pixel replication when stretching, like deleting rows and columns.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.translate(destination.x(), destination.y() + destination.height());
+  painter.scale(1.0, -1.0);
+  painter.drawImage(QRect(0, 0, destination.width(), destination.height()), m_packedImage, stored);
+  painter.restore();
+  return 1;
+}

@@ -1,0 +1,66 @@
+#include "liveview/live_view_thread.h"
+
+#include "liveview/live_view.h"
+#include "platform/sleep.h"
+
+namespace {
+
+constexpr std::uint32_t kModeRetryMs = 30;
+// Leaves the user-interface thread a moment between frames.
+constexpr std::uint32_t kFramePauseMs = 1;
+
+// A frame that could not be fetched, or a picture size the bitmap cannot
+// hold: live view stops for good and the panel reports it.
+void StopForFailure(ILiveViewHost& host) {
+  host.LiveRunning().store(0);
+  host.DeviceOk().store(0);
+}
+
+}  // namespace
+
+std::uint32_t LiveViewThread(void* param) {
+  ILiveViewHost& host = *static_cast<ILiveViewHost*>(param);
+  host.WorkerAlive().store(1);
+  host.WorkerEntered().store(1);
+  const platform::EventHandle gate = host.RunEvent();
+  CLiveView& view = host.View();
+  ILiveFrameSource& source = host.FrameSource();
+
+  for (;;) {
+    // A gate closed under us means the owner is going away.
+    if (platform::WaitForEvent(gate, platform::kInfinite) != platform::WaitResult::Signalled) break;
+    if (!view.HasWindow() || host.LiveRunning().load() == 0) break;
+
+    if (!source.QueryMode()) {
+      platform::SleepMs(kModeRetryMs);
+      continue;
+    }
+    if (source.Mode() != host.DisplayedMode()) host.SendResize();
+
+    CFrameBitmap& bitmap = view.Bitmap();
+    if (!bitmap.Create(source.Width(), source.Height(), 24)) {
+      // The buffer would overflow: never hand it to the acquisition.
+      host.FrameCount().fetch_add(1);
+      StopForFailure(host);
+      break;
+    }
+    const bool grabbed = source.GrabFrame(bitmap.Pixels());
+    host.FrameCount().fetch_add(1);
+    if (!grabbed) {
+      // The packed bitmap keeps the last good frame on screen.
+      StopForFailure(host);
+      break;
+    }
+    if (!view.HasWindow()) break;
+    {
+      auto lock = bitmap.LockBuffers();
+      bitmap.SyncToPackedBitmap();
+    }
+    view.InvalidateFromWorker();
+    if (host.LiveRunning().load() == 0) break;
+    platform::SleepMs(kFramePauseMs);
+  }
+
+  host.WorkerAlive().store(0);
+  return 0;
+}
