@@ -2,21 +2,10 @@
 
 #include <libusb.h>
 
-#include <cstdio>
-
 #include "platform/usb/usb_error.h"
 #include "platform/usb/usb_log.h"
 
 namespace platform::usb {
-
-namespace {
-
-void ForwardLibusbLog(libusb_context*, enum libusb_log_level, const char* text) {
-  // libusb's own warnings only reach the support log, set up in Start.
-  if (text) std::fprintf(stderr, "tavrocam usb (libusb): %s", text);
-}
-
-}  // namespace
 
 std::unique_ptr<LibusbSession> LibusbSession::Start(UsbLog& log) {
   libusb_context* context = nullptr;
@@ -26,10 +15,8 @@ std::unique_ptr<LibusbSession> LibusbSession::Start(UsbLog& log) {
              ToText(FromLibusbError(result)).data());
     return nullptr;
   }
-  if (log.Enabled()) {
-    libusb_set_log_cb(context, ForwardLibusbLog, LIBUSB_LOG_CB_CONTEXT);
-    libusb_set_option(context, LIBUSB_OPTION_LOG_LEVEL, LIBUSB_LOG_LEVEL_WARNING);
-  }
+  // libusb's own warnings (on standard error) belong to the support log too.
+  if (log.Enabled()) libusb_set_option(context, LIBUSB_OPTION_LOG_LEVEL, LIBUSB_LOG_LEVEL_WARNING);
   const libusb_version* version = libusb_get_version();
   log.Line("libusb %u.%u.%u started", version->major, version->minor, version->micro);
   return std::unique_ptr<LibusbSession>(new LibusbSession(context));
