@@ -58,7 +58,7 @@ void DrawArrowToCorner(PixelSink& sink, int w, int h) {
   DrawLine(sink, tailX, tailY, tipX + head / 2, tipY + head / 2, std::max(2, u / 3), kArrow);
   FillTriangle(sink, tipX, tipY, tipX + head, tipY + head / 3, tipX + head / 3, tipY + head, kArrow);
   const int s = TextScale(w);
-  DrawString(sink, tailX - TextWidth("TOP LEFT", s) / 2, tailY + u / 2, "TOP LEFT", s, kArrow);
+  DrawString(sink, u, tailY + u / 2, "TOP LEFT", s, kArrow);
 }
 
 void DrawColourBars(PixelSink& sink, int x, int y, int w, int h) {
