@@ -123,12 +123,15 @@ void CUsbCamera::Close() {
   m_running = 0;
   StopReaders();
 
-  // A vendor request still pending on the link's own handles would hold the
-  // guard; make it fail now rather than at the driver's time-out.
-  m_driver.CancelIo(m_hDevice.load());
-  m_driver.CancelIo(m_hControl.load());
-
-  std::unique_lock guard(m_handleGuard);
+  // A vendor request pending on the link's own handles holds the guard; make
+  // it fail now rather than at the driver's time-out, and again while the
+  // guard stays taken, for a request that started after the cancel.
+  std::unique_lock guard(m_handleGuard, std::defer_lock);
+  while (!guard.try_lock()) {
+    m_driver.CancelIo(m_hDevice.load());
+    m_driver.CancelIo(m_hControl.load());
+    platform::SleepMs(m_timing.Ms(kReaderPollMs));
+  }
   for (auto& e : m_startEvent) platform::CloseEvent(e);
   for (auto& e : m_doneEvent) platform::CloseEvent(e);
   m_driver.Close(m_hDevice.exchange(DeviceHandle::Null));

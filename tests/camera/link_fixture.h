@@ -1,0 +1,71 @@
+// A camera link on the scripted camera, its calls recorded, its command log read back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "camera/usb_camera.h"
+#include "fake_camera.h"
+#include "recording_driver.h"
+
+namespace camera_test {
+
+class RecordingLogSink final : public ICommandLogSink {
+ public:
+  void AppendHexLog(std::span<const std::uint8_t> bytes) override {
+    std::lock_guard lock(m_mutex);
+    m_lines.emplace_back(bytes.begin(), bytes.end());
+  }
+  std::vector<std::vector<std::uint8_t>> Lines() const {
+    std::lock_guard lock(m_mutex);
+    return m_lines;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<std::vector<std::uint8_t>> m_lines;
+};
+
+// Polls until `done` holds or `limit` passes; for what other threads do later.
+inline bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+class LinkTest : public ::testing::Test {
+ protected:
+  // A hundredth of the product's time-outs and pauses, in the same proportions.
+  static constexpr double kFastTiming = 0.01;
+
+  void SetUp() override { MakeLink(kFastTiming); }
+  void MakeLink(double scale) {
+    link.reset();
+    link = std::make_unique<CUsbCamera>(driver, CameraTiming{scale});
+    link->SetLogSink(&log);
+  }
+  // The handle the link's n-th successful Open call got.
+  platform::DeviceHandle OpenedHandle(std::size_t n) const {
+    std::size_t seen = 0;
+    for (const DriverCall& c : driver.Calls()) {
+      if (c.kind == DriverCall::Kind::Open && c.ok && seen++ == n) return c.handle;
+    }
+    return platform::DeviceHandle::Null;
+  }
+
+  FakeCamera fake;
+  RecordingDriver driver{fake};
+  RecordingLogSink log;
+  std::unique_ptr<CUsbCamera> link;
+};
+
+}  // namespace camera_test
