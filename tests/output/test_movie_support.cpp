@@ -95,7 +95,7 @@ MovieReadBack ReadMovie(const std::string& path, bool decode) {
   result.rateDen = stream->avg_frame_rate.den;
   result.timeBaseNum = stream->time_base.num;
   result.timeBaseDen = stream->time_base.den;
-  result.indexEntries = avformat_index_get_entries_count(stream);
+  result.streamLength = stream->nb_frames;
 
   AVCodecContext* decoder = nullptr;
   SwsContext* toBgr = nullptr;
@@ -125,7 +125,7 @@ MovieReadBack ReadMovie(const std::string& path, bool decode) {
   };
   while (av_read_frame(input, packet) >= 0) {
     if (packet->size > 0) {
-      result.packets.push_back({packet->pts, packet->size, (packet->flags & AV_PKT_FLAG_KEY) != 0});
+      result.packets.push_back({packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts, packet->size, (packet->flags & AV_PKT_FLAG_KEY) != 0});
       if (decoder != nullptr) {
         if (avcodec_send_packet(decoder, packet) < 0) ++result.decodeErrors;
         takeFrames();

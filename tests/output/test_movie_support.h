@@ -31,7 +31,7 @@ struct MovieReadBack {
   int rateDen = 0;
   int timeBaseNum = 0;
   int timeBaseDen = 0;
-  std::int64_t indexEntries = 0;   // slots in the stream, empty ones included
+  std::int64_t streamLength = 0;   // slots in the stream, empty ones included
   std::vector<ReadPacket> packets; // non-empty samples
   // Decoded pictures of the non-empty samples, top row first, BGR, no padding.
   std::vector<std::vector<std::uint8_t>> pictures;

@@ -110,7 +110,7 @@ TEST_F(MovieWriterTest, SkippedPositionsStayEmptyAndARepeatedOneKeepsTheFirstFra
   }
   const auto movie = ReadMovie(path);
   ASSERT_TRUE(movie.opened);
-  EXPECT_EQ(movie.indexEntries, 6);
+  EXPECT_EQ(movie.streamLength, 6);
   ASSERT_EQ(movie.packets.size(), 4u);
   EXPECT_EQ(movie.packets[0].pts, 0);
   EXPECT_EQ(movie.packets[1].pts, 1);
@@ -121,13 +121,16 @@ TEST_F(MovieWriterTest, SkippedPositionsStayEmptyAndARepeatedOneKeepsTheFirstFra
   EXPECT_EQ(movie.pictures[2], TopDownPixels(MakePackedBitmap(32, 8, 3)));
   EXPECT_TRUE(movie_test::ProbeWithoutErrors(path));
 
-  // A player at 15 frames a second holds frame 1 through the empty slots.
+  // Converted to a constant 15 frames a second, the empty slots repeat a
+  // neighbouring frame (the converter may pull the next one forward by up to
+  // half a slot) instead of shortening the movie.
   const auto shown = movie_test::ConstantRateFrameHashes(path);
   if (!shown.empty()) {
     ASSERT_EQ(shown.size(), 6u);
     EXPECT_EQ(shown[2], shown[1]);
-    EXPECT_EQ(shown[3], shown[1]);
+    EXPECT_TRUE(shown[3] == shown[1] || shown[3] == shown[4]);
     EXPECT_NE(shown[4], shown[1]);
+    EXPECT_NE(shown[5], shown[4]);
   }
 }
 
@@ -252,7 +255,7 @@ TEST_F(MovieWriterTest, EveryOfferedCompressorMakesAPlayableMovie) {
     EXPECT_EQ(movie.packets[2].pts, 3);
     EXPECT_TRUE(movie.packets[0].key);
     ASSERT_EQ(movie.pictures.size(), 4u);
-    const auto original = TopDownPixels(MakePackedBitmap(96, 64, 3));
+    const auto original = TopDownPixels(MakePackedBitmap(96, 64, 2));  // the third frame recorded
     const double psnr = movie_test::PeakSignalToNoise(movie.pictures[2], original);
     if (choice.hasQuality) {
       EXPECT_GT(psnr, 28.0);

@@ -1,0 +1,9 @@
+# The movie tests. Included by tests/output/CMakeLists.txt.
+add_executable(test_output_movie_writer
+  ${CMAKE_CURRENT_LIST_DIR}/test_movie_writer.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_movie_support.cpp
+)
+target_link_libraries(test_output_movie_writer PRIVATE output GTest::gtest_main)
+tavrocam_warnings(test_output_movie_writer)
+add_test(NAME output_movie_writer COMMAND test_output_movie_writer)
+set_tests_properties(output_movie_writer PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
