@@ -27,7 +27,7 @@ TEST_P(EveryModeAndSpeed, PipesCarryExactlyTheShareAndReassembleToThePicture) {
   sim::SimOptions options;
   options.startMode = row.code;
   options.highSpeed = highSpeed;
-  options.timeScale = 0.002;  // a read past the share times out in 30 ms
+  options.timeScale = 0.0005;  // a read past the share times out in 7.5 ms
   Link link(options);
   ASSERT_EQ(link.host.Mode(link.control), row.code);
 
