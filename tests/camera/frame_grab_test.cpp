@@ -180,9 +180,13 @@ TEST_F(FrameGrabTest, FailedBulkReadStopsTheReadersAndLeavesTheDestination) {
   EXPECT_EQ(link->m_aborted.load(), 0);
   EXPECT_TRUE(Untouched());
   EXPECT_TRUE(driver.VendorCalls(0xB5).empty());
-  EXPECT_TRUE(Eventually([&] { return fake.OpenHandleCount() == 2; })) << "the readers closed their handles";
+  // Readers that finished their share before the failure wait for the next
+  // start, see the readers stopped and end; the failed one never signals again.
   EXPECT_FALSE(link->GrabFrame(frame.data()));
   EXPECT_TRUE(Untouched());
+  EXPECT_TRUE(Eventually([&] { return fake.OpenHandleCount() == 2; })) << "every reader has ended";
+  link->Close();
+  EXPECT_EQ(fake.OpenHandleCount(), 0);
 }
 
 TEST_F(FrameGrabTest, FailedStartRequestStartsNoReader) {
