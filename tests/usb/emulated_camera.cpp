@@ -217,7 +217,13 @@ bool EmulatedCamera::HandleIoctl(UMockdevIoctlClient* client) {
 bool EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* argument) {
   UMockdevIoctlData* urbData = umockdev_ioctl_data_resolve(argument, 0, sizeof(usbdevfs_urb), nullptr);
   auto* urb = reinterpret_cast<usbdevfs_urb*>(urbData->data);
-  auto* buffer = static_cast<std::uint8_t*>(urb->buffer);  // same address space as libusb
+  // A local copy that umockdev writes back when the request completes; the
+  // same address space would allow direct access, but only the copy keeps
+  // ThreadSanitizer informed of the hand-over.
+  UMockdevIoctlData* bufferData =
+      umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(urb->buffer_length), nullptr);
+  auto* buffer = bufferData->data;
+  umockdev_ioctl_data_unref(bufferData);  // the URB's copy keeps it
   std::lock_guard guard(m_lock);
   if (m_unplugged) {
     umockdev_ioctl_data_unref(urbData);
@@ -238,7 +244,7 @@ bool EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* argu
         if (code == control.request) reply = bytes;
       }
       moved = static_cast<int>(std::min<std::size_t>(reply.size(), control.length));
-      std::memcpy(buffer + 8, reply.data(), static_cast<std::size_t>(moved));
+      if (moved > 0) std::memcpy(buffer + 8, reply.data(), static_cast<std::size_t>(moved));
     } else {
       control.data.assign(buffer + 8, buffer + 8 + control.length);
       moved = control.length;
