@@ -7,3 +7,14 @@ target_link_libraries(test_output_movie_writer PRIVATE output GTest::gtest_main)
 tavrocam_warnings(test_output_movie_writer)
 add_test(NAME output_movie_writer COMMAND test_output_movie_writer)
 set_tests_properties(output_movie_writer PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# Recording from the main window, against the simulated camera.
+add_executable(test_output_movie_window
+  ${CMAKE_CURRENT_LIST_DIR}/test_movie_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_movie_support.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_movie_main.cpp
+)
+target_link_libraries(test_output_movie_window PRIVATE app sim output Qt6::Test GTest::gtest)
+tavrocam_warnings(test_output_movie_window)
+add_test(NAME output_movie_window COMMAND test_output_movie_window)
+set_tests_properties(output_movie_window PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
