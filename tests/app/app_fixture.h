@@ -1,0 +1,104 @@
+// A main window against the simulated camera, with a test playing the user.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTest>
+
+#include "app/main_frame.h"
+#include "app/user_dialogs.h"
+#include "platform/driver.h"
+#include "sim/sim_driver.h"
+
+// Answers every dialog at once: message boxes are recorded, file and print
+// dialogs cancelled.
+class RecordingDialogs final : public IUserDialogs {
+ public:
+  void MessageBox(const QString& text) override { messages << text; }
+  std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
+  bool ChoosePrinter(QPrinter&) override { return false; }
+
+  QStringList messages;
+};
+
+inline QSettings Profile() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, "TQ400 Application", "TAVROCAM");
+}
+
+inline void ClearProfile() {
+  QSettings settings = Profile();
+  settings.clear();
+  settings.sync();
+}
+
+inline void WriteProfile(int monX, int monY, int remoconX, int remoconY) {
+  QSettings settings = Profile();
+  settings.setValue("Setting/MonX", monX);
+  settings.setValue("Setting/MonY", monY);
+  settings.setValue("Setting/RemoconX", remoconX);
+  settings.setValue("Setting/RemoconY", remoconY);
+  settings.sync();
+}
+
+inline std::optional<int> ProfileValue(const char* key) {
+  QSettings settings = Profile();
+  const QVariant value = settings.value(QStringLiteral("Setting/") + QLatin1String(key));
+  if (!value.isValid()) return std::nullopt;
+  return value.toInt();
+}
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ClearProfile(); }
+
+  void TearDown() override {
+    m_frame.reset();
+    platform::InstallDriver(nullptr);
+  }
+
+  // Camera link pauses and time-outs are shortened in the same proportion.
+  static constexpr double kTimeScale = 0.05;
+
+  void StartWithCamera(sim::SimOptions options = {}) {
+    options.timeScale = kTimeScale;
+    m_sim = sim::CreateSimulatedDriver(options);
+    platform::InstallDriver(m_sim);
+    Start();
+  }
+
+  void StartWithoutCamera() {
+    platform::InstallDriver(nullptr);
+    Start();
+  }
+
+  void Start() {
+    m_frame = std::make_unique<CMainFrame>(m_dialogs, platform::CurrentDriver(), CameraTiming{kTimeScale});
+    m_destroyed = std::make_unique<QSignalSpy>(m_frame.get(), &CMainFrame::windowDestroyed);
+    ASSERT_TRUE(m_frame->Create());
+    m_frame->show();
+  }
+
+  bool WaitForFrames(int count, int timeoutMs = 10000) {
+    return QTest::qWaitFor([&] { return m_frame->FrameCount().load() >= count; }, timeoutMs);
+  }
+
+  // Waits until no further frame arrives: the worker sits at its gate.
+  void WaitUntilFramesStop() {
+    int seen = -1;
+    while (seen != m_frame->FrameCount().load()) {
+      seen = m_frame->FrameCount().load();
+      QTest::qWait(150);
+    }
+  }
+
+  RecordingDialogs m_dialogs;
+  std::shared_ptr<sim::SimDriver> m_sim;
+  std::unique_ptr<CMainFrame> m_frame;
+  std::unique_ptr<QSignalSpy> m_destroyed;
+};

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "app/command_line.h"
+#include "app/display_check.h"
+
+TEST(CommandLine, DefaultsToTheUsbCamera) {
+  const auto result = ParseCommandLine({});
+  ASSERT_TRUE(result.options);
+  EXPECT_EQ(result.options->camera, CameraBackend::Usb);
+  EXPECT_FALSE(result.options->simPaced);
+  EXPECT_FALSE(result.options->verbose);
+  EXPECT_TRUE(result.options->usbIds.empty());
+}
+
+TEST(CommandLine, ReadsEveryOption) {
+  const auto result =
+      ParseCommandLine({"--camera=sim", "--sim-paced", "--usb-id", "04b4:8613", "--usb-id=1234:abcd", "--verbose"});
+  ASSERT_TRUE(result.options);
+  EXPECT_EQ(result.options->camera, CameraBackend::Simulated);
+  EXPECT_TRUE(result.options->simPaced);
+  EXPECT_TRUE(result.options->verbose);
+  EXPECT_EQ(result.options->usbIds, (std::vector<std::string>{"04b4:8613", "1234:abcd"}));
+  EXPECT_EQ(ParseCommandLine({"--camera=sim", "--camera=usb"}).options->camera, CameraBackend::Usb);
+}
+
+TEST(CommandLine, RefusesUnknownOptionsAndAMissingValue) {
+  auto result = ParseCommandLine({"--camera=webcam"});
+  EXPECT_FALSE(result.options);
+  EXPECT_NE(result.error.find("--camera=webcam"), std::string::npos);
+  result = ParseCommandLine({"--usb-id"});
+  EXPECT_FALSE(result.options);
+  EXPECT_FALSE(result.error.empty());
+}
+
+TEST(DisplayCheck, NeedsADisplayOrAChosenPlatform) {
+  const char* saved[] = {std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM")};
+  const std::string keep[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "", saved[2] ? saved[2] : ""};
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  unsetenv("QT_QPA_PLATFORM");
+
+  char program[] = "tavrocam";
+  char sim[] = "--camera=sim";
+  char platformOption[] = "-platform";
+  char offscreen[] = "offscreen";
+  char* plain[] = {program, sim, nullptr};
+  char* withPlatform[] = {program, platformOption, offscreen, nullptr};
+  EXPECT_FALSE(HasDisplay(2, plain));
+  EXPECT_TRUE(HasDisplay(3, withPlatform));
+  setenv("DISPLAY", ":99", 1);
+  EXPECT_TRUE(HasDisplay(2, plain));
+  unsetenv("DISPLAY");
+  setenv("WAYLAND_DISPLAY", "", 1);
+  EXPECT_FALSE(HasDisplay(2, plain)) << "an empty value names no display";
+
+  const std::string message = NoDisplayMessage();
+  EXPECT_NE(message.find("xvfb-run"), std::string::npos);
+  EXPECT_EQ(message.find('\n'), message.size() - 1) << "one line";
+
+  const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+  for (int i = 0; i < 3; ++i) {
+    if (saved[i]) setenv(names[i], keep[i].c_str(), 1);
+    else unsetenv(names[i]);
+  }
+}
