@@ -20,6 +20,16 @@ inline void Magnitude(std::int32_t value, int& size, std::uint32_t& bits) {
 
 void huffman_block_plain(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                          const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
+  // Gather the AC coefficients in zigzag order with a mask of the nonzero
+  // ones, so the coder jumps from one nonzero value to the next.
+  std::int16_t zigzag[64];
+  std::uint64_t nonzero = 0;
+  for (int k = 1; k < 64; ++k) {
+    const std::int16_t value = block[kZigzag[k]];
+    zigzag[k] = value;
+    nonzero |= static_cast<std::uint64_t>(value != 0) << k;
+  }
+
   BitWriter out(sink);
   const std::int32_t diff = block[0] - dc_predictor;
   dc_predictor = block[0];
@@ -28,23 +38,18 @@ void huffman_block_plain(OutputSink& sink, const std::int16_t* block, std::int32
   Magnitude(diff, size, bits);
   out.Put((static_cast<std::uint32_t>(dc.code[size]) << size) | bits, dc.length[size] + size);
 
-  int run = 0;
-  for (int k = 1; k < 64; ++k) {
-    const std::int32_t value = block[kZigzag[k]];
-    if (value == 0) {
-      ++run;
-      continue;
-    }
-    while (run >= 16) {
-      out.Put(ac.code[0xF0], ac.length[0xF0]);
-      run -= 16;
-    }
-    Magnitude(value, size, bits);
+  int last = 0;
+  while (nonzero != 0) {
+    const int k = std::countr_zero(nonzero);
+    nonzero &= nonzero - 1;
+    int run = k - last - 1;
+    for (; run >= 16; run -= 16) out.Put(ac.code[0xF0], ac.length[0xF0]);
+    Magnitude(zigzag[k], size, bits);
     const int symbol = (run << 4) | size;
     out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
-    run = 0;
+    last = k;
   }
-  if (run > 0) out.Put(ac.code[0x00], ac.length[0x00]);
+  if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
 }
 
 }  // namespace jpeg
