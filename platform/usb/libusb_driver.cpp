@@ -222,6 +222,13 @@ UsbError LibusbDriver::BulkRead(OpenHandle& open, std::span<const std::uint8_t> 
                                    static_cast<int>(buffer.size()), nullptr, nullptr, timeout);
   }
   const UsbError error = Run(open, *transfer, m_options.bulkTimeout);
+  if (error == UsbError::Stalled) {
+    // The halt outlives this program on the camera; clear it so the next
+    // read (or the next run) gets data again without unplugging.
+    const int cleared = libusb_clear_halt(open.device->Handle(), pipe.endpointAddress);
+    m_log.Line("handle %zu: endpoint 0x%02x halted, clearing: %s", static_cast<std::size_t>(open.id),
+               pipe.endpointAddress, libusb_error_name(cleared));
+  }
   const int moved = std::clamp(transfer->ActualLength(), 0, static_cast<int>(buffer.size()));
   if (error == UsbError::None) bytesReturned = static_cast<std::uint32_t>(moved);
   m_log.Line("handle %zu: bulk pipe %u endpoint 0x%02x length %zu: %s, %d bytes", static_cast<std::size_t>(open.id),

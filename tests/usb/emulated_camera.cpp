@@ -151,6 +151,11 @@ int EmulatedCamera::ClaimCount() const {
   return m_claims;
 }
 
+std::vector<std::uint8_t> EmulatedCamera::ClearedHalts() const {
+  std::lock_guard guard(m_lock);
+  return m_clearedHalts;
+}
+
 int EmulatedCamera::ReleaseCount() const {
   std::lock_guard guard(m_lock);
   return m_releases;
@@ -196,8 +201,18 @@ bool EmulatedCamera::HandleIoctl(UMockdevIoctlClient* client) {
     case USBDEVFS_IOCTL:  // disconnecting a kernel driver: none is bound
       umockdev_ioctl_client_complete(client, -1, ENODATA);
       return true;
+    case USBDEVFS_CLEAR_HALT: {
+      UMockdevIoctlData* endpoint = umockdev_ioctl_data_resolve(argument, 0, sizeof(unsigned int), nullptr);
+      unsigned int address = 0;
+      std::memcpy(&address, endpoint->data, sizeof address);
+      umockdev_ioctl_data_unref(endpoint);
+      std::lock_guard guard(m_lock);
+      m_clearedHalts.push_back(static_cast<std::uint8_t>(address));
+      if (m_bulkMode == BulkMode::Stall) m_bulkMode = BulkMode::Fill;
+      umockdev_ioctl_client_complete(client, 0, 0);
+      return true;
+    }
     case USBDEVFS_CONNECT:
-    case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP:
       umockdev_ioctl_client_complete(client, 0, 0);
       return true;
@@ -258,6 +273,8 @@ bool EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* argu
       for (int i = 0; i < urb->buffer_length; ++i) buffer[i] = static_cast<std::uint8_t>((urb->endpoint + i) & 0xFF);
       urb->actual_length = urb->buffer_length;
       m_finished.push_back({urbData, 0});
+    } else if (m_bulkMode == BulkMode::Stall) {
+      m_finished.push_back({urbData, -EPIPE});
     } else {
       m_pending.push_back(urbData);
     }

@@ -44,6 +44,7 @@ struct BulkRequest {
 enum class BulkMode {
   Fill,  // at once, the whole length, bytes (endpoint + offset) & 0xFF
   Hold,  // never; the read ends only by time-out, cancellation or unplug
+  Stall,  // the endpoint halts, until the host clears it
 };
 
 class EmulatedCamera {
@@ -71,6 +72,7 @@ class EmulatedCamera {
   int DiscardCount() const;
   int ClaimCount() const;
   int ReleaseCount() const;
+  std::vector<std::uint8_t> ClearedHalts() const;
 
  private:
   static int OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, EmulatedCamera* self);
@@ -102,6 +104,7 @@ class EmulatedCamera {
   int m_discards = 0;
   int m_claims = 0;
   int m_releases = 0;
+  std::vector<std::uint8_t> m_clearedHalts;
 };
 
 // A testbed with cameras on it.

@@ -281,6 +281,19 @@ TEST_F(EmulatedUsbTest, AReadTheCameraNeverAnswersTimesOutAndTheHandleStaysUsabl
   driver->Close(handle);
 }
 
+TEST_F(EmulatedUsbTest, AHaltedPipeFailsTheReadAndIsClearedForTheNext) {
+  EmulatedCamera& camera = m_bus.Add({});
+  camera.SetBulkMode(BulkMode::Stall);
+  auto driver = StartDriver();
+  const DeviceHandle handle = driver->Open(DevicePath(0));
+  std::array<std::uint8_t, 512> buffer{};
+  std::uint32_t bytes = 0;
+  EXPECT_FALSE(Read(*driver, handle, 2, buffer, bytes));
+  EXPECT_EQ(camera.ClearedHalts(), (std::vector<std::uint8_t>{0x86}));
+  EXPECT_TRUE(Read(*driver, handle, 2, buffer, bytes));
+  driver->Close(handle);
+}
+
 class BlockedReadTest : public EmulatedUsbTest {
  protected:
   void StartBlockedRead() {
