@@ -1,0 +1,85 @@
+// A REMOCON panel on a scripted camera, with a main window stand-in that
+// records the messages it receives and the message boxes shown.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/user_dialogs.h"
+#include "camera/usb_camera.h"
+#include "fake_camera_driver.h"
+#include "panel/panel_button.h"
+#include "panel/remocon_dlg.h"
+#include "panel/remocon_host.h"
+
+class RecordingDialogs : public IUserDialogs {
+ public:
+  void MessageBox(const QString& text) override {
+    boxes.push_back(text);
+    if (whileShown) whileShown();
+  }
+  std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
+  bool ChoosePrinter(QPrinter&) override { return false; }
+
+  std::vector<QString> boxes;
+  std::function<void()> whileShown;  // runs while the box is "open"
+};
+
+class FakeHost : public IRemoconHost {
+ public:
+  FakeHost(FakeCameraDriver& driver) : camera(driver, CameraTiming{0.01}) {}
+
+  long SendCamMessage(unsigned message) override {
+    // Each message notes how many command frames the camera had by then.
+    messages.push_back({message, commandsSoFar ? commandsSoFar() : 0});
+    return 0;
+  }
+  CUsbCamera& Camera() override { return camera; }
+  std::atomic<std::int32_t>& LiveRunning() override { return liveRunning; }
+  std::atomic<std::int32_t>& DeviceOk() override { return deviceOk; }
+  std::atomic<std::int32_t>& FrameCount() override { return frameCount; }
+  IUserDialogs& Dialogs() override { return dialogs; }
+
+  std::vector<unsigned> MessageIds() const {
+    std::vector<unsigned> ids;
+    for (const auto& m : messages) ids.push_back(m.first);
+    return ids;
+  }
+
+  CUsbCamera camera;
+  std::atomic<std::int32_t> liveRunning{1};
+  std::atomic<std::int32_t> deviceOk{1};
+  std::atomic<std::int32_t> frameCount{0};
+  RecordingDialogs dialogs;
+  std::vector<std::pair<unsigned, std::size_t>> messages;
+  std::function<std::size_t()> commandsSoFar;
+};
+
+class PanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Opens the link (unless told not to) and creates the panel, which reads
+  // the camera's settings.
+  void CreatePanel(bool openLink = true);
+
+  CPanelButton* Btn(int id) const;
+  void Click(int id);
+  void Press(int id, Qt::MouseButton button = Qt::LeftButton);
+  void Release(int id, Qt::MouseButton button = Qt::LeftButton);
+  // The frames the camera received since the last call.
+  std::vector<FakeCameraDriver::Frame> Sent();
+  bool Latched(int id) const;
+
+  QTemporaryDir claimDir;
+  FakeCameraDriver driver;
+  std::unique_ptr<FakeHost> host;
+  std::unique_ptr<CRemoconDlg> panel;
+};
