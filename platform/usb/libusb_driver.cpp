@@ -91,13 +91,16 @@ std::shared_ptr<LibusbDriver::OpenHandle> LibusbDriver::Find(DeviceHandle handle
 }
 
 std::shared_ptr<ClaimedDevice> LibusbDriver::ShareOrOpen(int number, UsbError& error) {
-  std::vector<AttachedCamera> cameras = ListCameras(m_session->Context(), m_ids);
-  if (number >= static_cast<int>(cameras.size())) {
+  std::vector<AttachedCamera> attached = ListCameras(m_session->Context(), m_ids);
+  const std::size_t count = attached.size();
+  m_numbering.Update(std::move(attached));
+  const AttachedCamera* found = m_numbering.Find(number);
+  if (!found) {
     error = UsbError::NoSuchDevice;
-    m_log.Line("no camera number %d: %zu attached", number, cameras.size());
+    m_log.Line("no camera number %d: %zu attached", number, count);
     return nullptr;
   }
-  const AttachedCamera& camera = cameras[static_cast<std::size_t>(number)];
+  const AttachedCamera& camera = *found;
   std::erase_if(m_devices, [](const std::weak_ptr<ClaimedDevice>& device) { return device.expired(); });
   for (const auto& weak : m_devices) {
     auto shared = weak.lock();

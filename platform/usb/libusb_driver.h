@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/driver.h"
+#include "platform/usb/camera_numbering.h"
 #include "platform/usb/usb_driver.h"
 #include "platform/usb/usb_error.h"
 #include "platform/usb/usb_log.h"
@@ -62,6 +63,7 @@ class LibusbDriver final : public IDriver {
   std::unique_ptr<LibusbSession> m_session;
 
   std::mutex m_openLock;  // one enumeration and claim at a time
+  CameraNumbering m_numbering;
   std::vector<std::weak_ptr<ClaimedDevice>> m_devices;
 
   std::mutex m_tableLock;

@@ -2,7 +2,9 @@
 //
 // "\\.\EZUSB-n" names the n-th attached device whose vendor and product ids
 // are on the camera list, counting in a stable order: by bus, then by port
-// path. Vendor requests become control transfers on the default pipe; bulk
+// path. A camera keeps its number while it stays attached, even when one
+// before it is unplugged; a camera plugged in later takes the lowest free
+// number. Vendor requests become control transfers on the default pipe; bulk
 // read pipe i is the i-th endpoint of the claimed interface, in the order its
 // descriptor lists them.
 #pragma once
@@ -40,6 +42,10 @@ std::vector<UsbId> CameraIdList(std::span<const UsbId> extra);
 // "VVVV:PPPP" with four hexadecimal digits on each side, as lsusb shows it.
 std::optional<UsbId> ParseUsbId(std::string_view text);
 std::string FormatUsbId(UsbId id);
+
+// Ids separated by spaces or commas, as a profile value holds them
+// ("0547:2131, 1234:5678"). Empty when any of them is malformed.
+std::optional<std::vector<UsbId>> ParseUsbIdList(std::string_view text);
 
 struct UsbDriverOptions {
   // Ids added to the default list (the command line's --usb-id, the profile).

@@ -45,6 +45,21 @@ std::optional<UsbId> ParseUsbId(std::string_view text) {
   return UsbId{*vendor, *product};
 }
 
+std::optional<std::vector<UsbId>> ParseUsbIdList(std::string_view text) {
+  std::vector<UsbId> ids;
+  std::size_t position = 0;
+  while (position < text.size()) {
+    const std::size_t start = text.find_first_not_of(" ,", position);
+    if (start == std::string_view::npos) break;
+    const std::size_t end = std::min(text.find_first_of(" ,", start), text.size());
+    const auto id = ParseUsbId(text.substr(start, end - start));
+    if (!id) return std::nullopt;
+    ids.push_back(*id);
+    position = end;
+  }
+  return ids;
+}
+
 std::string FormatUsbId(UsbId id) {
   char text[10];
   std::snprintf(text, sizeof text, "%04x:%04x", static_cast<unsigned>(id.vendorId),

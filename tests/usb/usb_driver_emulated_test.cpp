@@ -167,6 +167,30 @@ TEST_F(EmulatedUsbTest, CamerasAreNumberedByBusThenPortAmongListedIdsOnly) {
   EXPECT_EQ(driver->Open(DevicePath(3)), DeviceHandle::Null);
 }
 
+TEST_F(EmulatedUsbTest, ACameraKeepsItsNumberWhileAnotherComesAndGoes) {
+  EmulatedCamera& first = m_bus.Add({.bus = 1, .address = 2, .portPath = "1"});
+  EmulatedCamera& second = m_bus.Add({.bus = 1, .address = 3, .portPath = "2"});
+  auto driver = StartDriver();
+  const DeviceHandle held = driver->Open(DevicePath(1));
+  ASSERT_EQ(Recipient(*driver, held, {&first, &second}), 1);
+
+  first.Unplug();
+  auto opens = [&](int number) {
+    const DeviceHandle probe = driver->Open(DevicePath(number));
+    driver->Close(probe);
+    return probe != DeviceHandle::Null;
+  };
+  WaitUntil([&] { return !opens(0); });
+  const DeviceHandle again = driver->Open(DevicePath(1));
+  EXPECT_EQ(Recipient(*driver, again, {&first, &second}), 1) << "the second camera is still number 1";
+
+  EmulatedCamera& third = m_bus.Add({.bus = 1, .address = 4, .portPath = "3"});
+  WaitUntil([&] { return opens(0); });
+  const DeviceHandle newcomer = driver->Open(DevicePath(0));
+  EXPECT_EQ(Recipient(*driver, newcomer, {&second, &third}), 1) << "a newcomer takes the free number";
+  for (DeviceHandle handle : {held, again, newcomer}) driver->Close(handle);
+}
+
 TEST_F(EmulatedUsbTest, HandlesOnOneCameraShareOneClaim) {
   EmulatedCamera& camera = m_bus.Add({});
   auto driver = StartDriver();

@@ -28,6 +28,15 @@ TEST(UsbIds, ParsesTheFormLsusbShowsAndRejectsEverythingElse) {
   EXPECT_EQ(FormatUsbId({0xFFFF, 0x000a}), "ffff:000a");
 }
 
+TEST(UsbIds, AProfileListTakesSpacesOrCommasAndRefusesAnyBadEntry) {
+  using platform::usb::ParseUsbIdList;
+  EXPECT_EQ(ParseUsbIdList("0547:2131, 1234:5678"), (std::vector<UsbId>{{0x0547, 0x2131}, {0x1234, 0x5678}}));
+  EXPECT_EQ(ParseUsbIdList(" ,1234:5678,,"), (std::vector<UsbId>{{0x1234, 0x5678}}));
+  EXPECT_EQ(ParseUsbIdList(""), std::vector<UsbId>{});
+  EXPECT_FALSE(ParseUsbIdList("1234:5678 12345678").has_value());
+  EXPECT_FALSE(ParseUsbIdList("1234:5678;04b4:8613").has_value());
+}
+
 TEST(UsbIds, AddedIdsFollowTheDefaultsWithoutRepeats) {
   const std::vector<UsbId> extra{{0x1234, 0x5678}, {0x04b4, 0x8613}, {0x1234, 0x5678}};
   const std::vector<UsbId> ids = CameraIdList(extra);
