@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include "output/movie_compression.h"
+#include "output/movie_options_dialog.h"
+
 class QPrinter;
 
 class IUserDialogs {
@@ -27,4 +30,9 @@ class IUserDialogs {
   // print-to-file choice kept) on `printer`; true when the user confirmed.
   // ExecPrintDialog (output/print_dialog.h) is the real dialog.
   virtual bool ChoosePrinter(QPrinter& printer) = 0;
+
+  // The movie's compression options: the compressor and its quality.
+  // Nothing when the user cancels. Tests that record movies answer it
+  // themselves; by default it is the real dialog.
+  virtual std::optional<MovieCompression> ChooseMovieCompression() { return AskMovieCompression(nullptr); }
 };

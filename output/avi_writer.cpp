@@ -7,6 +7,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include "liveview/frame_bitmap.h"
 #include "output/avi_file.h"
 #include "output/movie_compressor.h"
 #include "output/movie_options_dialog.h"
@@ -95,6 +96,24 @@ bool CAviWriter::AddFrame(const std::uint8_t* packedBitmap, int width, int heigh
   m_lastPosition = m_position;
   m_lastError = AviError::kNone;
   return true;
+}
+
+bool CAviWriter::AddFrame(const CFrameBitmap& bitmap) {
+  int width = 0;
+  int height = 0;
+  {
+    const auto lock = bitmap.LockBuffers();
+    const std::uint8_t* packed = bitmap.PackedBitmap();
+    if (packed == nullptr) return AddFrame(nullptr, bitmap.Width(), bitmap.Height());
+    m_frameCopy.assign(packed, packed + bitmap.PackedBitmapBytes());
+    width = bitmap.Width();
+    height = bitmap.Height();
+  }
+  // The copy is all there is to read: a header that claims more rows than it
+  // holds is refused before anything reads them.
+  const auto frame = m_frameCopy.size() >= 40 ? ReadPackedBitmapInfo(m_frameCopy.data()) : std::nullopt;
+  if (!frame || frame->PixelOffset() + frame->imageBytes > m_frameCopy.size()) return Refuse(AviError::kBadBitmap);
+  return AddFrame(m_frameCopy.data(), width, height);
 }
 
 bool CAviWriter::SetUpFile(const PackedBitmapInfo& first) {

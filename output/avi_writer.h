@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "output/avi_bitmap_info.h"
 #include "output/avi_error.h"
@@ -16,6 +17,7 @@
 #include "output/movie_compression.h"
 
 class CAviFile;
+class CFrameBitmap;
 class IMovieCompressor;
 
 // Asks the user for the compressor; nothing when the user cancels.
@@ -34,6 +36,12 @@ class CAviWriter {
   // The width and height are only used on the first frame: the frame's own
   // header decides its size. The bitmap stays the caller's.
   bool AddFrame(const std::uint8_t* packedBitmap, int width, int height);
+
+  // AddFrame on the live frame bitmap, which the worker keeps replacing: the
+  // packed bitmap is copied under the bitmap's lock and the copy recorded,
+  // so neither compression nor the options dialog holds up the worker (or
+  // the painting, which takes the same lock on this thread).
+  bool AddFrame(const CFrameBitmap& bitmap);
 
   // Writes the file's index and closes it; the destructor does the same.
   // A file that never got a frame is still left as a valid, empty movie.
@@ -68,6 +76,7 @@ class CAviWriter {
   std::unique_ptr<IMovieCompressor> m_compressor;  // what turns frames into samples
   MovieOptionsChooser m_chooseOptions;
   std::optional<PackedBitmapInfo> m_frameFormat;   // of the first frame
+  std::vector<std::uint8_t> m_frameCopy;          // reused for every frame
   std::int64_t m_lastPosition = -1;
   bool m_bOk = true;
   bool m_bBusy = false;
