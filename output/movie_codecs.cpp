@@ -41,9 +41,7 @@ bool LibraryEncoderAvailable(const LibraryEncoderTraits& traits) {
 std::vector<MovieCodecChoice> AvailableMovieCodecs() {
   std::vector<MovieCodecChoice> choices{
       {kMovieFullFrames, "Full Frames (Uncompressed)", false},
-#ifdef TAVROCAM_MOVIE_BUILTIN_JPEG
       {kMovieBuiltinMjpeg, "Motion JPEG", true},
-#endif
   };
   for (const auto& traits : kLibraryEncoders) {
     if (LibraryEncoderAvailable(traits)) {

@@ -10,10 +10,8 @@ std::unique_ptr<IMovieCompressor> OpenMovieCompressor(const MovieCompression& ch
   const std::string_view id = choice.compressor;
   if (id == kMovieFullFrames) {
     compressor = OpenFullFrameCompressor(frame);
-#ifdef TAVROCAM_MOVIE_BUILTIN_JPEG
   } else if (id == kMovieBuiltinMjpeg) {
     compressor = OpenBuiltinJpegCompressor(frame, choice.quality);
-#endif
   } else if (FindLibraryEncoder(id) != nullptr) {
     compressor = OpenLibraryCompressor(choice.compressor.c_str(), frame, choice.quality);
   }

@@ -11,8 +11,9 @@ target_sources(output PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/movie_codecs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/movie_compressor.cpp
   ${CMAKE_CURRENT_LIST_DIR}/movie_compressor_full.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/movie_compressor_jpeg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/movie_compressor_library.cpp
   ${CMAKE_CURRENT_LIST_DIR}/movie_options_dialog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/movie_options_store.cpp
 )
-target_link_libraries(output PUBLIC PkgConfig::TAVROCAM_FFMPEG platform)
+target_link_libraries(output PUBLIC PkgConfig::TAVROCAM_FFMPEG platform jpeg)
