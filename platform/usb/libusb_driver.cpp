@@ -186,8 +186,10 @@ UsbError LibusbDriver::VendorRequest(OpenHandle& open, std::span<const std::uint
 
   const UsbError error = Run(open, *transfer, m_options.controlTimeout);
   const int moved = std::clamp(transfer->ActualLength(), 0, static_cast<int>(length));
-  if (in) std::copy_n(packet.begin() + LIBUSB_CONTROL_SETUP_SIZE, moved, buffer.begin());
-  if (error == UsbError::None) bytesReturned = static_cast<std::uint32_t>(moved);
+  if (error == UsbError::None) {
+    if (in) std::copy_n(packet.begin() + LIBUSB_CONTROL_SETUP_SIZE, moved, buffer.begin());
+    bytesReturned = static_cast<std::uint32_t>(moved);
+  }
   m_log.Line("handle %zu: vendor %s 0x%02x value 0x%04x index 0x%04x length %u: %s, %d bytes",
              static_cast<std::size_t>(open.id), DirectionName(block->transferDirection), block->requestCode,
              block->wValue, block->wIndex, static_cast<unsigned>(length), ToText(error).data(), moved);
@@ -211,7 +213,7 @@ UsbError LibusbDriver::BulkRead(OpenHandle& open, std::span<const std::uint8_t> 
                block->pipeIndex, pipe.endpointAddress);
     return UsbError::BadRequest;
   }
-  if (buffer.empty()) return UsbError::None;
+  if (buffer.empty()) return UsbError::None;  // nothing to move, no need to bother the camera
   auto transfer = AsyncTransfer::Create();
   if (!transfer) return UsbError::NoMemory;
   const unsigned int timeout = TimeoutMs(m_options.bulkTimeout);

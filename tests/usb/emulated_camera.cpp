@@ -105,6 +105,11 @@ void EmulatedCamera::SetBulkMode(BulkMode mode) {
   m_bulkMode = mode;
 }
 
+void EmulatedCamera::SetControlInUnanswered(bool unanswered) {
+  std::lock_guard guard(m_lock);
+  m_controlInUnanswered = unanswered;
+}
+
 void EmulatedCamera::SetReply(std::uint8_t request, std::vector<std::uint8_t> reply) {
   std::lock_guard guard(m_lock);
   m_replies.emplace_back(request, std::move(reply));
@@ -264,9 +269,14 @@ bool EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* argu
       control.data.assign(buffer + 8, buffer + 8 + control.length);
       moved = control.length;
     }
+    const bool answered = !(m_controlInUnanswered && (control.requestType & 0x80));
     m_controlRequests.push_back(std::move(control));
     urb->actual_length = moved;
-    m_finished.push_back({urbData, 0});
+    if (answered) {
+      m_finished.push_back({urbData, 0});
+    } else {
+      m_pending.push_back(urbData);
+    }
   } else {
     m_bulkRequests.push_back({urb->endpoint, urb->buffer_length});
     if (m_bulkMode == BulkMode::Fill) {

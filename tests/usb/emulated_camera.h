@@ -57,6 +57,8 @@ class EmulatedCamera {
   const CameraSpec& Spec() const { return m_spec; }
 
   void SetBulkMode(BulkMode mode);
+  // Leaves device-to-host vendor requests unanswered (as Hold does reads).
+  void SetControlInUnanswered(bool unanswered);
   // The data stage the camera answers to device-to-host request `request`
   // (by default as many bytes 0xEE as asked for).
   void SetReply(std::uint8_t request, std::vector<std::uint8_t> reply);
@@ -96,6 +98,7 @@ class EmulatedCamera {
   BulkMode m_bulkMode = BulkMode::Fill;
   std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> m_replies;
   bool m_claimedElsewhere = false;
+  bool m_controlInUnanswered = false;
   bool m_unplugged = false;
   std::vector<UMockdevIoctlData*> m_pending;  // referenced
   std::vector<Finished> m_finished;

@@ -305,6 +305,22 @@ TEST_F(EmulatedUsbTest, AReadTheCameraNeverAnswersTimesOutAndTheHandleStaysUsabl
   driver->Close(handle);
 }
 
+TEST_F(EmulatedUsbTest, AVendorRequestTheCameraNeverAnswersTimesOutLeavingTheBufferAlone) {
+  EmulatedCamera& camera = m_bus.Add({});
+  camera.SetControlInUnanswered(true);
+  UsbDriverOptions options;
+  options.controlTimeout = std::chrono::milliseconds(50);
+  auto driver = StartDriver(options);
+  const DeviceHandle handle = driver->Open(DevicePath(0));
+  std::array<std::uint8_t, 20> reply{};
+  std::uint32_t bytes = 7;
+  EXPECT_FALSE(Vendor(*driver, handle, 0xB0, TransferDirection::DeviceToHost, reply, bytes));
+  EXPECT_EQ(bytes, 0u);
+  EXPECT_EQ(reply, (std::array<std::uint8_t, 20>{}));
+  EXPECT_EQ(camera.DiscardCount(), 1);
+  driver->Close(handle);
+}
+
 TEST_F(EmulatedUsbTest, AHaltedPipeFailsTheReadAndIsClearedForTheNext) {
   EmulatedCamera& camera = m_bus.Add({});
   camera.SetBulkMode(BulkMode::Stall);
