@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "camera/frame_assembler_kernels.h"
+#include "camera/frame_assembler_loop.h"
 #include "camera/frame_layout.h"
 
 namespace camera {
@@ -29,11 +30,28 @@ void InterleaveReversePlain(const std::uint8_t* first, const std::uint8_t* secon
   }
 }
 
+namespace {
+
+struct PlainRuns {
+  void Forward(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
+                      std::uint8_t* out) const {
+    InterleaveForwardPlain(a, b, c, n, out);
+  }
+  void Reverse(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
+                      std::uint8_t* out) const {
+    InterleaveReversePlain(a, b, c, n, out);
+  }
+};
+
+}  // namespace
+
+void AssembleRunsPlain(const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out) {
+  AssembleRuns(PlainRuns(), pipes, shape, code, out);
+}
+
 }  // namespace kernels
 
 namespace {
-
-constexpr std::size_t kPixelsPerTriple = kChunkBytes;
 
 int NormalisedOrientation(int orientation) {
   return (orientation >= kOrientationAsSent && orientation <= kOrientationTurned) ? orientation : kOrientationAsSent;
@@ -52,20 +70,6 @@ bool ShapeFits(const PipeViews& pipes, FrameShape shape, std::span<std::uint8_t>
   return true;
 }
 
-// The three planes of chunk triple j: chunk k sits on pipe k mod 4 at 64 x (k div 4).
-struct TriplePlanes {
-  const std::uint8_t* first;   // chunk 3j+2, the pixels' first bytes
-  const std::uint8_t* second;  // chunk 3j+1
-  const std::uint8_t* third;   // chunk 3j
-};
-
-inline TriplePlanes PlanesOf(const PipeViews& pipes, std::size_t triple) {
-  const std::size_t k = 3 * triple;
-  auto chunk = [&pipes](std::size_t c) { return pipes[c % kAssemblyPipes].data() + kChunkBytes * (c / kAssemblyPipes); };
-  return {chunk(k + 2), chunk(k + 1), chunk(k)};
-}
-
-using RunKernel = void (*)(const std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::size_t, std::uint8_t*);
 
 }  // namespace
 
@@ -74,55 +78,38 @@ std::size_t PipeBytesUsed(std::uint32_t chunkCount, std::size_t pipe) {
   return kChunkBytes * ((chunkCount - pipe + kAssemblyPipes - 1) / kAssemblyPipes);
 }
 
-bool VectorAssemblySupported() {
-  static const bool supported = kernels::Ssse3Available();
-  return supported;
+AssemblyKernels BestAssemblyKernels() {
+  static const AssemblyKernels best = kernels::Avx2Available()    ? AssemblyKernels::Avx2
+                                      : kernels::Ssse3Available() ? AssemblyKernels::Ssse3
+                                                                  : AssemblyKernels::Plain;
+  return best;
+}
+
+bool VectorAssemblySupported() { return BestAssemblyKernels() != AssemblyKernels::Plain; }
+
+const char* AssemblyKernelsName(AssemblyKernels kernels) {
+  switch (kernels) {
+    case AssemblyKernels::Plain: return "plain";
+    case AssemblyKernels::Ssse3: return "SSSE3";
+    case AssemblyKernels::Avx2: return "AVX2";
+  }
+  return "plain";
 }
 
 bool AssembleFrameDirect(const PipeViews& pipes, FrameShape shape, int orientation, std::span<std::uint8_t> dest) {
+  return AssembleFrameDirect(pipes, shape, orientation, dest, BestAssemblyKernels());
+}
+
+bool AssembleFrameDirect(const PipeViews& pipes, FrameShape shape, int orientation, std::span<std::uint8_t> dest,
+                         AssemblyKernels wanted) {
   if (!ShapeFits(pipes, shape, dest)) return false;
-  const bool vector = VectorAssemblySupported();
-  const RunKernel forward = vector ? kernels::InterleaveForwardSsse3 : kernels::InterleaveForwardPlain;
-  const RunKernel reverse = vector ? kernels::InterleaveReverseSsse3 : kernels::InterleaveReversePlain;
-
-  const std::size_t width = static_cast<std::size_t>(shape.width);
-  const std::size_t height = static_cast<std::size_t>(shape.height);
-  const std::size_t pixels = FramePixels(shape);
-  const std::size_t triples = shape.chunkCount / 3;
-  std::uint8_t* out = dest.data();
+  // Never run kernels the processor lacks (the levels are ordered).
+  const AssemblyKernels level = std::min(wanted, BestAssemblyKernels());
   const int code = NormalisedOrientation(orientation);
-
-  if (code == kOrientationAsSent || code == kOrientationTurned) {
-    // The whole frame is one run, forwards or turned end to end.
-    for (std::size_t j = 0; j < triples; ++j) {
-      const TriplePlanes t = PlanesOf(pipes, j);
-      const std::size_t q = kPixelsPerTriple * j;
-      if (code == kOrientationAsSent) {
-        forward(t.first, t.second, t.third, kPixelsPerTriple, out + kBytesPerPixel * q);
-      } else {
-        reverse(t.first, t.second, t.third, kPixelsPerTriple, out + kBytesPerPixel * (pixels - kPixelsPerTriple - q));
-      }
-    }
-    return true;
-  }
-
-  // Mirrored or flipped rows: a triple's 64 pixels may straddle two rows, so
-  // each triple is cut at row ends into runs that land in one row each.
-  for (std::size_t j = 0; j < triples; ++j) {
-    const TriplePlanes t = PlanesOf(pipes, j);
-    std::size_t i = 0;
-    while (i < kPixelsPerTriple) {
-      const std::size_t q = kPixelsPerTriple * j + i;
-      const std::size_t y = q / width;
-      const std::size_t x = q % width;
-      const std::size_t n = std::min(kPixelsPerTriple - i, width - x);
-      if (code == kOrientationMirrored) {
-        reverse(t.first + i, t.second + i, t.third + i, n, out + kBytesPerPixel * (y * width + width - x - n));
-      } else {
-        forward(t.first + i, t.second + i, t.third + i, n, out + kBytesPerPixel * ((height - 1 - y) * width + x));
-      }
-      i += n;
-    }
+  switch (level) {
+    case AssemblyKernels::Avx2: kernels::AssembleRunsAvx2(pipes, shape, code, dest.data()); break;
+    case AssemblyKernels::Ssse3: kernels::AssembleRunsSsse3(pipes, shape, code, dest.data()); break;
+    case AssemblyKernels::Plain: kernels::AssembleRunsPlain(pipes, shape, code, dest.data()); break;
   }
   return true;
 }

@@ -32,13 +32,22 @@ inline constexpr int kOrientationTurned = 3;
 // Bytes of pipe `pipe` that a frame of `chunkCount` chunks uses.
 std::size_t PipeBytesUsed(std::uint32_t chunkCount, std::size_t pipe);
 
-// True when the processor runs the vector kernels (SSSE3 byte shuffles).
-bool VectorAssemblySupported();
+// The inner loops the direct assembly runs: plain C++, or byte shuffles of
+// 16 (SSSE3) or 32 (AVX2) pixels at a time.
+enum class AssemblyKernels { Plain, Ssse3, Avx2 };
 
-// The frame written straight into `dest` in one pass, with the vector kernels
-// where the processor has them. False (dest untouched) when the shape is not a
-// frame of whole chunk triples or a buffer is too small.
+// The best kernels this processor runs.
+AssemblyKernels BestAssemblyKernels();
+bool VectorAssemblySupported();
+const char* AssemblyKernelsName(AssemblyKernels kernels);
+
+// The frame written straight into `dest` in one pass, with the best kernels
+// the processor runs, or with `kernels` when it runs them (else the best it
+// has). False (dest untouched) when the shape is not a frame of whole chunk
+// triples or a buffer is too small.
 bool AssembleFrameDirect(const PipeViews& pipes, FrameShape shape, int orientation, std::span<std::uint8_t> dest);
+bool AssembleFrameDirect(const PipeViews& pipes, FrameShape shape, int orientation, std::span<std::uint8_t> dest,
+                         AssemblyKernels kernels);
 
 // The plain version: interleave into stageB (in reverse pixel order for
 // orientations 2 and 3), mirror each row into stageA for orientations 1 and 2,

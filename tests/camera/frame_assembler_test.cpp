@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "camera/frame_assembler.h"
+#include "camera/frame_assembler_kernels.h"
 #include "camera/frame_layout.h"
 #include "frame_pattern.h"
 
@@ -47,9 +48,13 @@ TEST_P(EveryModeAndOrientation, DirectAndStagedDeliverTheOrientedPicture) {
   const PipeBuffers pipes(sent);
   const std::vector<std::uint8_t> expected = Oriented(sent, orientation >= 0 && orientation <= 3 ? orientation : 0);
 
-  std::vector<std::uint8_t> direct(expected.size());
-  ASSERT_TRUE(AssembleFrameDirect(pipes.Views(), shape, orientation, direct));
-  EXPECT_TRUE(direct == expected) << "direct assembly differs, mode " << mode << " orientation " << orientation;
+  // Every kernel level this processor runs (a level it lacks falls back to one it has).
+  for (auto kernels : {camera::AssemblyKernels::Plain, camera::AssemblyKernels::Ssse3, camera::AssemblyKernels::Avx2}) {
+    std::vector<std::uint8_t> direct(expected.size());
+    ASSERT_TRUE(AssembleFrameDirect(pipes.Views(), shape, orientation, direct, kernels));
+    EXPECT_TRUE(direct == expected) << camera::AssemblyKernelsName(kernels) << " assembly differs, mode " << mode
+                                    << " orientation " << orientation;
+  }
 
   std::vector<std::uint8_t> stageA(camera::kBytesPerPixel * 1024 * 768), stageB(stageA.size());
   std::vector<std::uint8_t> staged(expected.size());
@@ -83,6 +88,43 @@ TEST(FrameAssembly, FlippedFrameStartsWithTheLastRowUnmirrored) {
 }
 
 // The pixel's bytes come from chunks 3j+2, 3j+1 and 3j in that order.
+// Runs of every length from 0 to 100 pixels, forwards and reversed, through
+// each kernel this processor runs: the vector loops' tails and lane order.
+TEST(FrameAssembly, KernelsAgreeOnEveryRunLength) {
+  namespace k = camera::kernels;
+  using Kernel = void (*)(const std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::size_t, std::uint8_t*);
+  struct Pair {
+    const char* name;
+    Kernel forward;
+    Kernel reverse;
+  };
+  std::vector<Pair> kernels{{"plain", k::InterleaveForwardPlain, k::InterleaveReversePlain}};
+  if (k::Ssse3Available()) kernels.push_back({"SSSE3", k::InterleaveForwardSsse3, k::InterleaveReverseSsse3});
+  if (k::Avx2Available()) kernels.push_back({"AVX2", k::InterleaveForwardAvx2, k::InterleaveReverseAvx2});
+
+  std::vector<std::uint8_t> a(100), b(100), c(100);
+  for (std::size_t i = 0; i < 100; ++i) {
+    a[i] = static_cast<std::uint8_t>(i);
+    b[i] = static_cast<std::uint8_t>(100 + i);
+    c[i] = static_cast<std::uint8_t>(255 - i);
+  }
+  for (std::size_t n = 0; n <= 100; ++n) {
+    std::vector<std::uint8_t> forward(3 * n), reverse(3 * n);
+    for (std::size_t m = 0; m < n; ++m) {
+      forward[3 * m] = a[m], forward[3 * m + 1] = b[m], forward[3 * m + 2] = c[m];
+      reverse[3 * m] = a[n - 1 - m], reverse[3 * m + 1] = b[n - 1 - m], reverse[3 * m + 2] = c[n - 1 - m];
+    }
+    for (const Pair& kernel : kernels) {
+      // Exact-size output: a kernel writing past the run shows under AddressSanitizer.
+      std::vector<std::uint8_t> out(3 * n);
+      kernel.forward(a.data(), b.data(), c.data(), n, out.data());
+      EXPECT_EQ(out, forward) << kernel.name << " forward, " << n << " pixels";
+      kernel.reverse(a.data(), b.data(), c.data(), n, out.data());
+      EXPECT_EQ(out, reverse) << kernel.name << " reverse, " << n << " pixels";
+    }
+  }
+}
+
 TEST(FrameAssembly, PixelBytesComeFromTheTripleInReverseChunkOrder) {
   const FrameShape shape{64, 1, 3};
   std::array<std::vector<std::uint8_t>, 4> bytes;

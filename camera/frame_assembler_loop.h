@@ -1,0 +1,82 @@
+// The one pass of direct assembly, as a template over the run kernels so that
+// each instruction set's file builds it with its kernels inlined (a call per
+// run cost more than the shuffles). K has const Forward and Reverse with the
+// signature of the kernels in frame_assembler_kernels.h; one K serves a whole
+// frame, so the vector kernels keep their masks in registers.
+//
+// Everything here lives inside the template so that no out-of-line copy built
+// for one instruction set is shared with code built for another.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "camera/frame_assembler.h"
+
+namespace camera::kernels {
+
+// `code` is 0..3; the shape and buffers have been checked.
+template <class K>
+void AssembleRuns(const K& kernel, const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out) {
+  constexpr std::size_t kRun = 64;  // pixels of one chunk triple
+  constexpr std::size_t kPixelBytes = 3;
+  const std::size_t width = static_cast<std::size_t>(shape.width);
+  const std::size_t height = static_cast<std::size_t>(shape.height);
+  const std::size_t pixels = width * height;
+  const std::size_t triples = shape.chunkCount / 3;
+  const std::uint8_t* pipe[4] = {pipes[0].data(), pipes[1].data(), pipes[2].data(), pipes[3].data()};
+  // Chunk c sits on pipe c mod 4 at 64 x (c div 4).
+  auto chunk = [&pipe](std::size_t c) { return pipe[c % 4] + kRun * (c / 4); };
+
+  if (code == 0) {
+    for (std::size_t j = 0; j < triples; ++j) {
+      kernel.Forward(chunk(3 * j + 2), chunk(3 * j + 1), chunk(3 * j), kRun, out + kPixelBytes * kRun * j);
+    }
+    return;
+  }
+  if (code == 3) {
+    for (std::size_t j = 0; j < triples; ++j) {
+      kernel.Reverse(chunk(3 * j + 2), chunk(3 * j + 1), chunk(3 * j), kRun, out + kPixelBytes * (pixels - kRun * (j + 1)));
+    }
+    return;
+  }
+  // Mirrored or flipped rows: a triple's 64 pixels may straddle two rows, so
+  // each triple is cut at row ends into runs that land in one row each.
+  std::size_t y = 0;
+  std::size_t x = 0;
+  for (std::size_t j = 0; j < triples; ++j) {
+    const std::uint8_t* first = chunk(3 * j + 2);
+    const std::uint8_t* second = chunk(3 * j + 1);
+    const std::uint8_t* third = chunk(3 * j);
+    if (x + kRun <= width) {  // the usual case: the whole triple lies in one row
+      if (code == 1) {
+        kernel.Reverse(first, second, third, kRun, out + kPixelBytes * (y * width + width - x - kRun));
+      } else {
+        kernel.Forward(first, second, third, kRun, out + kPixelBytes * ((height - 1 - y) * width + x));
+      }
+      x += kRun;
+      if (x == width) {
+        x = 0;
+        ++y;
+      }
+      continue;
+    }
+    for (std::size_t i = 0; i < kRun;) {
+      const std::size_t n = std::min(kRun - i, width - x);
+      if (code == 1) {
+        kernel.Reverse(first + i, second + i, third + i, n, out + kPixelBytes * (y * width + width - x - n));
+      } else {
+        kernel.Forward(first + i, second + i, third + i, n, out + kPixelBytes * ((height - 1 - y) * width + x));
+      }
+      i += n;
+      x += n;
+      if (x == width) {
+        x = 0;
+        ++y;
+      }
+    }
+  }
+}
+
+}  // namespace camera::kernels
