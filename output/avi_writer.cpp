@@ -5,6 +5,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 }
 
 #include "liveview/frame_bitmap.h"
@@ -38,6 +39,9 @@ CAviWriter::CAviWriter(std::string fileName, int expectedWidth, int expectedHeig
       m_expectedWidth(expectedWidth),
       m_expectedHeight(expectedHeight),
       m_chooseOptions(std::move(chooseOptions)) {
+  // The encoders' progress notes would only clutter the terminal the
+  // program was started from; warnings and errors still get through.
+  av_log_set_level(AV_LOG_WARNING);
   if (!m_chooseOptions) {
     m_chooseOptions = [] { return AskMovieCompression(nullptr); };
   }

@@ -11,6 +11,7 @@ set_tests_properties(output_movie_writer PROPERTIES TIMEOUT 120 ENVIRONMENT QT_Q
 # Recording from the main window, against the simulated camera.
 add_executable(test_output_movie_window
   ${CMAKE_CURRENT_LIST_DIR}/test_movie_window.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/test_movie_options.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_movie_support.cpp
   ${CMAKE_CURRENT_LIST_DIR}/test_movie_main.cpp
 )
