@@ -98,7 +98,7 @@ void CPanelButton::paintEvent(QPaintEvent*) {
   QFont captionFont = font();
   captionFont.setBold(true);
   // Small keys (the slot grids) still get a caption that fills them legibly.
-  const int pixels = std::max(7, std::min(static_cast<int>(height() * 0.62), 12));
+  const int pixels = std::max(8, std::min(static_cast<int>(height() * 0.66), 12));
   captionFont.setPixelSize(pixels);
   p.setFont(captionFont);
   p.setPen(m_bRaised ? QColor(246, 246, 246) : QColor(255, 214, 92));

@@ -33,7 +33,7 @@ class RecordingDialogs : public IUserDialogs {
 
 class FakeHost : public IRemoconHost {
  public:
-  FakeHost(FakeCameraDriver& driver) : camera(driver, CameraTiming{0.01}) {}
+  explicit FakeHost(platform::IDriver& driver) : camera(driver, CameraTiming{0.01}) {}
 
   long SendCamMessage(unsigned message) override {
     // Each message notes how many command frames the camera had by then.
