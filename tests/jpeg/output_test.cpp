@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "jpeg_test_support.h"
 
@@ -213,6 +214,23 @@ TEST(Lifecycle, CloseFailureOfAFileLeftOpenIsReported) {
   EXPECT_EQ(JpegFree(&p), -9);
   EXPECT_EQ(p.state.sink.fd, -1);
   EXPECT_EQ(p.state.kernels, nullptr);
+}
+
+TEST(Lifecycle, SeparateRecordsEncodeConcurrently) {
+  // Set-up and detection keep no module-wide state, so records on different
+  // threads never meet.
+  const Picture pic = NaturalPicture(64, 48, 6);
+  const auto expected = EncodeToMemory(pic, 75);
+  std::vector<std::uint8_t> results[4];
+  {
+    std::vector<std::jthread> workers;
+    for (auto& result : results) {
+      workers.emplace_back([&pic, &result] {
+        for (int i = 0; i < 5; ++i) result = EncodeToMemory(pic, 75);
+      });
+    }
+  }
+  for (const auto& result : results) EXPECT_EQ(result, expected);
 }
 
 TEST(ErrorText, EveryCodeHasItsText) {
