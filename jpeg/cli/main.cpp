@@ -2,11 +2,13 @@
 //
 // Encodes a binary PPM or 24-bit BMP the way a still capture does: BGR rows,
 // YCbCr 4:2:0, quality 75 unless told otherwise.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -117,7 +119,7 @@ std::int32_t Encode(const jpeg_cli::Picture& pic, const std::vector<std::uint8_t
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   Options o;
   if (!ParseArgs(argc, argv, o)) {
     std::fprintf(stderr, "usage: tavrocam-jpeg IN OUT.jpg [--quality Q] [--bottom-up] [--pad N] [--buffer]\n");
@@ -149,5 +151,14 @@ int main(int argc, char** argv) {
     }
     if (rc != JpegErrBufferTooSmall || capacity >= static_cast<std::size_t>(INT32_MAX)) return Fail(rc);
     capacity = std::min<std::size_t>(capacity * 2, INT32_MAX);
+  }
+}
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "tavrocam-jpeg: not enough memory for this picture\n");
+    return 1;
   }
 }
