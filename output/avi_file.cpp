@@ -48,9 +48,11 @@ AviError CAviFile::SetFormat(const AVCodecParameters& format) {
   if (avcodec_parameters_copy(m_stream->codecpar, &format) < 0) return AviError::kFormatRefused;
   if (m_stream->codecpar->width != width || m_stream->codecpar->height != height) return AviError::kFormatRefused;
   if (avformat_write_header(m_context, nullptr) < 0) return AviError::kFormatRefused;
+  // From here on the muxer holds state that only the trailer releases, so
+  // Close writes (or tries) the trailer even when this flush fails.
+  m_headerWritten = true;
   avio_flush(m_context->pb);
   if (m_context->pb->error < 0) return AviError::kWriteFailed;
-  m_headerWritten = true;
   return AviError::kNone;
 }
 
