@@ -6,6 +6,7 @@ const char* CameraErrorText(CameraError error) {
   switch (error) {
     case CameraError::None: return "no error";
     case CameraError::AlreadyOpen: return "the camera link is already open";
+    case CameraError::OutOfMemory: return "the camera link's frame buffers could not be allocated";
     case CameraError::NoFreeCamera: return "no free camera could be opened";
     case CameraError::NotOpen: return "the camera link is not open";
     case CameraError::DeviceGone: return "the camera can no longer be opened";

@@ -8,6 +8,7 @@ namespace camera {
 enum class CameraError {
   None,
   AlreadyOpen,         // Open on an open link
+  OutOfMemory,         // the frame buffers could not be allocated
   NoFreeCamera,        // no device 0..31 could be opened and claimed
   NotOpen,             // the link is closed
   DeviceGone,          // the device path can no longer be opened

@@ -1,5 +1,6 @@
 // Fetching one frame: the four pipe readers, the stall recovery and the hand-off to assembly.
 #include <algorithm>
+#include <cstring>
 
 #include "camera/frame_assembler.h"
 #include "camera/frame_layout.h"
@@ -137,8 +138,15 @@ bool CUsbCamera::GrabFrame(std::uint8_t* dest) {
   // A failed read, or Close during the wait, ends the frame here, before the destination is touched.
   if (!m_running.load()) return FailFrame(CameraError::TransferFailed);
 
+  // Mode 5 at full speed reads one chunk less from pipe 0 than the chunk rule
+  // puts there; that chunk shows as zeros rather than as an older frame's bytes.
+  const std::uint32_t share = m_bytesPerPipe.load();
   camera::PipeViews pipes;
-  for (std::size_t p = 0; p < kPipeCount; ++p) pipes[p] = {m_pipeBuf[p].get(), kPipeBufferBytes};
+  for (std::size_t p = 0; p < kPipeCount; ++p) {
+    const std::size_t used = camera::PipeBytesUsed(layout->chunkCount, p);
+    if (share < used) std::memset(m_pipeBuf[p].get() + share, 0, used - share);
+    pipes[p] = {m_pipeBuf[p].get(), kPipeBufferBytes};
+  }
   const camera::FrameShape shape{layout->width, layout->height, layout->chunkCount};
   const std::span<std::uint8_t> out(dest, layout->FrameBytes());
   const int orientation = m_orientation.load();

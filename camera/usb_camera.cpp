@@ -2,6 +2,7 @@
 #include "camera/usb_camera.h"
 
 #include <cstdio>
+#include <new>
 
 #include "camera/frame_assembler.h"
 #include "camera/frame_layout.h"
@@ -26,13 +27,20 @@ constexpr std::uint32_t kReaderPollMs = 10;
 CUsbCamera::CUsbCamera(platform::IDriver& driver, CameraTiming timing)
     : m_driver(driver),
       m_timing(timing),
-      m_stageA(std::make_unique_for_overwrite<std::uint8_t[]>(kFrameBytes)),
-      m_stageB(std::make_unique_for_overwrite<std::uint8_t[]>(kFrameBytes)),
+      m_stageA(new (std::nothrow) std::uint8_t[kFrameBytes]),
+      m_stageB(new (std::nothrow) std::uint8_t[kFrameBytes]),
       m_vectorSupported(camera::VectorAssemblySupported()),
       m_useVectorAssembly(m_vectorSupported) {
   // Zeroed so that a frame assembled from a short pipe never shows stale heap bytes.
-  for (auto& buffer : m_pipeBuf) buffer = std::make_unique<std::uint8_t[]>(kPipeBufferBytes);
+  for (auto& buffer : m_pipeBuf) buffer.reset(new (std::nothrow) std::uint8_t[kPipeBufferBytes]());
   for (std::uint32_t p = 0; p < kPipeCount; ++p) m_readerContext[p] = {this, p};
+}
+
+bool CUsbCamera::BuffersAllocated() const {
+  for (const auto& buffer : m_pipeBuf) {
+    if (!buffer) return false;
+  }
+  return m_stageA && m_stageB;
 }
 
 CUsbCamera::~CUsbCamera() {
@@ -46,6 +54,11 @@ DeviceHandle CUsbCamera::OpenDevice(const char* path) { return m_driver.Open(pat
 bool CUsbCamera::Open() {
   if (m_opened.load()) {
     m_lastLinkError = CameraError::AlreadyOpen;
+    return false;
+  }
+  // Without its frame buffers the link could only crash later; it stays closed.
+  if (!BuffersAllocated()) {
+    m_lastLinkError = CameraError::OutOfMemory;
     return false;
   }
 

@@ -97,6 +97,7 @@ class CUsbCamera {
   };
 
   static std::uint32_t ReaderThread(void* param);
+  bool BuffersAllocated() const;
   void ServePipe(std::uint32_t pipe);
   void ReadShare(std::uint32_t pipe, platform::DeviceHandle handle);
   bool SendDeviceRequest(std::uint8_t requestCode);

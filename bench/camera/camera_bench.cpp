@@ -24,16 +24,38 @@ constexpr std::size_t kFrameBytes = 1024 * 768 * 3;
 
 void KeepAlive(void* p) { asm volatile("" : : "g"(p) : "memory"); }
 
-// Median time of one call, in microseconds, over `rounds` rounds.
-double MedianMicros(const std::function<void()>& work, int rounds) {
+// Time of one call in microseconds over `rounds` rounds: the best round (the
+// one least disturbed by other processes) and the median.
+struct Timing {
+  double best;
+  double median;
+};
+
+Timing Measure(const std::function<void()>& work, int rounds) {
   std::vector<double> times;
   for (int i = 0; i < rounds; ++i) {
     const auto start = Clock::now();
     work();
     times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
   }
-  std::nth_element(times.begin(), times.begin() + rounds / 2, times.end());
-  return times[rounds / 2];
+  std::sort(times.begin(), times.end());
+  return {times.front(), times[times.size() / 2]};
+}
+
+// The work against the anchor, timed round by round in turn so that both
+// see the same load: the median of the rounds' ratios.
+double MedianRatio(const std::function<void()>& work, const std::function<void()>& anchor, int rounds) {
+  std::vector<double> ratios;
+  for (int i = 0; i < rounds; ++i) {
+    const auto a0 = Clock::now();
+    anchor();
+    const auto w0 = Clock::now();
+    work();
+    const auto w1 = Clock::now();
+    ratios.push_back(std::chrono::duration<double>(w1 - w0).count() / std::chrono::duration<double>(w0 - a0).count());
+  }
+  std::sort(ratios.begin(), ratios.end());
+  return ratios[ratios.size() / 2];
 }
 
 double CpuSeconds() {
@@ -41,6 +63,36 @@ double CpuSeconds() {
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
+
+#if CAMERA_BENCH_WITH_SIM
+void BenchWholeFrames(double anchorMicros) {
+  sim::SimOptions options;
+  options.startMode = 2;
+  options.paced = false;
+  auto driver = sim::CreateSimulatedDriver(options);
+  CUsbCamera link(*driver);
+  if (!link.Open()) {
+    std::printf("GrabFrame: the simulated camera could not be opened\n");
+    return;
+  }
+  link.m_highSpeed = link.QueryHighSpeed() ? 1 : 0;
+  std::vector<std::uint8_t> frame(CUsbCamera::kFrameBytes);
+  for (int i = 0; i < 5; ++i) {
+    if (link.QueryMode()) link.GrabFrame(frame.data());
+  }
+  const int frames = 300;
+  int good = 0;
+  const double cpu0 = CpuSeconds();
+  const auto wall0 = Clock::now();
+  for (int i = 0; i < frames; ++i) good += (link.QueryMode() && link.GrabFrame(frame.data())) ? 1 : 0;
+  const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+  const double cpu = CpuSeconds() - cpu0;
+  std::printf("GrabFrame against the unpaced simulator at 1024x768: %d/%d frames, %.0f frames/s, "
+              "%.2f ms CPU per frame (the simulator's own work included), %.1fx memcpy wall time per frame\n",
+              good, frames, good / wall, 1000.0 * cpu / frames, (wall / frames * 1e6) / anchorMicros);
+  link.Close();
+}
+#endif
 
 }  // namespace
 
@@ -69,65 +121,51 @@ int main() {
   }
 
   std::printf("assembly kernels: %s\n", camera::AssemblyKernelsName(camera::BestAssemblyKernels()));
-  const double anchor = MedianMicros(memcpyFrame, rounds);
-  std::printf("memcpy of %zu bytes (anchor): %.1f us\n", kFrameBytes, anchor);
+  const Timing anchor = Measure(memcpyFrame, rounds);
+  std::printf("memcpy of %zu bytes (anchor): best %.1f us, median %.1f us\n", kFrameBytes, anchor.best, anchor.median);
+  std::printf("ratios to the anchor: best round to best round (median of paired rounds)\n");
 
   double direct0 = 0;
   for (int orientation = 0; orientation < 4; ++orientation) {
-    const double direct = MedianMicros(
+    auto timeKernels = [&](camera::AssemblyKernels kernels, int n) {
+      return Measure(
+          [&] {
+            camera::AssembleFrameDirect(pipes, shape, orientation, dest, kernels);
+            KeepAlive(dest.data());
+          },
+          n);
+    };
+    const Timing direct = timeKernels(camera::BestAssemblyKernels(), rounds);
+    const double directPaired = MedianRatio(
         [&] {
           camera::AssembleFrameDirect(pipes, shape, orientation, dest);
           KeepAlive(dest.data());
         },
-        rounds);
-    const double staged = MedianMicros(
+        memcpyFrame, rounds);
+    const Timing ssse3 = timeKernels(camera::AssemblyKernels::Ssse3, rounds);
+    const Timing plain = timeKernels(camera::AssemblyKernels::Plain, rounds / 3);
+    const Timing staged = Measure(
         [&] {
           camera::AssembleFrameStaged(pipes, shape, orientation, stageA, stageB, dest);
           KeepAlive(dest.data());
         },
         rounds / 3);
-    const double ssse3 = MedianMicros(
-        [&] {
-          camera::AssembleFrameDirect(pipes, shape, orientation, dest, camera::AssemblyKernels::Ssse3);
-          KeepAlive(dest.data());
-        },
-        rounds);
-    if (orientation == 0) direct0 = direct;
-    std::printf("orientation %d: direct %.2fx memcpy (SSSE3 only %.2fx), plain (staged) %.2fx memcpy\n", orientation,
-                direct / anchor, ssse3 / anchor, staged / anchor);
+    if (orientation == 0) direct0 = directPaired;
+    std::printf("orientation %d: direct %.2fx (%.2fx), SSSE3 only %.2fx (%.2fx), plain loops %.2fx (%.2fx), "
+                "staged %.2fx (%.2fx)\n",
+                orientation, direct.best / anchor.best, directPaired, ssse3.best / anchor.best,
+                ssse3.median / anchor.median, plain.best / anchor.best, plain.median / anchor.median,
+                staged.best / anchor.best, staged.median / anchor.median);
   }
   // The anchor again, to show how steady it was.
-  const double anchorAgain = MedianMicros(memcpyFrame, rounds);
-  std::printf("memcpy again: %.2fx the first anchor\n", anchorAgain / anchor);
+  const Timing anchorAgain = Measure(memcpyFrame, rounds);
+  std::printf("memcpy again: %.2fx the first anchor (best), %.2fx (median)\n", anchorAgain.best / anchor.best,
+              anchorAgain.median / anchor.median);
 
 #if CAMERA_BENCH_WITH_SIM
-  {
-    sim::SimOptions options;
-    options.startMode = 2;
-    options.paced = false;
-    auto driver = sim::CreateSimulatedDriver(options);
-    CUsbCamera link(*driver);
-    if (link.Open()) {
-      link.m_highSpeed = link.QueryHighSpeed() ? 1 : 0;
-      std::vector<std::uint8_t> frame(CUsbCamera::kFrameBytes);
-      for (int i = 0; i < 5; ++i) link.QueryMode() && link.GrabFrame(frame.data());
-      const int frames = 300;
-      int good = 0;
-      const double cpu0 = CpuSeconds();
-      const auto wall0 = Clock::now();
-      for (int i = 0; i < frames; ++i) good += (link.QueryMode() && link.GrabFrame(frame.data())) ? 1 : 0;
-      const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
-      const double cpu = CpuSeconds() - cpu0;
-      std::printf("GrabFrame against the unpaced simulator at 1024x768: %d/%d frames, %.0f frames/s, "
-                  "%.2f ms CPU per frame (simulator's rendering included), %.2fx memcpy wall time per frame\n",
-                  good, frames, good / wall, 1000.0 * cpu / frames, (wall / frames * 1e6) / anchor);
-      link.Close();
-    } else {
-      std::printf("GrabFrame: the simulated camera could not be opened\n");
-    }
-  }
+  BenchWholeFrames(anchor.median);
 #endif
 
-  std::printf("assembly ratio vs memcpy at 1024x768: %.2f\n", direct0 / anchor);
+  std::printf("assembly ratio vs memcpy at 1024x768: %.2f\n", direct0);
   return 0;
 }
