@@ -2,8 +2,13 @@
 // its stream, where the frames sit, and what every failure leaves behind.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <optional>
 #include <string>
 
@@ -227,6 +232,44 @@ TEST_F(MovieWriterTest, UnwritableDestinationsFailWithoutCrashing) {
     EXPECT_FALSE(writer.AddFrame(frame.data(), 64, 48));
     EXPECT_FALSE(writer.IsOk());
     EXPECT_NE(writer.Close(), AviError::kNone);
+  }
+}
+
+TEST_F(MovieWriterTest, ADiskThatFillsUpMidwayEndsTheMovieWithTheFramesBeforeIt) {
+  // The file may grow to about four frames past its header: a later write
+  // fails as on a full disk. Run in a child, whose file size limit dies with it.
+  const std::string path = PathOf("full-disk.avi");
+  const auto frameBytes = MakePackedBitmap(64, 48, 0).size();
+  const auto recordUntilTheDiskIsFull = [&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlim_t limit = 16384 + 4 * (frameBytes + 64);
+    const rlimit fileSize{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &fileSize);
+    CAviWriter writer(path, -1, -1, Choose(kMovieFullFrames));
+    int written = 0;
+    for (int i = 0; i < 50; ++i) {
+      const auto frame = MakePackedBitmap(64, 48, i);
+      writer.SetPosition(i);
+      if (!writer.AddFrame(frame.data(), 64, 48)) break;
+      ++written;
+    }
+    const bool failedOnWrite = writer.LastError() == AviError::kWriteFailed && !writer.IsOk();
+    writer.Close();
+    std::_Exit(failedOnWrite ? 100 + written : 1);
+  };
+  int written = 0;
+  const auto failedOnAWrite = [&written](int status) {
+    written = WIFEXITED(status) ? WEXITSTATUS(status) - 100 : -1;
+    return written >= 2 && written < 10;
+  };
+  EXPECT_EXIT(recordUntilTheDiskIsFull(), failedOnAWrite, "");
+  // With no room left for the index the reader scans the file: every frame
+  // before the failing one is there.
+  const auto movie = ReadMovie(path);
+  ASSERT_TRUE(movie.opened);
+  ASSERT_GE(movie.pictures.size(), static_cast<std::size_t>(written));
+  for (std::size_t i = 0; i < static_cast<std::size_t>(written); ++i) {
+    EXPECT_EQ(movie.pictures[i], TopDownPixels(MakePackedBitmap(64, 48, static_cast<int>(i)))) << i;
   }
 }
 
