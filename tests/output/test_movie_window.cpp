@@ -146,6 +146,21 @@ TEST_F(MovieWindow, PositionsFollowTheClockFromBeforeTheOptionsDialog) {
   EXPECT_TRUE(movie_test::ProbeWithoutErrors(MoviePath()));
 }
 
+TEST_F(MovieWindow, AMovieCommandWhileTheOptionsAreOpenLeavesTheFirstFrameAlone) {
+  // The panel's control (or its shortcut) while the options dialog is open:
+  // the writer setting up the file must survive it.
+  m_dialogs.whileChoosing = [this] { m_frame->SendCamMessage(WM_CAM_MOVIE); };
+  StartRecording();
+  EXPECT_EQ(m_dialogs.fileQuestions, 1);
+  EXPECT_TRUE(m_dialogs.messages.isEmpty());
+  TickAt(66);
+  m_frame->SendCamMessage(WM_CAM_MOVIE);
+  EXPECT_EQ(m_dialogs.messages, QStringList{"Capture complete."});
+  const auto movie = movie_test::ReadMovie(MoviePath(), false);
+  ASSERT_TRUE(movie.opened);
+  EXPECT_EQ(movie.packets.size(), 2u);
+}
+
 TEST_F(MovieWindow, AModeChangeEndsTheMovieWithAnErrorAndKeepsTheEarlierFrames) {
   StartRecording();
   TickAt(66);
