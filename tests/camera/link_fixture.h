@@ -44,8 +44,11 @@ inline bool Eventually(const std::function<bool()>& done, std::chrono::milliseco
 
 class LinkTest : public ::testing::Test {
  protected:
-  // A hundredth of the product's time-outs and pauses, in the same proportions.
-  static constexpr double kFastTiming = 0.01;
+  // A fiftieth of the product's time-outs and pauses, in the same proportions.
+  static constexpr double kFastTiming = 0.02;
+  static std::chrono::milliseconds FastMs(std::uint32_t productMs) {
+    return std::chrono::milliseconds(CameraTiming{kFastTiming}.Ms(productMs));
+  }
 
   void SetUp() override { MakeLink(kFastTiming); }
   void MakeLink(double scale) {

@@ -17,8 +17,11 @@ using namespace std::chrono_literals;
 
 class SimLinkTest : public ::testing::Test {
  protected:
-  void Start(sim::SimOptions options, double linkScale = 0.01) {
-    options.timeScale = 0.02;  // the sim's own bulk-read time-out: 300 ms
+  // Waits of 200 and 150 ms: room for a whole frame on a busy machine.
+  void Start(sim::SimOptions options, double linkScale = 0.05) {
+    // The camera's own durations shrink alike, so its bulk-read time-out
+    // still outlasts the link's two waits.
+    options.timeScale = linkScale;
     driver = sim::CreateSimulatedDriver(options);
     link = std::make_unique<CUsbCamera>(*driver, CameraTiming{linkScale});
     link->SetLogSink(&log);
