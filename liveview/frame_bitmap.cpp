@@ -48,7 +48,7 @@ bool CFrameBitmap::Create(int width, int height, int bitsPerPixel) {
 }
 
 void CFrameBitmap::BuildPackedBitmap() {
-  m_packedImage = QImage();
+  m_displayImage = QImage();
   m_packed.reset();
   m_packedBytes = 0;
   if (m_bitsPerPixel != 24) return;
@@ -66,10 +66,7 @@ void CFrameBitmap::BuildPackedBitmap() {
   PutLe16(h + 14, 24);
   PutLe32(h + 20, imageBytes);
   CopyRowsToPacked();
-  // The const-data constructor makes the image read-only: painting never
-  // detaches (copies) it.
-  const std::uint8_t* rows = m_packed.get() + kHeaderBytes;
-  m_packedImage = QImage(rows, m_width, m_height, static_cast<qsizetype>(stride), QImage::Format_BGR888);
+  m_displayImage = QImage(m_width, m_height, QImage::Format_RGB32);
 }
 
 void CFrameBitmap::SyncToPackedBitmap() {
@@ -92,18 +89,27 @@ int CFrameBitmap::Draw(QPainter& painter) const {
 }
 
 int CFrameBitmap::DrawRect(QPainter& painter, const QRect& source, const QRect& destination) const {
-  if (!m_packed || m_packedImage.isNull()) return 0;
-  if (source.isEmpty() || destination.isEmpty()) return 1;
-  // The image's first row is the picture's bottom row: draw it upside down,
-  // so the picture's rows land where they belong with no converted copy.
-  const QRect stored(source.x(), m_height - source.y() - source.height(), source.width(), source.height());
+  if (!m_packed || m_displayImage.isNull()) return 0;
+  const QRect visible = source & QRect(0, 0, m_width, m_height);
+  if (visible.isEmpty() || destination.isEmpty()) return 1;
+  FillDisplayImage(visible);
   painter.save();
   // Plain pixel replication when stretching, like deleting rows and columns.
   painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.translate(destination.x(), destination.y() + destination.height());
-  painter.scale(1.0, -1.0);
-  painter.drawImage(QRect(0, 0, destination.width(), destination.height()), m_packedImage, stored);
+  painter.drawImage(destination, m_displayImage, source);
   painter.restore();
   return 1;
+}
+
+void CFrameBitmap::FillDisplayImage(const QRect& source) const {
+  // One pass that turns the stored rows the right way up and widens each
+  // blue-green-red pixel to the 32-bit form the painter copies directly.
+  const std::size_t stride = static_cast<std::size_t>(Stride());
+  const std::uint8_t* rows = m_packed.get() + kHeaderBytes;
+  for (int y = source.top(); y <= source.bottom(); ++y) {
+    const std::uint8_t* from = rows + static_cast<std::size_t>(m_height - 1 - y) * stride + 3 * source.left();
+    auto* to = reinterpret_cast<QRgb*>(m_displayImage.scanLine(y)) + source.left();
+    for (int x = 0; x < source.width(); ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
+  }
 }

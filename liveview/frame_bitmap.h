@@ -78,6 +78,7 @@ class CFrameBitmap {
  private:
   void BuildPackedBitmap();
   void CopyRowsToPacked();
+  void FillDisplayImage(const QRect& source) const;
 
   int m_width = 0;
   int m_height = 0;
@@ -85,8 +86,9 @@ class CFrameBitmap {
   std::unique_ptr<std::uint8_t[]> m_pixels;
   std::unique_ptr<std::uint8_t[]> m_packed;
   std::size_t m_packedBytes = 0;
-  // Wraps the packed rows for painting, built once per size so that drawing
-  // a frame allocates nothing. Its rows run bottom-up.
-  QImage m_packedImage;
+  // The picture in the painter's own pixel format, refilled from the packed
+  // rows on every draw (under the buffer lock). Allocated once per size, so
+  // drawing a frame allocates nothing, and blitting it needs no conversion.
+  mutable QImage m_displayImage;
   mutable std::mutex m_lock;
 };

@@ -84,18 +84,26 @@ class MainFrameTest : public ::testing::Test {
     m_frame->show();
   }
 
+  // Frames the worker asked the camera for. The main window's own count is
+  // read and zeroed by the panel every second, so tests count at the camera.
+  int Frames() const { return static_cast<int>(m_sim->Camera(0).VendorRequestCount(kGrabRequest)); }
+
   bool WaitForFrames(int count, int timeoutMs = 10000) {
-    return QTest::qWaitFor([&] { return m_frame->FrameCount().load() >= count; }, timeoutMs);
+    return QTest::qWaitFor([&] { return Frames() >= count; }, timeoutMs);
   }
 
-  // Waits until no further frame arrives: the worker sits at its gate.
+  // Waits until no further frame is asked for. The camera counts a frame
+  // when it is asked for, not when it has arrived, so the worker may still
+  // be finishing the last one: callers allow for that.
   void WaitUntilFramesStop() {
     int seen = -1;
-    while (seen != m_frame->FrameCount().load()) {
-      seen = m_frame->FrameCount().load();
-      QTest::qWait(150);
+    while (seen != Frames()) {
+      seen = Frames();
+      QTest::qWait(400);
     }
   }
+
+  static constexpr std::uint8_t kGrabRequest = 0xB4;
 
   RecordingDialogs m_dialogs;
   std::shared_ptr<sim::SimDriver> m_sim;

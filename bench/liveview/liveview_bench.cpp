@@ -1,0 +1,201 @@
+// Live-view costs on the host, each beside a memcpy of one 1024 x 768 frame
+// measured in the same run, and the frame rates the paced simulated camera
+// reaches through the whole program.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/main_frame.h"
+#include "app/messages.h"
+#include "app/user_dialogs.h"
+#include "camera/usb_camera.h"
+#include "liveview/frame_bitmap.h"
+#include "liveview/live_view.h"
+#include "platform/driver.h"
+#include "sim/sim_driver.h"
+
+namespace {
+
+double CpuMs(clockid_t clock) {
+  timespec t{};
+  clock_gettime(clock, &t);
+  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+struct Cost {
+  double cpuMs = 1e9;   // this thread's processor time per call
+  double wallMs = 1e9;  // elapsed time per call (includes time lost to other processes)
+};
+
+// Best of several rounds, each of `calls` calls.
+Cost Measure(const std::function<void()>& work, int calls) {
+  Cost best;
+  for (int round = 0; round < 5; ++round) {
+    QElapsedTimer wall;
+    wall.start();
+    const double start = CpuMs(CLOCK_THREAD_CPUTIME_ID);
+    for (int i = 0; i < calls; ++i) work();
+    best.cpuMs = std::min(best.cpuMs, (CpuMs(CLOCK_THREAD_CPUTIME_ID) - start) / calls);
+    best.wallMs = std::min(best.wallMs, static_cast<double>(wall.nsecsElapsed()) / 1e6 / calls);
+  }
+  return best;
+}
+
+void Report(const char* what, Cost cost, Cost anchor) {
+  std::printf("%s: %.3f ms processor (%.2f x memcpy), %.3f ms elapsed (%.2f x memcpy)\n", what, cost.cpuMs,
+              cost.cpuMs / anchor.cpuMs, cost.wallMs, cost.wallMs / anchor.wallMs);
+}
+
+class SilentDialogs final : public IUserDialogs {
+ public:
+  void MessageBox(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+  std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
+  bool ChoosePrinter(QPrinter&) override { return false; }
+};
+
+struct RateResult {
+  double fps = 0;
+  double cpuShare = 0;  // of one core
+};
+
+// The whole program against the paced camera in one picture mode (the
+// camera starts in it: the mode is not changed while frames are in flight).
+RateResult ProgramRate(int mode, int seconds) {
+  sim::SimOptions options;
+  options.paced = true;
+  options.startMode = mode;
+  const auto simulated = sim::CreateSimulatedDriver(options);
+  platform::InstallDriver(simulated);
+  // The main window's frame count is zeroed by the panel every second:
+  // count the frame requests at the camera instead.
+  const auto frameRequests = [&] { return static_cast<int>(simulated->Camera(0).VendorRequestCount(0xB4)); };
+  SilentDialogs dialogs;
+  RateResult result;
+  {
+    CMainFrame frame(dialogs);
+    if (!frame.Create()) return result;
+    frame.show();
+    QTest::qWait(700);  // the first frames and the window's resize
+    const int frames = frameRequests();
+    const double cpu = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(seconds * 1000);
+    const double elapsedMs = static_cast<double>(wall.elapsed());
+    result.fps = (frameRequests() - frames) * 1000.0 / elapsedMs;
+    result.cpuShare = (CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpu) / elapsedMs;
+    frame.SendCamMessage(WM_CAM_SHUTDOWN);
+  }
+  platform::InstallDriver(nullptr);
+  return result;
+}
+
+// The camera link and the simulator alone, fetching frames as fast as the
+// paced camera sends them: what the program's CPU share is made of besides
+// the live view's own work.
+RateResult LinkOnlyRate(int mode, int seconds) {
+  sim::SimOptions options;
+  options.paced = true;
+  options.startMode = mode;
+  platform::InstallDriver(sim::CreateSimulatedDriver(options));
+  RateResult result;
+  {
+    CUsbCamera camera;
+    if (!camera.Open()) return result;
+    camera.m_highSpeed.store(camera.QueryHighSpeed() ? 1 : 0);
+    std::vector<std::uint8_t> frame(CFrameBitmap::kPixelCapacity);
+    const double cpu = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
+    QElapsedTimer wall;
+    wall.start();
+    int frames = 0;
+    while (wall.elapsed() < seconds * 1000)
+      if (camera.QueryMode() && camera.GrabFrame(frame.data())) ++frames;
+    const double elapsedMs = static_cast<double>(wall.elapsed());
+    result.fps = frames * 1000.0 / elapsedMs;
+    result.cpuShare = (CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpu) / elapsedMs;
+    camera.Close();
+  }
+  platform::InstallDriver(nullptr);
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QTemporaryDir profile;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
+  // A running tavrocam must not keep the simulated camera from us.
+  setenv("TAVROCAM_CLAIM_DIR", profile.path().toLocal8Bit().constData(), 1);
+  QApplication application(argc, argv);
+  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+
+  // Anchor: one plain copy of a whole 1024 x 768 frame.
+  std::vector<std::uint8_t> from(CFrameBitmap::kPixelCapacity, 0x5A), to(CFrameBitmap::kPixelCapacity);
+  const Cost copy = Measure(
+      [&] {
+        std::memcpy(to.data(), from.data(), from.size());
+        from[to[12345] & 0xFF] ^= 1;  // keeps the copy from being optimised away
+      },
+      50);
+
+  CLiveView view;
+  view.resize(1024, 768);
+  view.show();
+  if (!QTest::qWaitForWindowExposed(&view)) std::fputs("the view was never exposed\n", stderr);
+  CFrameBitmap& bitmap = view.Bitmap();
+  bitmap.Create(1024, 768, 24);
+  for (std::size_t i = 0; i < CFrameBitmap::kPixelCapacity; ++i) bitmap.Pixels()[i] = static_cast<std::uint8_t>(i * 31);
+
+  const Cost sync = Measure(
+      [&] {
+        auto lock = bitmap.LockBuffers();
+        bitmap.SyncToPackedBitmap();
+      },
+      50);
+  QImage surface(1024, 768, QImage::Format_ARGB32_Premultiplied);
+  const Cost draw = Measure(
+      [&] {
+        QPainter painter(&surface);
+        auto lock = bitmap.LockBuffers();
+        bitmap.Draw(painter);
+      },
+      30);
+  // The view's own repaint into the offscreen platform's backing store.
+  const Cost repaint = Measure([&] { view.repaint(); }, 30);
+  const Cost host{sync.cpuMs + repaint.cpuMs, sync.wallMs + repaint.wallMs};
+
+  std::printf("memcpy of a 1024x768 frame (anchor): %.3f ms processor, %.3f ms elapsed\n", copy.cpuMs, copy.wallMs);
+  Report("SyncToPackedBitmap", sync, copy);
+  Report("Draw into a 1024x768 image", draw, copy);
+  Report("view repaint (offscreen backing store)", repaint, copy);
+
+  const int seconds = quick ? 1 : 4;
+  struct Mode {
+    const char* name;
+    int code;
+  };
+  for (const Mode mode : {Mode{"1024x768", 2}, Mode{"640x480", 0}}) {
+    const RateResult program = ProgramRate(mode.code, seconds);
+    const RateResult link = LinkOnlyRate(mode.code, seconds);
+    std::printf("paced camera at %s: program %.1f fps, %.0f %% of one core; camera link and simulator alone %.1f fps, "
+                "%.0f %% of one core\n",
+                mode.name, program.fps, program.cpuShare * 100, link.fps, link.cpuShare * 100);
+  }
+  Report("host work per frame (sync + repaint)", host, copy);
+  std::printf("host ms per frame at 1024x768: %.3f\n", host.cpuMs);
+  return 0;
+}
