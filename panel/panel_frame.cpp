@@ -73,7 +73,7 @@ void CPanelFrame::paintEvent(QPaintEvent*) {
 
   QFont labelFont(QStringLiteral("Liberation Sans"));
   labelFont.setBold(true);
-  labelFont.setPixelSize(std::max(8, m_units.cy * 5 / 8));
+  labelFont.setPixelSize(std::max(9, m_units.cy * 3 / 4));
   p.setFont(labelFont);
   p.setPen(QColor(226, 198, 120));
   for (const AreaLabel& label : kLabels) p.drawText(px(label.dlu), label.align, QString::fromLatin1(label.text));
