@@ -18,4 +18,5 @@ add_executable(test_output_movie_window
 target_link_libraries(test_output_movie_window PRIVATE app sim output Qt6::Test GTest::gtest)
 tavrocam_warnings(test_output_movie_window)
 add_test(NAME output_movie_window COMMAND test_output_movie_window)
-set_tests_properties(output_movie_window PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+set_tests_properties(output_movie_window PROPERTIES TIMEOUT 300 ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen;TSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/test_movie_tsan.supp")

@@ -14,6 +14,7 @@
 #include "app/main_frame.h"
 #include "app/messages.h"
 #include "app/user_dialogs.h"
+#include "liveview/frame_bitmap.h"
 #include "output/movie_clock.h"
 #include "platform/driver.h"
 #include "sim/sim_driver.h"
@@ -53,6 +54,9 @@ class MovieDialogs final : public IUserDialogs {
 constexpr std::uint8_t kMonitorOutCommand = 0x20;
 constexpr std::uint8_t kMonitorOutXga = 0;
 constexpr std::uint32_t kStartMs = 50000;
+// How long to wait for the camera or the timer before giving up; generous,
+// since sanitizer builds run many times slower.
+constexpr int kPatienceMs = 30000;
 
 class MovieWindow : public ::testing::Test {
  protected:
@@ -67,7 +71,7 @@ class MovieWindow : public ::testing::Test {
     m_frame = std::make_unique<CMainFrame>(m_dialogs, platform::CurrentDriver(), CameraTiming{0.05});
     ASSERT_TRUE(m_frame->Create());
     m_frame->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->FrameCount().load() >= 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->FrameCount().load() >= 2; }, kPatienceMs));
     m_dialogs.saveAnswer = m_dir.filePath("movie.avi");
   }
 
@@ -83,7 +87,7 @@ class MovieWindow : public ::testing::Test {
   void StartRecording() {
     const int asked = m_dialogs.compressionQuestions;
     EXPECT_EQ(m_frame->SendCamMessage(WM_CAM_MOVIE), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_dialogs.compressionQuestions > asked; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_dialogs.compressionQuestions > asked; }, kPatienceMs));
     QTest::qWait(1);
   }
 
@@ -166,7 +170,13 @@ TEST_F(MovieWindow, AModeChangeEndsTheMovieWithAnErrorAndKeepsTheEarlierFrames) 
   TickAt(66);
   TickAt(132);
   m_frame->Camera().SendCommand(kMonitorOutCommand, kMonitorOutXga);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->LiveView().Bitmap().Width() == 1024; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const CFrameBitmap& bitmap = m_frame->LiveView().Bitmap();
+        const auto lock = bitmap.LockBuffers();  // the worker is resizing it
+        return bitmap.Width() == 1024;
+      },
+      kPatienceMs));
   TickAt(198);
   EXPECT_EQ(m_dialogs.messages, QStringList{"Error!"});
   TickAt(264);  // nothing records any more
@@ -201,7 +211,7 @@ TEST_F(MovieWindow, CancellingTheFileDialogRecordsNothingAndLiveViewRuns) {
   QTest::qWait(200);
   const int paused = m_frame->FrameCount().load();
   m_frame->SendCamMessage(WM_CAM_MOVIE);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return m_frame->FrameCount().load() > paused + 2; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m_frame->FrameCount().load() > paused + 2; }, kPatienceMs));
   QTest::qWait(150);
   EXPECT_EQ(m_dialogs.fileQuestions, 1);
   EXPECT_EQ(m_dialogs.compressionQuestions, 0);
@@ -214,8 +224,10 @@ TEST_F(MovieWindow, ARecordingStillRunningAtExitIsClosedWithItsFrames) {
   StartRecording();
   TickAt(66);
   TickAt(133);
-  m_frame->close();      // the user closes the main window while recording
-  QTest::qWait(150);     // the timer's next tick finds the window gone
+  m_frame->close();  // the user closes the main window while recording
+  // The timer's next tick finds the window gone and closes the movie, whose
+  // header then counts its slots.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return movie_test::ReadMovie(MoviePath(), false).streamLength == 3; }, kPatienceMs));
   const auto movie = movie_test::ReadMovie(MoviePath());
   ASSERT_TRUE(movie.opened);
   EXPECT_EQ(movie.packets.size(), 3u);
