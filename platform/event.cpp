@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <list>
+#include <array>
 #include <mutex>
-#include <vector>
 
 namespace platform {
 
@@ -13,17 +12,44 @@ namespace platform {
 // events then sees and takes them in one step, which per-event locks cannot do.
 namespace {
 
+// As many events as one wait may name, the system's own limit.
+constexpr std::size_t kMaxWaitObjects = 64;
+
+// A waiting thread's record, on its own stack and linked into the dispatcher's
+// list while it waits, so a wait allocates nothing.
 struct Waiter {
-  std::vector<EventObject*> events;
+  std::array<EventObject*, kMaxWaitObjects> slots{};
+  std::size_t count = 0;
   bool waitAll = false;
   bool released = false;
   bool failed = false;
+  Waiter* prev = nullptr;
+  Waiter* next = nullptr;
+
+  std::span<EventObject* const> events() const { return {slots.data(), count}; }
+};
+
+struct WaiterList {
+  Waiter* head = nullptr;
+  Waiter* tail = nullptr;
+
+  void pushBack(Waiter* w) {
+    w->prev = tail;
+    w->next = nullptr;
+    (tail ? tail->next : head) = w;
+    tail = w;
+  }
+  void remove(Waiter* w) {
+    (w->prev ? w->prev->next : head) = w->next;
+    (w->next ? w->next->prev : tail) = w->prev;
+    w->prev = w->next = nullptr;
+  }
 };
 
 struct Dispatcher {
   std::mutex lock;
   std::condition_variable wake;
-  std::list<Waiter*> waiters;
+  WaiterList waiters;
 };
 
 Dispatcher& dispatcher() {
@@ -50,18 +76,19 @@ void consume(EventObject* e) {
 
 bool satisfiable(const Waiter& w) {
   if (w.waitAll) {
-    return std::all_of(w.events.begin(), w.events.end(), [](EventObject* e) { return e->signalled; });
+    const auto events = w.events();
+    return std::all_of(events.begin(), events.end(), [](EventObject* e) { return e->signalled; });
   }
-  return w.events.front()->signalled;
+  return w.slots[0]->signalled;
 }
 
 // Releases, in arrival order, every waiter that the current states satisfy.
 // Called with the dispatcher lock held after any event became signalled.
 void releaseWaiters(Dispatcher& d) {
   bool any = false;
-  for (Waiter* w : d.waiters) {
+  for (Waiter* w = d.waiters.head; w; w = w->next) {
     if (w->released || w->failed || !satisfiable(*w)) continue;
-    for (EventObject* e : w->events) consume(e);
+    for (EventObject* e : w->events()) consume(e);
     w->released = true;
     any = true;
   }
@@ -69,16 +96,16 @@ void releaseWaiters(Dispatcher& d) {
 }
 
 WaitResult waitLocked(Dispatcher& d, std::unique_lock<std::mutex>& guard, Waiter& w, std::uint32_t timeoutMs) {
-  for (EventObject* e : w.events) {
+  for (EventObject* e : w.events()) {
     if (e == nullptr || e->closed) return WaitResult::Failed;
   }
   if (satisfiable(w)) {
-    for (EventObject* e : w.events) consume(e);
+    for (EventObject* e : w.events()) consume(e);
     return WaitResult::Signalled;
   }
   if (timeoutMs == 0) return WaitResult::TimedOut;
 
-  d.waiters.push_back(&w);
+  d.waiters.pushBack(&w);
   auto done = [&w] { return w.released || w.failed; };
   bool finished = true;
   if (timeoutMs == kInfinite) {
@@ -126,8 +153,8 @@ bool PulseEvent(const EventHandle& event) {
     releaseWaiters(d);
   } else {
     // An auto-reset pulse releases at most one waiter: the first single wait on it.
-    for (Waiter* w : d.waiters) {
-      if (w->released || w->failed || w->waitAll || w->events.front() != event.get()) continue;
+    for (Waiter* w = d.waiters.head; w; w = w->next) {
+      if (w->released || w->failed || w->waitAll || w->slots[0] != event.get()) continue;
       w->released = true;
       d.wake.notify_all();
       break;
@@ -143,18 +170,22 @@ WaitResult WaitForEvent(const EventHandle& event, std::uint32_t timeoutMs) {
   Dispatcher& d = dispatcher();
   std::unique_lock guard(d.lock);
   Waiter w;
-  w.events.push_back(keep.get());
+  w.slots[0] = keep.get();
+  w.count = 1;
   return waitLocked(d, guard, w, timeoutMs);
 }
 
 WaitResult WaitForAllEvents(std::span<const EventHandle> events, std::uint32_t timeoutMs) {
-  if (events.empty()) return WaitResult::Failed;
-  std::vector<EventHandle> keep(events.begin(), events.end());
+  if (events.empty() || events.size() > kMaxWaitObjects) return WaitResult::Failed;
+  // References held for the whole wait, so a close elsewhere cannot free an event under us.
+  std::array<EventHandle, kMaxWaitObjects> keep;
+  std::copy(events.begin(), events.end(), keep.begin());
   Dispatcher& d = dispatcher();
   std::unique_lock guard(d.lock);
   Waiter w;
   w.waitAll = true;
-  for (const EventHandle& e : keep) w.events.push_back(e.get());
+  w.count = events.size();
+  for (std::size_t i = 0; i < w.count; ++i) w.slots[i] = keep[i].get();
   return waitLocked(d, guard, w, timeoutMs);
 }
 
@@ -165,9 +196,10 @@ void CloseEvent(EventHandle& event) {
     std::lock_guard guard(d.lock);
     event->closed = true;
     bool any = false;
-    for (Waiter* w : d.waiters) {
+    for (Waiter* w = d.waiters.head; w; w = w->next) {
       if (w->released || w->failed) continue;
-      if (std::find(w->events.begin(), w->events.end(), event.get()) != w->events.end()) {
+      const auto events = w->events();
+      if (std::find(events.begin(), events.end(), event.get()) != events.end()) {
         w->failed = true;
         any = true;
       }

@@ -29,7 +29,7 @@ bool ResetEvent(const EventHandle& event);
 bool PulseEvent(const EventHandle& event);
 
 WaitResult WaitForEvent(const EventHandle& event, std::uint32_t timeoutMs);
-// Waits until every event is signalled at the same moment, then takes them all
+// Waits (on at most 64 events) until every event is signalled at the same moment, then takes them all
 // at once (auto-reset ones are reset). An empty list, a null handle or a handle
 // closed during the wait answers Failed.
 WaitResult WaitForAllEvents(std::span<const EventHandle> events, std::uint32_t timeoutMs);
