@@ -16,10 +16,15 @@ class SimDriverImpl final : public SimDriver {
   explicit SimDriverImpl(const SimOptions& options) {
     auto log = std::make_shared<TrafficLog>();
     for (int i = 0; i < options.cameraCount; ++i) m_cameras.push_back(std::make_shared<SimCameraImpl>(options, log));
+    m_detached = std::make_shared<SimCameraImpl>(options, std::make_shared<TrafficLog>(std::string()));
+    m_detached->Unplug();
   }
 
   int CameraCount() const override { return static_cast<int>(m_cameras.size()); }
-  SimCamera& Camera(int index) override { return *m_cameras.at(static_cast<std::size_t>(index)); }
+  SimCamera& Camera(int index) override {
+    if (index < 0 || index >= CameraCount()) return *m_detached;
+    return *m_cameras[static_cast<std::size_t>(index)];
+  }
 
   platform::DeviceHandle Open(std::string_view devicePath) override {
     const int number = platform::DeviceNumberFromPath(devicePath);
@@ -70,6 +75,7 @@ class SimDriverImpl final : public SimDriver {
   }
 
   std::vector<std::shared_ptr<SimCameraImpl>> m_cameras;
+  std::shared_ptr<SimCameraImpl> m_detached;  // answers for a number that has no camera
   std::mutex m_lock;
   std::uintptr_t m_lastHandle = 0;
   std::unordered_map<std::uintptr_t, std::shared_ptr<HandleState>> m_handles;

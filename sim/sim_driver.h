@@ -127,7 +127,8 @@ class SimCamera {
 class SimDriver : public platform::IDriver {
  public:
   virtual int CameraCount() const = 0;
-  // Camera n is device "\\.\EZUSB-n"; n must be below CameraCount().
+  // Camera n is device "\\.\EZUSB-n". For a number without a camera: a
+  // stand-in that is never attached, so misuse shows as a missing device.
   virtual SimCamera& Camera(int index) = 0;
 };
 

@@ -99,6 +99,8 @@ TEST(SimRequests, SeveralCamerasAreSeparateDevices) {
   host.driver->Camera(1).Unplug();
   EXPECT_EQ(host.Open(1), DeviceHandle::Null);
   EXPECT_NE(host.Open(0), DeviceHandle::Null);
+  EXPECT_FALSE(host.driver->Camera(3).IsPlugged()) << "a number without a camera is never attached";
+  EXPECT_FALSE(host.driver->Camera(-1).IsPlugged());
 }
 
 TEST(SimFaults, PipeStalledForATimeDeliversAfterwards) {
