@@ -1,4 +1,5 @@
 #include "jpeg/kernels.h"
+#include "jpeg/vector_kernels.h"
 
 namespace jpeg {
 
@@ -18,8 +19,22 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
   table.huffman_block = huffman_block_plain;
   // dct_method 0 has no kernels in this encoder: writes asking for it are refused.
 
-  // Classes 3..6 name vector processors; until their kernels are built here
-  // every class runs the plain set, which is the reference for all of them.
+  // Classes 3..6 name vector processors: they get the best vector set this
+  // machine and its operating system can run. Every set gives the same bytes.
+  if (cpu_type < 3 || cpu_type > 6) return;
+  const VectorSupport support = DetectVectorSupport();
+  if (support.avx2) {
+    table.end_of_call = end_of_call_avx2;
+    table.fdct[1] = fdct_islow_avx2;
+    table.quantize[1] = quantize_avx2;
+    table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_avx2;
+    table.huffman_block = huffman_block_avx2;
+  } else if (support.sse2) {
+    table.fdct[1] = fdct_islow_sse2;
+    table.quantize[1] = quantize_sse2;
+    table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_sse2;
+    table.huffman_block = huffman_block_sse2;
+  }
 }
 
 }  // namespace jpeg

@@ -1,0 +1,184 @@
+// Lane-wise arithmetic shared by the SSE2 and AVX2 kernel files. Everything
+// here has internal linkage on purpose: each file compiles its own copy with
+// its own instruction-set flags, so the linker never mixes them.
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "jpeg/kernels.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace jpeg {
+namespace {
+
+using I32x8 = std::int32_t __attribute__((vector_size(32)));
+using I16x8 = std::int16_t __attribute__((vector_size(16)));
+using U16x8 = std::uint16_t __attribute__((vector_size(16)));
+
+#define TAVROCAM_LANES_INLINE inline __attribute__((always_inline))
+
+TAVROCAM_LANES_INLINE I16x8 Load16(const std::int16_t* p) {
+  I16x8 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+TAVROCAM_LANES_INLINE void Store16(std::int16_t* p, I16x8 v) { std::memcpy(p, &v, sizeof v); }
+
+TAVROCAM_LANES_INLINE I32x8 Widen(I16x8 v) { return __builtin_convertvector(v, I32x8); }
+
+// Keeps the low 16 bits of each lane, as a cast to int16 does.
+TAVROCAM_LANES_INLINE I16x8 Narrow(I32x8 v) { return __builtin_convertvector(v, I16x8); }
+
+// r[i] row i in, r[i] column i out.
+TAVROCAM_LANES_INLINE void Transpose8x8(__m128i (&r)[8]) {
+  const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+  const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+  const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+  const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+  r[0] = _mm_unpacklo_epi64(b0, b4);
+  r[1] = _mm_unpackhi_epi64(b0, b4);
+  r[2] = _mm_unpacklo_epi64(b1, b5);
+  r[3] = _mm_unpackhi_epi64(b1, b5);
+  r[4] = _mm_unpacklo_epi64(b2, b6);
+  r[5] = _mm_unpackhi_epi64(b2, b6);
+  r[6] = _mm_unpacklo_epi64(b3, b7);
+  r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+// One pass of the integer transform over eight lines at once (lane = line).
+// The first pass keeps three extra bits; the second removes them.
+template <bool kSecondPass>
+TAVROCAM_LANES_INLINE void TransformPass(const I32x8 (&x)[8], I16x8 (&out)[8]) {
+  const I32x8 s07 = x[0] + x[7], s34 = x[3] + x[4], s16 = x[1] + x[6], s25 = x[2] + x[5];
+  const I32x8 e0 = s07 - s34, e1 = s16 - s25;
+  const I32x8 t = ((x[0] - x[7]) * 46341 + 2048) >> 12;
+  const I32x8 u = ((x[3] - x[4]) * 46341 + 2048) >> 12;
+  const I32x8 v = (x[1] + x[2] - x[5] - x[6]) * 8;
+  const I32x8 a = (x[1] + x[5] - x[2] - x[6]) * 8;
+  const I32x8 w = v + t, z = a + u;
+  const I32x8 t2 = t - v, u2 = u - a;
+  const I32x8 even0 = s07 + s34 + s16 + s25, even4 = s07 + s34 - s16 - s25;
+  const I32x8 r2 = e0 * 42813 + e1 * 17734, r6 = e0 * 17734 - e1 * 42813;
+  const I32x8 r1 = w * 4017 + z * 799, r7 = w * 799 - z * 4017;
+  const I32x8 r5 = t2 * 2276 + u2 * 3406, r3 = t2 * 3406 - u2 * 2276;
+  if constexpr (kSecondPass) {
+    constexpr std::int32_t kRound = 1 << 20;
+    out[0] = Narrow((even0 + 32) >> 6);
+    out[4] = Narrow((even4 + 32) >> 6);
+    out[2] = Narrow((r2 + kRound) >> 21);
+    out[6] = Narrow((r6 + kRound) >> 21);
+    out[1] = Narrow((r1 + kRound) >> 21);
+    out[7] = Narrow((r7 + kRound) >> 21);
+    out[5] = Narrow((r5 + kRound) >> 21);
+    out[3] = Narrow((r3 + kRound) >> 21);
+  } else {
+    out[0] = Narrow(even0 * 8);
+    out[4] = Narrow(even4 * 8);
+    out[2] = Narrow((r2 + 2048) >> 12);
+    out[6] = Narrow((r6 + 2048) >> 12);
+    out[1] = Narrow((r1 + 2048) >> 12);
+    out[7] = Narrow((r7 + 2048) >> 12);
+    out[5] = Narrow((r5 + 2048) >> 12);
+    out[3] = Narrow((r3 + 2048) >> 12);
+  }
+}
+
+TAVROCAM_LANES_INLINE void FdctLanes(std::int16_t* block) {
+  __m128i lines[8];
+  for (int i = 0; i < 8; ++i) lines[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+  Transpose8x8(lines);  // lines[k]: element k of every row
+  I32x8 x[8];
+  I16x8 out[8];
+  for (int i = 0; i < 8; ++i) x[i] = Widen(reinterpret_cast<I16x8>(lines[i]));
+  TransformPass<false>(x, out);  // out[k]: coefficient k of every row
+  for (int i = 0; i < 8; ++i) lines[i] = reinterpret_cast<__m128i>(out[i]);
+  Transpose8x8(lines);  // lines[j]: row j, lane = column
+  for (int i = 0; i < 8; ++i) x[i] = Widen(reinterpret_cast<I16x8>(lines[i]));
+  TransformPass<true>(x, out);  // out[j]: result row j
+  for (int i = 0; i < 8; ++i) Store16(block + 8 * i, out[i]);
+}
+
+TAVROCAM_LANES_INLINE void QuantizeLanes(std::int16_t* block, const std::uint16_t* reciprocals) {
+  for (int i = 0; i < 64; i += 8) {
+    U16x8 r;
+    std::memcpy(&r, reciprocals + i, sizeof r);
+    const I32x8 product = Widen(Load16(block + i)) * __builtin_convertvector(r, I32x8);
+    Store16(block + i, Narrow((product + 16384) >> 15));
+  }
+}
+
+
+// Two 16-pixel rows of BGR bytes, split into channels by Deinterleave
+// (p, b, g, r: sixteen bytes per channel).
+template <typename Deinterleave>
+TAVROCAM_LANES_INLINE void ConvertRowPair(const std::uint8_t* p0, const std::uint8_t* p1, std::int16_t* y0,
+                                          std::int16_t* y1, std::int16_t* cb, std::int16_t* cr,
+                                          Deinterleave deinterleave) {
+  const __m128i zero = _mm_setzero_si128();
+  __m128i c0[3];
+  __m128i c1[3];
+  deinterleave(p0, c0[0], c0[1], c0[2]);
+  deinterleave(p1, c1[0], c1[1], c1[2]);
+  __m128i half0[2][3];  // [left/right eight pixels][b, g, r] of the first row
+  __m128i half1[2][3];
+  for (int c = 0; c < 3; ++c) {
+    half0[0][c] = _mm_unpacklo_epi8(c0[c], zero);
+    half0[1][c] = _mm_unpackhi_epi8(c0[c], zero);
+    half1[0][c] = _mm_unpacklo_epi8(c1[c], zero);
+    half1[1][c] = _mm_unpackhi_epi8(c1[c], zero);
+  }
+  const auto luma = [](const __m128i (&bgr)[3]) {
+    const I32x8 b = Widen(reinterpret_cast<I16x8>(bgr[0]));
+    const I32x8 g = Widen(reinterpret_cast<I16x8>(bgr[1]));
+    const I32x8 r = Widen(reinterpret_cast<I16x8>(bgr[2]));
+    return Narrow((77 * r + 150 * g + 29 * b - 32640) >> 8);
+  };
+  Store16(y0, luma(half0[0]));
+  Store16(y0 + 64, luma(half0[1]));
+  Store16(y1, luma(half1[0]));
+  Store16(y1 + 64, luma(half1[1]));
+
+  // Sums over each 2x2 group: the two rows added, then neighbouring pairs.
+  const __m128i ones = _mm_set1_epi16(1);
+  I32x8 sum[3];
+  for (int c = 0; c < 3; ++c) {
+    const __m128i left = _mm_madd_epi16(_mm_add_epi16(half0[0][c], half1[0][c]), ones);
+    const __m128i right = _mm_madd_epi16(_mm_add_epi16(half0[1][c], half1[1][c]), ones);
+    std::memcpy(&sum[c], &left, sizeof left);
+    std::memcpy(reinterpret_cast<char*>(&sum[c]) + sizeof left, &right, sizeof right);
+  }
+  Store16(cb, Narrow((128 * sum[0] - 43 * sum[2] - 85 * sum[1] + 512) >> 10));
+  Store16(cr, Narrow((128 * sum[2] - 21 * sum[0] - 107 * sum[1] + 512) >> 10));
+}
+
+// A whole 16x16 MCU; partial ones take the plain path, which repeats the
+// last column and row.
+template <typename Deinterleave>
+TAVROCAM_LANES_INLINE void ExtractLanes(const std::uint8_t* src, std::ptrdiff_t stride, int columns, int rows,
+                                        std::int16_t* ws, Deinterleave deinterleave) {
+  if (columns != 16 || rows != 16) {
+    extract_bgr_ycc_2x2_plain(src, stride, columns, rows, ws);
+    return;
+  }
+  for (int row = 0; row < 16; row += 2) {
+    const std::uint8_t* p0 = src + row * stride;
+    std::int16_t* y0 = ws + (row >> 3) * 128 + (row & 7) * 8;
+    std::int16_t* chroma = ws + 4 * 64 + (row >> 1) * 8;
+    ConvertRowPair(p0, p0 + stride, y0, y0 + 8, chroma, chroma + 64, deinterleave);
+  }
+}
+
+}  // namespace
+}  // namespace jpeg
+
+#pragma GCC diagnostic pop
