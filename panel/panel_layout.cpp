@@ -14,16 +14,16 @@ using P = PanelPicture;
 constexpr const char* kDigits[] = {"1", "2", "3", "4", "5", "6", "7", "8",
                                    "9", "10", "11", "12", "13", "14", "15", "16"};
 
-ControlSpec Key(int id, int x, int y, int cx, int cy, const char* caption) {
+PanelControl Key(int id, int x, int y, int cx, int cy, const char* caption) {
   return {id, K::Button, x, y, cx, cy, caption, P::None, P::None, true};
 }
 
-ControlSpec Picture(int id, int x, int y, int cx, int cy, P picture, P latched = P::None, bool visible = true) {
+PanelControl Picture(int id, int x, int y, int cx, int cy, P picture, P latched = P::None, bool visible = true) {
   return {id, K::Button, x, y, cx, cy, "", picture, latched, visible};
 }
 
 // One 16-slot grid: ids run first..first+13, then the two extra ids for 15 and 16.
-void AddSlotGrid(std::vector<ControlSpec>& out, int firstId, int id15, int id16, int row1Y, int row2Y) {
+void AddSlotGrid(std::vector<PanelControl>& out, int firstId, int id15, int id16, int row1Y, int row2Y) {
   for (int n = 1; n <= 16; ++n) {
     const int id = n <= 14 ? firstId + n - 1 : (n == 15 ? id15 : id16);
     const int k = (n - 1) % 8;
@@ -31,8 +31,8 @@ void AddSlotGrid(std::vector<ControlSpec>& out, int firstId, int id15, int id16,
   }
 }
 
-std::vector<ControlSpec> BuildLayout() {
-  std::vector<ControlSpec> c;
+std::vector<PanelControl> BuildLayout() {
+  std::vector<PanelControl> c;
   c.reserve(kPanelControlCount);
   c.push_back({1041, K::Background, 0, 0, 157, 288, "", P::None, P::None, true});
   c.push_back(Picture(1117, 7, 8, 21, 17, P::PairLeft));
@@ -78,14 +78,14 @@ std::vector<ControlSpec> BuildLayout() {
 
 }  // namespace
 
-std::span<const ControlSpec> PanelLayout() {
-  static const std::vector<ControlSpec> layout = BuildLayout();
+std::span<const PanelControl> PanelLayout() {
+  static const std::vector<PanelControl> layout = BuildLayout();
   return layout;
 }
 
-const ControlSpec* FindControlSpec(int id) {
-  for (const ControlSpec& spec : PanelLayout())
-    if (spec.id == id) return &spec;
+const PanelControl* FindPanelControl(int id) {
+  for (const PanelControl& entry : PanelLayout())
+    if (entry.id == id) return &entry;
   return nullptr;
 }
 

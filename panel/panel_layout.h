@@ -26,7 +26,7 @@ enum class PanelPicture {
   ExternalWord,
 };
 
-struct ControlSpec {
+struct PanelControl {
   int id;
   ControlKind kind;
   int x, y, cx, cy;  // dialog units
@@ -57,8 +57,8 @@ inline constexpr int kInputSelect = 1046, kLamp = 1047, kPicture = 1103;
 }  // namespace panel_id
 
 // All 73 controls, the background first (it lies beneath the others).
-std::span<const ControlSpec> PanelLayout();
-const ControlSpec* FindControlSpec(int id);
+std::span<const PanelControl> PanelLayout();
+const PanelControl* FindPanelControl(int id);
 
 // Dialog base units of a font: the rounded average width of the 52 letters
 // A-Z a-z and the font's height, in pixels.

@@ -69,9 +69,9 @@ bool CRemoconDlg::Create() {
 
 void CRemoconDlg::CreateControls() {
   setFixedSize(m_units.X(kPanelWidthDlu), m_units.Y(kPanelHeightDlu));
-  for (const ControlSpec& spec : PanelLayout()) {
+  for (const PanelControl& entry : PanelLayout()) {
     std::unique_ptr<QWidget> control;
-    switch (spec.kind) {
+    switch (entry.kind) {
       case ControlKind::Background: {
         auto frame = std::make_unique<CPanelFrame>(this);
         frame->SetBaseUnits(m_units);
@@ -81,9 +81,9 @@ void CRemoconDlg::CreateControls() {
       }
       case ControlKind::Button: {
         auto button = std::make_unique<CPanelButton>(this);
-        button->SetCaption(QString::fromLatin1(spec.caption));
-        button->SetPictures(spec.picture, spec.latchedPicture);
-        if (const ButtonBinding* binding = FindButtonBinding(spec.id)) {
+        button->SetCaption(QString::fromLatin1(entry.caption));
+        button->SetPictures(entry.picture, entry.latchedPicture);
+        if (const ButtonBinding* binding = FindButtonBinding(entry.id)) {
           const ButtonBinding b = *binding;
           if (b.action == ButtonAction::PressHold) {
             connect(button.get(), &CPanelButton::MouseDown, this, [this, b] { OnHoldDown(b); });
@@ -112,7 +112,7 @@ void CRemoconDlg::CreateControls() {
         break;
       }
       case ControlKind::PushButton: {
-        auto clear = std::make_unique<QPushButton>(QString::fromLatin1(spec.caption), this);
+        auto clear = std::make_unique<QPushButton>(QString::fromLatin1(entry.caption), this);
         clear->setAutoDefault(false);
         connect(clear.get(), &QPushButton::clicked, this, &CRemoconDlg::OnClearLog);
         m_btnClear = clear.get();
@@ -120,10 +120,10 @@ void CRemoconDlg::CreateControls() {
         break;
       }
     }
-    control->setObjectName(QString::number(spec.id));
-    control->setGeometry(m_units.ToPixels(spec.DialogRect()));
-    control->setVisible(spec.visible);
-    m_byId[spec.id] = control.get();
+    control->setObjectName(QString::number(entry.id));
+    control->setGeometry(m_units.ToPixels(entry.DialogRect()));
+    control->setVisible(entry.visible);
+    m_byId[entry.id] = control.get();
     m_controls.push_back(std::move(control));
   }
   m_wndFrame->lower();

@@ -16,7 +16,7 @@ TEST(PanelLayoutTable, HoldsEveryControlOnceWithinThePanel) {
   std::set<int> ids;
   std::set<int> hidden;
   int buttons = 0;
-  for (const ControlSpec& c : layout) {
+  for (const PanelControl& c : layout) {
     EXPECT_TRUE(ids.insert(c.id).second) << "duplicate id " << c.id;
     EXPECT_LE(c.x + c.cx, kPanelWidthDlu) << c.id;
     EXPECT_LE(c.y + c.cy, kPanelHeightDlu) << c.id;
@@ -26,14 +26,14 @@ TEST(PanelLayoutTable, HoldsEveryControlOnceWithinThePanel) {
   EXPECT_EQ(buttons, 69);
   EXPECT_EQ(hidden, (std::set<int>{1003, 1127, 1128, 1129}));
   // Spot checks where the grids' ids jump.
-  EXPECT_STREQ(FindControlSpec(1121)->caption, "15");
-  EXPECT_EQ(FindControlSpec(1122)->x, 34 + 14 * 7);
-  EXPECT_EQ(FindControlSpec(1122)->y, 204);
-  EXPECT_STREQ(FindControlSpec(1124)->caption, "16");
-  EXPECT_EQ(FindControlSpec(1124)->y, 233);
-  EXPECT_EQ(FindControlSpec(1089)->y, 223);
-  EXPECT_STREQ(FindControlSpec(1069)->caption, "4");
-  EXPECT_EQ(FindControlSpec(1069)->x, 129);
+  EXPECT_STREQ(FindPanelControl(1121)->caption, "15");
+  EXPECT_EQ(FindPanelControl(1122)->x, 34 + 14 * 7);
+  EXPECT_EQ(FindPanelControl(1122)->y, 204);
+  EXPECT_STREQ(FindPanelControl(1124)->caption, "16");
+  EXPECT_EQ(FindPanelControl(1124)->y, 233);
+  EXPECT_EQ(FindPanelControl(1089)->y, 223);
+  EXPECT_STREQ(FindPanelControl(1069)->caption, "4");
+  EXPECT_EQ(FindPanelControl(1069)->x, 129);
 }
 
 TEST(PanelButtonTable, BindsEveryButtonAndOnlyButtons) {
@@ -41,9 +41,9 @@ TEST(PanelButtonTable, BindsEveryButtonAndOnlyButtons) {
   int clickHandlers = 0;
   for (const ButtonBinding& b : ButtonTable()) {
     EXPECT_TRUE(bound.insert(b.id).second) << "duplicate binding " << b.id;
-    const ControlSpec* spec = FindControlSpec(b.id);
-    ASSERT_NE(spec, nullptr) << b.id;
-    EXPECT_EQ(spec->kind, ControlKind::Button) << b.id;
+    const PanelControl* entry = FindPanelControl(b.id);
+    ASSERT_NE(entry, nullptr) << b.id;
+    EXPECT_EQ(entry->kind, ControlKind::Button) << b.id;
     if (b.action != ButtonAction::PressHold) ++clickHandlers;
   }
   EXPECT_EQ(bound.size(), 69u);
@@ -53,7 +53,7 @@ TEST(PanelButtonTable, BindsEveryButtonAndOnlyButtons) {
 TEST(PanelButtonTable, SlotAndPresetValuesFollowTheCaptions) {
   for (const ButtonBinding& b : ButtonTable()) {
     if (b.action != ButtonAction::Send) continue;
-    const int n = QString::fromLatin1(FindControlSpec(b.id)->caption).toInt();
+    const int n = QString::fromLatin1(FindPanelControl(b.id)->caption).toInt();
     if (b.code == 0x7D || b.code == 0x7E) {
       EXPECT_EQ(b.value, n - 1) << b.id;
     } else if (b.code == 0x22 || b.code == 0x23) {
@@ -84,7 +84,7 @@ TEST_F(PanelTableWalk, PlacesEveryControlFromTheLayout) {
   const DialogBaseUnits& units = panel->BaseUnits();
   EXPECT_EQ(panel->windowTitle(), QStringLiteral("REMOCON"));
   EXPECT_EQ(panel->size(), QSize(units.X(157), units.Y(288)));
-  for (const ControlSpec& c : PanelLayout()) {
+  for (const PanelControl& c : PanelLayout()) {
     QWidget* control = panel->Control(c.id);
     ASSERT_NE(control, nullptr) << c.id;
     EXPECT_EQ(control->geometry(), units.ToPixels(c.DialogRect())) << c.id;
