@@ -1,0 +1,248 @@
+// Every vector kernel against the plain one: the same results on random,
+// extreme and degenerate input, so a file's bytes never depend on the processor.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "jpeg/kernels.h"
+#include "jpeg/tables.h"
+#include "jpeg/vector_kernels.h"
+
+namespace jpeg_test {
+namespace {
+
+using Block = std::array<std::int16_t, 64>;
+
+struct Variant {
+  std::string name;
+  jpeg::FdctFn fdct;
+  jpeg::QuantizeFn quantize;
+  jpeg::ExtractFn extract;
+  jpeg::HuffmanBlockFn huffman;
+};
+
+// The vector sets this machine can run; an empty list skips the comparisons.
+std::vector<Variant> RunnableVariants() {
+  const jpeg::VectorSupport support = jpeg::DetectVectorSupport();
+  std::vector<Variant> variants;
+  if (support.sse2) {
+    variants.push_back({"sse2", jpeg::fdct_islow_sse2, jpeg::quantize_sse2, jpeg::extract_bgr_ycc_2x2_sse2,
+                        jpeg::huffman_block_sse2});
+  }
+  if (support.avx2) {
+    variants.push_back({"avx2", jpeg::fdct_islow_avx2, jpeg::quantize_avx2, jpeg::extract_bgr_ycc_2x2_avx2,
+                        jpeg::huffman_block_avx2});
+  }
+  return variants;
+}
+
+// Level-shifted samples as the extraction produces them (-128..127): random,
+// the range's ends, checkerboards of both ends, zero, a single spike.
+std::vector<Block> SampleBlocks() {
+  std::vector<Block> blocks;
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> sample(-128, 127);
+  for (int i = 0; i < 400; ++i) {
+    Block b;
+    for (auto& v : b) v = static_cast<std::int16_t>(sample(rng));
+    blocks.push_back(b);
+  }
+  for (int level : {-128, 127, 0}) {
+    Block b;
+    b.fill(static_cast<std::int16_t>(level));
+    blocks.push_back(b);
+  }
+  for (int phase = 0; phase < 2; ++phase) {
+    Block b;
+    for (int i = 0; i < 64; ++i) b[i] = static_cast<std::int16_t>((((i >> 3) + i + phase) & 1) ? 127 : -128);
+    blocks.push_back(b);
+  }
+  for (int at = 0; at < 64; ++at) {
+    Block b{};
+    b[at] = at % 2 ? 127 : -128;
+    blocks.push_back(b);
+  }
+  return blocks;
+}
+
+TEST(VectorKernels, FdctMatchesPlainOnEveryBlock) {
+  for (const Variant& v : RunnableVariants()) {
+    for (const Block& in : SampleBlocks()) {
+      Block expected = in;
+      Block actual = in;
+      jpeg::fdct_islow_plain(expected.data());
+      v.fdct(actual.data());
+      ASSERT_EQ(actual, expected) << v.name;
+    }
+  }
+}
+
+TEST(VectorKernels, QuantizeMatchesPlainOverTheWholeCoefficientRange) {
+  std::mt19937 rng(3);
+  std::uniform_int_distribution<int> coefficient(-32768, 32767);
+  std::uniform_int_distribution<int> divisor(1, 255);
+  alignas(32) std::uint16_t reciprocals[64];
+  for (const Variant& v : RunnableVariants()) {
+    for (int round = 0; round < 300; ++round) {
+      for (auto& r : reciprocals) r = static_cast<std::uint16_t>(32768 / divisor(rng));
+      if (round == 0) std::fill(std::begin(reciprocals), std::end(reciprocals), std::uint16_t{32768});
+      Block in;
+      for (auto& c : in) c = static_cast<std::int16_t>(coefficient(rng));
+      if (round == 1) in.fill(-32768);  // saturating ends with the largest reciprocal
+      if (round == 2) in.fill(32767);
+      Block expected = in;
+      Block actual = in;
+      jpeg::quantize_plain(expected.data(), reciprocals);
+      v.quantize(actual.data(), reciprocals);
+      ASSERT_EQ(actual, expected) << v.name << " round " << round;
+    }
+  }
+}
+
+std::vector<std::int16_t> Extract(jpeg::ExtractFn fn, const std::uint8_t* src, std::ptrdiff_t stride, int columns,
+                                  int rows) {
+  std::vector<std::int16_t> ws(6 * 64, 0x5A5A);
+  fn(src, stride, columns, rows, ws.data());
+  return ws;
+}
+
+TEST(VectorKernels, ExtractMatchesPlainForWholeAndPartialMcusBothRowOrders) {
+  constexpr int kStride = 16 * 3 + 5;  // rows with padding
+  std::mt19937 rng(5);
+  std::vector<std::vector<std::uint8_t>> pictures;
+  for (int i = 0; i < 20; ++i) {
+    std::vector<std::uint8_t> pic(16 * kStride);
+    for (auto& p : pic) p = static_cast<std::uint8_t>(rng());
+    pictures.push_back(pic);
+  }
+  pictures.emplace_back(16 * kStride, std::uint8_t{0});
+  pictures.emplace_back(16 * kStride, std::uint8_t{255});
+  std::vector<std::uint8_t> stripes(16 * kStride);
+  for (std::size_t i = 0; i < stripes.size(); ++i) stripes[i] = (i / 3) % 2 ? 255 : 0;
+  pictures.push_back(stripes);
+
+  for (const Variant& v : RunnableVariants()) {
+    for (const auto& pic : pictures) {
+      for (int rows = 1; rows <= 16; ++rows) {
+        for (int columns = 1; columns <= 16; ++columns) {
+          ASSERT_EQ(Extract(v.extract, pic.data(), kStride, columns, rows),
+                    Extract(jpeg::extract_bgr_ycc_2x2_plain, pic.data(), kStride, columns, rows))
+              << v.name << " " << columns << "x" << rows;
+          // Bottom-up: the MCU's top row is the buffer's last.
+          const std::uint8_t* last_row = pic.data() + 15 * kStride;
+          ASSERT_EQ(Extract(v.extract, last_row, -kStride, columns, rows),
+                    Extract(jpeg::extract_bgr_ycc_2x2_plain, last_row, -kStride, columns, rows))
+              << v.name << " bottom-up " << columns << "x" << rows;
+        }
+      }
+    }
+  }
+}
+
+// Quantised blocks as the coder sees them: sparse, dense, empty, one value at
+// each position, the largest codable magnitudes and long zero runs.
+std::vector<Block> CoefficientBlocks() {
+  std::vector<Block> blocks;
+  std::mt19937 rng(9);
+  std::uniform_int_distribution<int> small(-20, 20);
+  std::uniform_int_distribution<int> large(-1023, 1023);
+  std::uniform_int_distribution<int> percent(0, 99);
+  for (int density : {5, 30, 100}) {
+    for (int i = 0; i < 100; ++i) {
+      Block b{};
+      for (int k = 0; k < 64; ++k) {
+        if (percent(rng) < density) b[k] = static_cast<std::int16_t>(i % 4 == 0 ? large(rng) : small(rng));
+      }
+      b[0] = static_cast<std::int16_t>(large(rng));
+      blocks.push_back(b);
+    }
+  }
+  blocks.push_back(Block{});
+  for (int at = 0; at < 64; ++at) {
+    Block b{};
+    b[at] = at % 2 ? 1023 : -1023;
+    blocks.push_back(b);
+  }
+  Block full;
+  for (int k = 0; k < 64; ++k) full[k] = static_cast<std::int16_t>(k % 2 ? -1023 : 1023);
+  blocks.push_back(full);
+  return blocks;
+}
+
+struct Coded {
+  std::vector<std::uint8_t> bytes;
+  std::int32_t predictor;
+  std::int32_t error;
+};
+
+// Codes all blocks into a buffer of the given capacity, the way the encoder
+// does: luminance tables, one running predictor, the pending bits completed.
+Coded CodeAll(jpeg::HuffmanBlockFn coder, const std::vector<Block>& blocks, std::size_t capacity) {
+  jpeg::HuffmanCodeTable dc{};
+  jpeg::HuffmanCodeTable ac{};
+  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kDcLuminanceCounts.data(), jpeg::kDcLuminanceSymbols.data(), dc), 0);
+  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kAcLuminanceCounts.data(), jpeg::kAcLuminanceSymbols.data(), ac), 0);
+  std::vector<std::uint8_t> buffer(capacity);
+  auto sink = std::make_unique<jpeg::OutputSink>();
+  jpeg::sink_init_plain(*sink, -1, buffer.data(), static_cast<std::int64_t>(capacity));
+  std::int32_t predictor = 0;
+  for (const Block& b : blocks) {
+    alignas(32) Block aligned = b;
+    coder(*sink, aligned.data(), predictor, dc, ac);
+  }
+  jpeg::sink_write_plain(*sink, nullptr, 0);
+  buffer.resize(static_cast<std::size_t>(sink->cur - sink->start));
+  return {buffer, predictor, sink->error};
+}
+
+TEST(VectorKernels, HuffmanCoderWritesThePlainCodersBytes) {
+  const std::vector<Block> blocks = CoefficientBlocks();
+  const Coded expected = CodeAll(jpeg::huffman_block_plain, blocks, 1 << 20);
+  ASSERT_EQ(expected.error, 0);
+  ASSERT_GT(expected.bytes.size(), 1000u);
+  for (const Variant& v : RunnableVariants()) {
+    const Coded actual = CodeAll(v.huffman, blocks, 1 << 20);
+    EXPECT_EQ(actual.error, 0) << v.name;
+    EXPECT_EQ(actual.predictor, expected.predictor) << v.name;
+    EXPECT_EQ(actual.bytes, expected.bytes) << v.name;
+  }
+}
+
+TEST(VectorKernels, HuffmanCoderFailsLikePlainWhenTheBufferRunsOut) {
+  const std::vector<Block> blocks = CoefficientBlocks();
+  for (std::size_t capacity : {std::size_t{3}, std::size_t{64}, std::size_t{1001}}) {
+    const Coded expected = CodeAll(jpeg::huffman_block_plain, blocks, capacity);
+    EXPECT_NE(expected.error, 0);
+    for (const Variant& v : RunnableVariants()) {
+      const Coded actual = CodeAll(v.huffman, blocks, capacity);
+      EXPECT_EQ(actual.error, expected.error) << v.name << " capacity " << capacity;
+      EXPECT_EQ(actual.bytes, expected.bytes) << v.name << " capacity " << capacity;
+    }
+  }
+}
+
+TEST(VectorKernels, VectorClassesGetTheBestSetAndOthersThePlainOne) {
+  const jpeg::VectorSupport support = jpeg::DetectVectorSupport();
+  const char* best = support.avx2 ? "avx2" : support.sse2 ? "sse2" : "plain";
+  for (std::int32_t cls = 0; cls <= 6; ++cls) {
+    jpeg::KernelTable table{};
+    jpeg::FillKernelTable(table, cls);
+    const std::string expected = cls >= 3 ? best : "plain";
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.fdct[1])), expected) << cls;
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.quantize[1])), expected) << cls;
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.extract_bgr_ycc_2x2)), expected) << cls;
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.huffman_block)), expected) << cls;
+    // After AVX code the upper vector state is cleared before returning.
+    const std::string end_hook = cls >= 3 && support.avx2 ? "avx2" : "plain";
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.end_of_call)), end_hook) << cls;
+  }
+}
+
+}  // namespace
+}  // namespace jpeg_test
