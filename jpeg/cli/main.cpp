@@ -1,4 +1,5 @@
 // tavrocam-jpeg IN OUT.jpg [--quality Q] [--bottom-up] [--pad N] [--buffer]
+// tavrocam-jpeg --cpu-info
 //
 // Encodes a binary PPM or 24-bit BMP the way a still capture does: BGR rows,
 // YCbCr 4:2:0, quality 75 unless told otherwise.
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "jpeg/cli/cpu_info.h"
 #include "jpeg/cli/image_file.h"
 #include "jpeg/jpeg.h"
 
@@ -120,9 +122,11 @@ std::int32_t Encode(const jpeg_cli::Picture& pic, const std::vector<std::uint8_t
 }  // namespace
 
 static int Run(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--cpu-info") return jpeg_cli::PrintCpuInfo();
   Options o;
   if (!ParseArgs(argc, argv, o)) {
-    std::fprintf(stderr, "usage: tavrocam-jpeg IN OUT.jpg [--quality Q] [--bottom-up] [--pad N] [--buffer]\n");
+    std::fprintf(stderr, "usage: tavrocam-jpeg IN OUT.jpg [--quality Q] [--bottom-up] [--pad N] [--buffer]\n"
+                         "       tavrocam-jpeg --cpu-info\n");
     return 2;
   }
   jpeg_cli::Picture pic;

@@ -19,7 +19,13 @@ int RunTool(const std::string& args, const TempDir& dir) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Quote(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
+// Appended piecewise: GCC 12 warns falsely about "'" + string + "'" at -O2.
+std::string Quote(const std::filesystem::path& p) {
+  std::string quoted = "'";
+  quoted += p.string();
+  quoted += '\'';
+  return quoted;
+}
 
 void WritePpm(const std::filesystem::path& path, const Picture& pic) {
   std::ofstream out(path, std::ios::binary);
@@ -128,6 +134,37 @@ TEST(PictureFiles, TruncatedAndOversizedHeadersAreRefused) {
   bad_offset[10] = 0xF0;
   bad_offset[11] = 0xFF;
   EXPECT_FALSE(jpeg_cli::ParseBmp(bad_offset, pic, error));
+}
+
+}  // namespace
+}  // namespace jpeg_test
+
+namespace jpeg_test {
+namespace {
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(Cli, CpuInfoNamesTheForcedClassAndItsKernels) {
+  TempDir dir;
+  for (const char* cls : {"1", "5"}) {
+    const auto conf = dir / (std::string("usecpu-") + cls + ".conf");
+    std::ofstream(conf) << "USECPU=" << cls << "\n";
+    const auto report = dir / "report.txt";
+    const std::string command = "TAVROCAM_JPEG_CONFIG=" + Quote(conf) + " " + Quote(TAVROCAM_JPEG_TOOL) +
+                                " --cpu-info >" + Quote(report);
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string text = ReadText(report);
+    EXPECT_NE(text.find(std::string("class        ") + cls + " (forced"), std::string::npos) << text;
+    if (std::string(cls) == "1") {
+      EXPECT_NE(text.find("transform plain, quantiser plain, extraction plain, Huffman coder plain"), std::string::npos)
+          << text;
+    } else {
+      EXPECT_EQ(text.find("transform plain"), std::string::npos) << text;  // a vector set on any x86-64
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#include "jpeg/cli/cpu_info.h"
+
+#include <cstdio>
+#include <string>
+
+#include "jpeg/jpeg.h"
+#include "jpeg/kernels.h"
+#include "jpeg/processor.h"
+#include "jpeg/vector_kernels.h"
+
+namespace jpeg_cli {
+
+namespace {
+
+const char* Variant(const void* kernel) { return jpeg::KernelVariantName(kernel); }
+
+}  // namespace
+
+int PrintCpuInfo() {
+  JPEG_PROPERTIES p;
+  if (JpegInit(&p) != 0 || p.state.kernels == nullptr) {
+    std::fprintf(stderr, "tavrocam-jpeg: cannot set up an encoder\n");
+    return 1;
+  }
+  const jpeg::KernelTable& k = *p.state.kernels;
+  const jpeg::ProcessorId& id = k.processor;
+  const jpeg::VectorSupport support = jpeg::DetectVectorSupport();
+  const std::string override_path = jpeg::CpuOverridePath();
+  const std::int32_t forced = jpeg::ReadCpuOverride(override_path);
+
+  std::printf("vendor       \"%s\"\n", id.vendor);
+  std::printf("family %u model %u stepping %u type %u brand %u\n", id.family, id.model, id.stepping, id.type,
+              id.brand_index);
+  std::printf("features     0x%08x (mmx %s, sse %s, sse2 %s)\n", id.features,
+              (id.features & jpeg::kFeatureMmx) ? "yes" : "no", (id.features & jpeg::kFeatureSse) ? "yes" : "no",
+              (id.features & jpeg::kFeatureSse2) ? "yes" : "no");
+  std::printf("vector sets  sse2 %s, avx2 %s\n", support.sse2 ? "yes" : "no", support.avx2 ? "yes" : "no");
+  if (forced >= 0 && forced <= 6) {
+    std::printf("class        %d (forced by USECPU in %s)\n", k.cpu_type, override_path.c_str());
+  } else {
+    std::printf("class        %d (detected; no usable USECPU in %s)\n", k.cpu_type, override_path.c_str());
+  }
+  std::printf("kernels      transform %s, quantiser %s, extraction %s, Huffman coder %s\n",
+              Variant(reinterpret_cast<const void*>(k.fdct[1])), Variant(reinterpret_cast<const void*>(k.quantize[1])),
+              Variant(reinterpret_cast<const void*>(k.extract_bgr_ycc_2x2)),
+              Variant(reinterpret_cast<const void*>(k.huffman_block)));
+  std::printf("             sink %s/%s/%s, end of call %s\n", Variant(reinterpret_cast<const void*>(k.sink_init)),
+              Variant(reinterpret_cast<const void*>(k.sink_write)), Variant(reinterpret_cast<const void*>(k.sink_flush)),
+              Variant(reinterpret_cast<const void*>(k.end_of_call)));
+  JpegFree(&p);
+  return 0;
+}
+
+}  // namespace jpeg_cli
