@@ -30,3 +30,5 @@ std::optional<QString> QtUserDialogs::SaveFileName(const QStringList& filters, c
 }
 
 bool QtUserDialogs::ChoosePrinter(QPrinter& printer) { return ExecPrintDialog(printer, m_parent.data()); }
+
+std::optional<MovieCompression> QtUserDialogs::ChooseMovieCompression() { return AskMovieCompression(m_parent.data()); }

@@ -14,6 +14,7 @@ class QtUserDialogs final : public IUserDialogs {
   void MessageBox(const QString& text) override;
   std::optional<QString> SaveFileName(const QStringList& filters, const QString& defaultSuffix) override;
   bool ChoosePrinter(QPrinter& printer) override;
+  std::optional<MovieCompression> ChooseMovieCompression() override;
 
  private:
   QPointer<QWidget> m_parent;
