@@ -33,14 +33,11 @@ __attribute__((always_inline)) inline void CodeMagnitude(std::int32_t value, int
   bits = static_cast<std::uint32_t>(value + sign) & ((1u << size) - 1u);
 }
 
-__attribute__((always_inline)) inline void HuffmanLanes(OutputSink& sink, const std::int16_t* block,
-                                                        std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
-                                                        const HuffmanCodeTable& ac) {
-  alignas(16) std::int16_t zigzag[64];
-  zigzag[0] = 0;  // the DC value is coded apart
-  for (int k = 1; k < 64; ++k) zigzag[k] = block[kZigzag[k]];
-  std::uint64_t nonzero = NonzeroMask(zigzag);
-
+// Codes a block already in zigzag order; nonzero marks its nonzero AC values.
+__attribute__((always_inline)) inline void CodeZigzagBlock(OutputSink& sink, const std::int16_t* block,
+                                                           const std::int16_t* zigzag, std::uint64_t nonzero,
+                                                           std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                           const HuffmanCodeTable& ac) {
   BitWriter out(sink);
   const std::int32_t diff = block[0] - dc_predictor;
   dc_predictor = block[0];
@@ -61,6 +58,15 @@ __attribute__((always_inline)) inline void HuffmanLanes(OutputSink& sink, const 
     last = k;
   }
   if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
+}
+
+__attribute__((always_inline)) inline void HuffmanLanes(OutputSink& sink, const std::int16_t* block,
+                                                        std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                        const HuffmanCodeTable& ac) {
+  alignas(16) std::int16_t zigzag[64];
+  zigzag[0] = 0;  // the DC value is coded apart
+  for (int k = 1; k < 64; ++k) zigzag[k] = block[kZigzag[k]];
+  CodeZigzagBlock(sink, block, zigzag, NonzeroMask(zigzag), dc_predictor, dc, ac);
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ namespace jpeg {
 // Which vector sets this processor and its operating system can run.
 struct VectorSupport {
   bool sse2;
-  bool avx2;  // also needs the OS to save the upper vector state (xgetbv)
+  bool avx2;     // also needs the OS to save the upper vector state (xgetbv)
+  bool avx512;   // F and BW, with the OS saving the mask and 512-bit state
 };
 VectorSupport DetectVectorSupport();
 
@@ -29,6 +30,8 @@ void huffman_block_sse2(OutputSink& sink, const std::int16_t* block, std::int32_
                         const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
 void huffman_block_avx2(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                         const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
+void huffman_block_avx512(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
+                          const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
 // After AVX code: clears the upper vector state so later SSE code in the
 // caller pays no transition penalty.
 void end_of_call_avx2();
