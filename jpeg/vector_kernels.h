@@ -11,7 +11,7 @@ namespace jpeg {
 struct VectorSupport {
   bool sse2;
   bool avx2;     // also needs the OS to save the upper vector state (xgetbv)
-  bool avx512;   // F and BW, with the OS saving the mask and 512-bit state
+  bool avx512;   // F, BW and VL, with the OS saving the mask and 512-bit state
 };
 VectorSupport DetectVectorSupport();
 
@@ -30,6 +30,7 @@ void huffman_block_sse2(OutputSink& sink, const std::int16_t* block, std::int32_
                         const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
 void huffman_block_avx2(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                         const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
+void fdct_islow_avx512(std::int16_t* block);
 void huffman_block_avx512(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                           const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
 // After AVX code: clears the upper vector state so later SSE code in the

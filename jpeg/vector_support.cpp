@@ -22,7 +22,8 @@ VectorSupport DetectVectorSupport() {
   if ((xcr0_low & 0x6) != 0x6) return support;
   if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return support;
   support.avx2 = (ebx & bit_AVX2) != 0;
-  support.avx512 = support.avx2 && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0 && (xcr0_low & 0xE6) == 0xE6;
+  support.avx512 = support.avx2 && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0 &&
+                   (ebx & bit_AVX512VL) != 0 && (xcr0_low & 0xE6) == 0xE6;
 #endif
   return support;
 }
@@ -46,6 +47,7 @@ const char* KernelVariantName(const void* kernel) {
       {reinterpret_cast<const void*>(&huffman_block_sse2), "sse2"},
       {reinterpret_cast<const void*>(&huffman_block_avx2), "avx2"},
       {reinterpret_cast<const void*>(&huffman_block_avx512), "avx512"},
+      {reinterpret_cast<const void*>(&fdct_islow_avx512), "avx512"},
       {reinterpret_cast<const void*>(&sink_init_plain), "plain"},
       {reinterpret_cast<const void*>(&sink_write_plain), "plain"},
       {reinterpret_cast<const void*>(&sink_flush_plain), "plain"},
