@@ -118,6 +118,34 @@ TAVROCAM_LANES_INLINE void QuantizeLanes(std::int16_t* block, const std::uint16_
 }
 
 
+// Chroma of two rows from their left and right eight pixels per channel
+// (16-bit lanes): half0 the first row, half1 the second, [left/right][b, g, r].
+TAVROCAM_LANES_INLINE void ChromaFromHalves(const __m128i (&half0)[2][3], const __m128i (&half1)[2][3],
+                                            std::int16_t* cb, std::int16_t* cr) {
+  // Sums over each 2x2 group (at most 1020, so 16 bits hold them): the two
+  // rows added, then neighbouring pairs.
+  const __m128i ones = _mm_set1_epi16(1);
+  __m128i sum[3];
+  for (int c = 0; c < 3; ++c) {
+    const __m128i left = _mm_madd_epi16(_mm_add_epi16(half0[0][c], half1[0][c]), ones);
+    const __m128i right = _mm_madd_epi16(_mm_add_epi16(half0[1][c], half1[1][c]), ones);
+    sum[c] = _mm_packs_epi32(left, right);
+  }
+  // (w1 s1 + w2 s2 - w3 g + 512) >> 10 as multiply-adds of (s1, s2) and (g, 1).
+  const auto chroma = [&](__m128i s1, __m128i s2, int w1, int w2, int wg) {
+    const __m128i pair_weights = _mm_set1_epi32(static_cast<int>((static_cast<unsigned>(w2) & 0xFFFFu) << 16) |
+                                                (w1 & 0xFFFF));
+    const __m128i green_weights = _mm_set1_epi32((512 << 16) | (wg & 0xFFFF));
+    const __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(s1, s2), pair_weights),
+                                     _mm_madd_epi16(_mm_unpacklo_epi16(sum[1], ones), green_weights));
+    const __m128i hi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(s1, s2), pair_weights),
+                                     _mm_madd_epi16(_mm_unpackhi_epi16(sum[1], ones), green_weights));
+    return reinterpret_cast<I16x8>(_mm_packs_epi32(_mm_srai_epi32(lo, 10), _mm_srai_epi32(hi, 10)));
+  };
+  Store16(cb, chroma(sum[0], sum[2], 128, -43, -85));
+  Store16(cr, chroma(sum[2], sum[0], 128, -21, -107));
+}
+
 // Two 16-pixel rows of BGR bytes, split into channels by Deinterleave
 // (p, b, g, r: sixteen bytes per channel).
 template <typename Deinterleave>
@@ -156,35 +184,15 @@ TAVROCAM_LANES_INLINE void ConvertRowPair(const std::uint8_t* p0, const std::uin
   Store16(y1, luma(half1[0]));
   Store16(y1 + 64, luma(half1[1]));
 
-  // Sums over each 2x2 group (at most 1020, so 16 bits hold them): the two
-  // rows added, then neighbouring pairs.
-  const __m128i ones = _mm_set1_epi16(1);
-  __m128i sum[3];
-  for (int c = 0; c < 3; ++c) {
-    const __m128i left = _mm_madd_epi16(_mm_add_epi16(half0[0][c], half1[0][c]), ones);
-    const __m128i right = _mm_madd_epi16(_mm_add_epi16(half0[1][c], half1[1][c]), ones);
-    sum[c] = _mm_packs_epi32(left, right);
-  }
-  // (w1 s1 + w2 s2 - w3 g + 512) >> 10 as multiply-adds of (s1, s2) and (g, 1).
-  const auto chroma = [&](__m128i s1, __m128i s2, int w1, int w2, int wg) {
-    const __m128i pair_weights = _mm_set1_epi32(static_cast<int>((static_cast<unsigned>(w2) & 0xFFFFu) << 16) |
-                                                (w1 & 0xFFFF));
-    const __m128i green_weights = _mm_set1_epi32((512 << 16) | (wg & 0xFFFF));
-    const __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(s1, s2), pair_weights),
-                                     _mm_madd_epi16(_mm_unpacklo_epi16(sum[1], ones), green_weights));
-    const __m128i hi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(s1, s2), pair_weights),
-                                     _mm_madd_epi16(_mm_unpackhi_epi16(sum[1], ones), green_weights));
-    return reinterpret_cast<I16x8>(_mm_packs_epi32(_mm_srai_epi32(lo, 10), _mm_srai_epi32(hi, 10)));
-  };
-  Store16(cb, chroma(sum[0], sum[2], 128, -43, -85));
-  Store16(cr, chroma(sum[2], sum[0], 128, -21, -107));
+  ChromaFromHalves(half0, half1, cb, cr);
 }
 
 // A whole 16x16 MCU; partial ones take the plain path, which repeats the
 // last column and row.
-template <typename Deinterleave>
+// convert_pair(p0, p1, y0, y1, cb, cr) does two rows, like ConvertRowPair.
+template <typename RowPair>
 TAVROCAM_LANES_INLINE void ExtractLanes(const std::uint8_t* src, std::ptrdiff_t stride, int columns, int rows,
-                                        std::int16_t* ws, Deinterleave deinterleave) {
+                                        std::int16_t* ws, RowPair convert_pair) {
   if (columns != 16 || rows != 16) {
     extract_bgr_ycc_2x2_plain(src, stride, columns, rows, ws);
     return;
@@ -193,7 +201,7 @@ TAVROCAM_LANES_INLINE void ExtractLanes(const std::uint8_t* src, std::ptrdiff_t 
     const std::uint8_t* p0 = src + row * stride;
     std::int16_t* y0 = ws + (row >> 3) * 128 + (row & 7) * 8;
     std::int16_t* chroma = ws + 4 * 64 + (row >> 1) * 8;
-    ConvertRowPair(p0, p0 + stride, y0, y0 + 8, chroma, chroma + 64, deinterleave);
+    convert_pair(p0, p0 + stride, y0, y0 + 8, chroma, chroma + 64);
   }
 }
 

@@ -34,7 +34,8 @@ int PrintCpuInfo() {
   std::printf("features     0x%08x (mmx %s, sse %s, sse2 %s)\n", id.features,
               (id.features & jpeg::kFeatureMmx) ? "yes" : "no", (id.features & jpeg::kFeatureSse) ? "yes" : "no",
               (id.features & jpeg::kFeatureSse2) ? "yes" : "no");
-  std::printf("vector sets  sse2 %s, avx2 %s\n", support.sse2 ? "yes" : "no", support.avx2 ? "yes" : "no");
+  std::printf("vector sets  sse2 %s, avx2 %s, avx512 %s\n", support.sse2 ? "yes" : "no", support.avx2 ? "yes" : "no",
+              support.avx512 ? "yes" : "no");
   if (forced >= 0 && forced <= 6) {
     std::printf("class        %d (forced by USECPU in %s)\n", k.cpu_type, override_path.c_str());
   } else {
