@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/driver_records.h"
 #include "sim/command_frames.h"
@@ -92,6 +93,7 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
       const std::size_t n = std::min(buffer.size(), kModeReplyBytes);
       std::fill_n(buffer.begin(), n, std::uint8_t{0});
       buffer[0] = static_cast<std::uint8_t>(static_cast<std::int8_t>(m_model.ModeCode()));
+      m_reportedMode = m_model.ModeCode();
       bytesReturned = static_cast<std::uint32_t>(n);
       return true;
     }
@@ -150,7 +152,8 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
 void SimCameraImpl::QueueFrame(Clock::time_point now) {
   // A new frame replaces whatever the host left unread of the previous one, so
   // the pipes never drift out of step with the frames.
-  const FrameSpec spec = m_model.NextFrame(now);
+  FrameSpec spec = m_model.NextFrame(now);
+  if (m_reportedMode) spec.key.mode = *std::exchange(m_reportedMode, std::nullopt);
   const auto geometry = GeometryForMode(spec.key.mode);
   PipeSpans shares;
   for (int p = 0; p < kPipeCount; ++p) {
@@ -270,6 +273,7 @@ void SimCameraImpl::Unplug() {
   m_plugged = false;
   ++m_generation;  // every handle opened so far is dead from now on
   FlushPipes();
+  m_reportedMode.reset();
   m_reply.clear();
   m_replyPos = 0;
   m_wake.notify_all();

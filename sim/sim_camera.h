@@ -101,6 +101,11 @@ class SimCameraImpl final : public SimCamera {
   CameraModel m_model;
   mutable PictureRenderer m_renderer;
   std::optional<FrameSpec> m_lastFrame;
+  // The mode the host last read with 0xB0 and has not fetched a frame in yet:
+  // the next frame is sent at that size, so a Monitor Out change that falls
+  // between the host's mode query and its frame request cannot leave the
+  // readers asking for a share the camera never sends.
+  std::optional<int> m_reportedMode;
   std::array<Pipe, kPipeCount> m_pipes;
   int m_failAnyBulkRead = 0;
   std::map<std::uint8_t, int> m_failVendor;

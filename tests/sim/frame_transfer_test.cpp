@@ -186,5 +186,27 @@ TEST(SimFrames, FourReadersAndTwoOtherThreadsAtOnce) {
   ui.join();
 }
 
+// The host reads the mode, then asks for a frame of that size. A Monitor Out
+// change falling between the two must not shrink the frame under the readers:
+// they would wait for bytes that never come and give the link up as stalled.
+TEST(SimFrames, FrameFollowsTheModeTheHostReadEvenWhenMonitorOutChangesInBetween) {
+  sim::SimOptions options;
+  options.timeScale = 0.01;  // a wrongly short pipe fails fast instead of after the full time-out
+  Host host(options);
+  const auto h = host.Open();
+  ASSERT_EQ(host.Mode(h), 2);                 // XGA
+  host.Exchange(h, SetFrame(0x20, 1));        // VGA, after the host's query
+  ASSERT_TRUE(host.Out(h, 0xB4));
+  EXPECT_EQ(host.ReadShare(h, 0, 589824).size(), 589824u) << "the frame the host asked for is XGA";
+
+  ASSERT_EQ(host.Mode(h), 0);                 // the host now sees VGA ...
+  ASSERT_TRUE(host.Out(h, 0xB4));
+  EXPECT_EQ(host.ReadShare(h, 0, 230400).size(), 230400u);  // ... and gets it
+
+  host.Exchange(h, SetFrame(0x20, 0));        // without a query in between the camera's own mode counts
+  ASSERT_TRUE(host.Out(h, 0xB4));
+  EXPECT_EQ(host.ReadShare(h, 0, 589824).size(), 589824u);
+}
+
 }  // namespace
 }  // namespace simtest
