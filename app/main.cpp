@@ -10,6 +10,7 @@
 #include "app/camera_app.h"
 #include "app/command_line.h"
 #include "app/display_check.h"
+#include "app/profile_text.h"
 #include "app/qt_user_dialogs.h"
 #include "platform/driver.h"
 #include "platform/usb/usb_driver.h"
@@ -34,6 +35,15 @@ bool InstallBackend(const CommandLine& line) {
       return false;
     }
     options.extraIds.push_back(*id);
+  }
+  // Ids kept in the profile count too; a malformed value is reported, not guessed at.
+  if (const std::string kept = ReadProfileText(kProfileUsbIds); !kept.empty()) {
+    const auto ids = platform::usb::ParseUsbIdList(kept);
+    if (!ids) {
+      std::fprintf(stderr, "tavrocam: the profile's %s wants VVVV:PPPP ids, not \"%s\"\n", kProfileUsbIds, kept.c_str());
+      return false;
+    }
+    options.extraIds.insert(options.extraIds.end(), ids->begin(), ids->end());
   }
   // Empty when libusb cannot start: the program then finds no camera.
   platform::InstallDriver(platform::usb::CreateLibusbDriver(options));
