@@ -11,7 +11,7 @@ namespace jpeg {
 struct VectorSupport {
   bool sse2;
   bool avx2;     // also needs the OS to save the upper vector state (xgetbv)
-  bool avx512;   // F, BW and VL, with the OS saving the mask and 512-bit state
+  bool avx512;   // F, BW, VL and CD, with the OS saving the mask and 512-bit state
 };
 VectorSupport DetectVectorSupport();
 

@@ -23,7 +23,7 @@ VectorSupport DetectVectorSupport() {
   if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) == 0) return support;
   support.avx2 = (ebx & bit_AVX2) != 0;
   support.avx512 = support.avx2 && (ebx & bit_AVX512F) != 0 && (ebx & bit_AVX512BW) != 0 &&
-                   (ebx & bit_AVX512VL) != 0 && (xcr0_low & 0xE6) == 0xE6;
+                   (ebx & bit_AVX512VL) != 0 && (ebx & bit_AVX512CD) != 0 && (xcr0_low & 0xE6) == 0xE6;
 #endif
   return support;
 }

@@ -46,7 +46,7 @@ constexpr int kQuality = 75;
 
 int Repeats(const Size& s) {
   const double pixels = static_cast<double>(s.width) * s.height;
-  return std::clamp(static_cast<int>(60e6 / pixels), 5, 200);
+  return std::clamp(static_cast<int>(150e6 / pixels), 11, 400);
 }
 
 // Median of the timed runs, in seconds.
