@@ -145,16 +145,16 @@ RenderKey CameraModel::CurrentKey(Clock::time_point now) const {
 }
 
 FrameSpec CameraModel::NextFrame(Clock::time_point now) {
-  FrameSpec spec;
+  FrameSpec next;
   if (m_held) {
-    spec = *m_held;
-    spec.key.mode = m_mode;  // a held picture is shown at the current size
+    next = *m_held;
+    next.key.mode = m_mode;  // a held picture is shown at the current size
   } else {
-    spec.key = CurrentKey(now);
-    spec.number = ++m_frameNumber;
+    next.key = CurrentKey(now);
+    next.number = ++m_frameNumber;
   }
-  m_lastFrame = spec;
-  return spec;
+  m_lastFrame = next;
+  return next;
 }
 
 CommandAnswer CameraModel::Hold(Ramp& ramp, std::uint8_t value, Clock::time_point now) {

@@ -152,9 +152,9 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
 void SimCameraImpl::QueueFrame(Clock::time_point now) {
   // A new frame replaces whatever the host left unread of the previous one, so
   // the pipes never drift out of step with the frames.
-  FrameSpec spec = m_model.NextFrame(now);
-  if (m_reportedMode) spec.key.mode = *std::exchange(m_reportedMode, std::nullopt);
-  const auto geometry = GeometryForMode(spec.key.mode);
+  FrameSpec next = m_model.NextFrame(now);
+  if (m_reportedMode) next.key.mode = *std::exchange(m_reportedMode, std::nullopt);
+  const auto geometry = GeometryForMode(next.key.mode);
   PipeSpans shares;
   for (int p = 0; p < kPipeCount; ++p) {
     Pipe& pipe = m_pipes[p];
@@ -163,8 +163,8 @@ void SimCameraImpl::QueueFrame(Clock::time_point now) {
     pipe.queuedAt = now;
     shares[p] = std::span(pipe.data).first(pipe.size);
   }
-  if (geometry && m_renderer.ProduceFrame(spec.key, spec.number, shares)) {
-    m_lastFrame = spec;
+  if (geometry && m_renderer.ProduceFrame(next.key, next.number, shares)) {
+    m_lastFrame = next;
   } else {
     FlushPipes();  // a mode without a picture size sends nothing
   }
