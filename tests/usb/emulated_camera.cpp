@@ -22,17 +22,17 @@ void Append16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
 
 // Device descriptor, then one configuration with one vendor-specific
 // interface whose endpoints are all bulk, 512-byte packets.
-std::vector<std::uint8_t> Descriptors(const CameraSpec& spec) {
+std::vector<std::uint8_t> Descriptors(const CameraSpec& description) {
   std::vector<std::uint8_t> bytes{18, 1, 0x00, 0x02, 0xFF, 0xFF, 0xFF, 64};
-  Append16(bytes, spec.vendorId);
-  Append16(bytes, spec.productId);
+  Append16(bytes, description.vendorId);
+  Append16(bytes, description.productId);
   bytes.insert(bytes.end(), {0x01, 0x00, 0, 0, 0, 1});
-  const auto total = static_cast<std::uint16_t>(9 + 9 + 7 * spec.endpoints.size());
+  const auto total = static_cast<std::uint16_t>(9 + 9 + 7 * description.endpoints.size());
   bytes.insert(bytes.end(), {9, 2});
   Append16(bytes, total);
   bytes.insert(bytes.end(), {1, 1, 0, 0x80, 50});
-  bytes.insert(bytes.end(), {9, 4, 0, 0, static_cast<std::uint8_t>(spec.endpoints.size()), 0xFF, 0, 0, 0});
-  for (std::uint8_t endpoint : spec.endpoints) bytes.insert(bytes.end(), {7, 5, endpoint, 2, 0x00, 0x02, 0});
+  bytes.insert(bytes.end(), {9, 4, 0, 0, static_cast<std::uint8_t>(description.endpoints.size()), 0xFF, 0, 0, 0});
+  for (std::uint8_t endpoint : description.endpoints) bytes.insert(bytes.end(), {7, 5, endpoint, 2, 0x00, 0x02, 0});
   return bytes;
 }
 
@@ -56,9 +56,9 @@ std::string SysName(int bus, const std::string& portPath) { return std::to_strin
 
 }  // namespace
 
-EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, CameraSpec spec)
-    : m_testbed(testbed), m_spec(std::move(spec)) {
-  const std::string node = Node(m_spec.bus, m_spec.address);
+EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, CameraSpec description)
+    : m_testbed(testbed), m_description(std::move(description)) {
+  const std::string node = Node(m_description.bus, m_description.address);
   m_devNode = "/dev/" + node;
   m_handler = umockdev_ioctl_base_new();
   g_signal_connect_after(m_handler, "handle-ioctl", G_CALLBACK(&EmulatedCamera::OnIoctl), this);
@@ -66,9 +66,9 @@ EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, CameraSpec spec)
   if (!umockdev_testbed_attach_ioctl(m_testbed, m_devNode.c_str(), m_handler, nullptr)) {
     throw std::runtime_error("umockdev could not attach the ioctl handler");
   }
-  const std::string hex = Hex(Descriptors(m_spec));
-  const std::string name = SysName(m_spec.bus, m_spec.portPath);
-  const std::string record = "P: /devices/pci0000:00/0000:00:14.0/usb" + std::to_string(m_spec.bus) + "/" + name +
+  const std::string hex = Hex(Descriptors(m_description));
+  const std::string name = SysName(m_description.bus, m_description.portPath);
+  const std::string record = "P: /devices/pci0000:00/0000:00:14.0/usb" + std::to_string(m_description.bus) + "/" + name +
                              "\n"
                              "N: " + node + "\n"
                              "E: SUBSYSTEM=usb\n"
@@ -77,9 +77,9 @@ EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, CameraSpec spec)
                              "E: DEVNAME=" + m_devNode + "\n"
                              "E: BUSNUM=" + node.substr(8, 3) + "\n"
                              "E: DEVNUM=" + node.substr(12, 3) + "\n"
-                             "A: busnum=" + std::to_string(m_spec.bus) + "\\n\n"
-                             "A: devnum=" + std::to_string(m_spec.address) + "\\n\n"
-                             "A: devpath=" + m_spec.portPath + "\\n\n"
+                             "A: busnum=" + std::to_string(m_description.bus) + "\\n\n"
+                             "A: devnum=" + std::to_string(m_description.address) + "\\n\n"
+                             "A: devpath=" + m_description.portPath + "\\n\n"
                              "A: speed=480\\n\n"
                              "A: bConfigurationValue=1\\n\n"
                              "H: descriptors=" + hex + "\n";
@@ -89,7 +89,7 @@ EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, CameraSpec spec)
     if (error) g_error_free(error);
     throw std::runtime_error("umockdev could not add the device: " + message);
   }
-  m_sysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(m_spec.bus) + "/" + name;
+  m_sysPath = "/sys/devices/pci0000:00/0000:00:14.0/usb" + std::to_string(m_description.bus) + "/" + name;
 }
 
 EmulatedCamera::~EmulatedCamera() {
@@ -337,8 +337,8 @@ EmulatedBus::~EmulatedBus() {
   g_object_unref(m_testbed);
 }
 
-EmulatedCamera& EmulatedBus::Add(CameraSpec spec) {
-  m_cameras.push_back(std::make_unique<EmulatedCamera>(m_testbed, std::move(spec)));
+EmulatedCamera& EmulatedBus::Add(CameraSpec description) {
+  m_cameras.push_back(std::make_unique<EmulatedCamera>(m_testbed, std::move(description)));
   return *m_cameras.back();
 }
 

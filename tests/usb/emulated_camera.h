@@ -49,12 +49,12 @@ enum class BulkMode {
 
 class EmulatedCamera {
  public:
-  EmulatedCamera(UMockdevTestbed* testbed, CameraSpec spec);
+  EmulatedCamera(UMockdevTestbed* testbed, CameraSpec description);
   ~EmulatedCamera();
   EmulatedCamera(const EmulatedCamera&) = delete;
   EmulatedCamera& operator=(const EmulatedCamera&) = delete;
 
-  const CameraSpec& Spec() const { return m_spec; }
+  const CameraSpec& Description() const { return m_description; }
 
   void SetBulkMode(BulkMode mode);
   // Leaves device-to-host vendor requests unanswered (as Hold does reads).
@@ -89,7 +89,7 @@ class EmulatedCamera {
   };
 
   UMockdevTestbed* m_testbed;
-  CameraSpec m_spec;
+  CameraSpec m_description;
   std::string m_sysPath;
   std::string m_devNode;
   UMockdevIoctlBase* m_handler = nullptr;
@@ -118,7 +118,7 @@ class EmulatedBus {
   EmulatedBus(const EmulatedBus&) = delete;
   EmulatedBus& operator=(const EmulatedBus&) = delete;
 
-  EmulatedCamera& Add(CameraSpec spec);
+  EmulatedCamera& Add(CameraSpec description);
 
  private:
   UMockdevTestbed* m_testbed;
