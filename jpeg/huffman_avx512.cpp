@@ -44,12 +44,7 @@ void huffman_block_avx512(OutputSink& sink, const std::int16_t* block, std::int3
   }
 
   BitWriter out(sink);
-  const std::int32_t diff = block[0] - dc_predictor;
-  dc_predictor = block[0];
-  int size = 0;
-  std::uint32_t bits = 0;
-  CodeMagnitude(diff, size, bits);
-  out.Put((static_cast<std::uint32_t>(dc.code[size]) << size) | bits, dc.length[size] + size);
+  CodeDc(out, block[0], dc_predictor, dc);
 
   int last = 0;
   while (nonzero != 0) {

@@ -7,9 +7,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "jpeg/bit_writer.h"
+#include "jpeg/huffman_block.h"
 #include "jpeg/tables.h"
-#include "jpeg/work_state.h"
 
 namespace jpeg {
 namespace {
@@ -24,40 +23,6 @@ __attribute__((always_inline)) inline std::uint64_t NonzeroMask(const std::int16
     zero_bits |= static_cast<std::uint64_t>(bits) << i;
   }
   return ~zero_bits;
-}
-
-__attribute__((always_inline)) inline void CodeMagnitude(std::int32_t value, int& size, std::uint32_t& bits) {
-  const std::int32_t sign = value >> 31;
-  const auto magnitude = static_cast<std::uint32_t>((value ^ sign) - sign);
-  size = std::bit_width(magnitude);
-  bits = static_cast<std::uint32_t>(value + sign) & ((1u << size) - 1u);
-}
-
-// Codes a block already in zigzag order; nonzero marks its nonzero AC values.
-__attribute__((always_inline)) inline void CodeZigzagBlock(OutputSink& sink, const std::int16_t* block,
-                                                           const std::int16_t* zigzag, std::uint64_t nonzero,
-                                                           std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
-                                                           const HuffmanCodeTable& ac) {
-  BitWriter out(sink);
-  const std::int32_t diff = block[0] - dc_predictor;
-  dc_predictor = block[0];
-  int size = 0;
-  std::uint32_t bits = 0;
-  CodeMagnitude(diff, size, bits);
-  out.Put((static_cast<std::uint32_t>(dc.code[size]) << size) | bits, dc.length[size] + size);
-
-  int last = 0;
-  while (nonzero != 0) {
-    const int k = std::countr_zero(nonzero);
-    nonzero &= nonzero - 1;
-    int run = k - last - 1;
-    for (; run >= 16; run -= 16) out.Put(ac.code[0xF0], ac.length[0xF0]);
-    CodeMagnitude(zigzag[k], size, bits);
-    const int symbol = (run << 4) | size;
-    out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
-    last = k;
-  }
-  if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
 }
 
 __attribute__((always_inline)) inline void HuffmanLanes(OutputSink& sink, const std::int16_t* block,

@@ -1,0 +1,60 @@
+// The serial part of the Huffman block coder, shared by every instruction set
+// (no vector code here): the DC difference, then the AC values found through a
+// mask of the nonzero ones. Internal linkage, so each instruction-set file
+// compiles its own copy with its own flags.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+
+#include "jpeg/bit_writer.h"
+#include "jpeg/tables.h"
+#include "jpeg/work_state.h"
+
+namespace jpeg {
+namespace {
+
+// Bit length of |value| and the value's low bits as coded (value - 1 when negative).
+__attribute__((always_inline)) inline void CodeMagnitude(std::int32_t value, int& size, std::uint32_t& bits) {
+  const std::int32_t sign = value >> 31;
+  const auto magnitude = static_cast<std::uint32_t>((value ^ sign) - sign);
+  size = std::bit_width(magnitude);
+  bits = static_cast<std::uint32_t>(value + sign) & ((1u << size) - 1u);
+}
+
+__attribute__((always_inline)) inline void CodeDc(BitWriter& out, std::int16_t value, std::int32_t& dc_predictor,
+                                                  const HuffmanCodeTable& dc) {
+  const std::int32_t diff = value - dc_predictor;
+  dc_predictor = value;
+  int size = 0;
+  std::uint32_t bits = 0;
+  CodeMagnitude(diff, size, bits);
+  out.Put((static_cast<std::uint32_t>(dc.code[size]) << size) | bits, dc.length[size] + size);
+}
+
+// Codes a block already in zigzag order; nonzero marks its nonzero AC values.
+__attribute__((always_inline)) inline void CodeZigzagBlock(OutputSink& sink, const std::int16_t* block,
+                                                           const std::int16_t* zigzag, std::uint64_t nonzero,
+                                                           std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                           const HuffmanCodeTable& ac) {
+  BitWriter out(sink);
+  CodeDc(out, block[0], dc_predictor, dc);
+
+  int last = 0;
+  int size = 0;
+  std::uint32_t bits = 0;
+  while (nonzero != 0) {
+    const int k = std::countr_zero(nonzero);
+    nonzero &= nonzero - 1;
+    int run = k - last - 1;
+    for (; run >= 16; run -= 16) out.Put(ac.code[0xF0], ac.length[0xF0]);
+    CodeMagnitude(zigzag[k], size, bits);
+    const int symbol = (run << 4) | size;
+    out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
+    last = k;
+  }
+  if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
+}
+
+}  // namespace
+}  // namespace jpeg
