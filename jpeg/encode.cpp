@@ -95,14 +95,7 @@ std::int32_t EncodeScan(JpegWorkState& st) {
   const ImageFields& f = st.image;
   const int n = f.jpeg_channels;  // 3: the only layout with an extraction here
 
-  struct ScanComponent {
-    int blocks;
-    const std::uint16_t* reciprocals;
-    const HuffmanCodeTable* dc;
-    const HuffmanCodeTable* ac;
-    std::int32_t predictor;
-  };
-  ScanComponent scan[kMaxComponents]{};
+  McuComponent scan[kMaxComponents]{};
   for (int i = 0; i < n; ++i) {
     const ComponentEntry& c = st.components[i];
     const int dc_id = st.dc_selector[i];
@@ -118,7 +111,13 @@ std::int32_t EncodeScan(JpegWorkState& st) {
       }
     }
     if (slot == nullptr) return -18;
-    scan[i] = {c.h * c.v, slot->reciprocals, &st.dc_codes[dc_id], &st.ac_codes[ac_id], 0};
+    McuComponent& sc = scan[i];
+    sc.blocks = c.h * c.v;
+    sc.reciprocals = slot->reciprocals;
+    for (int z = 0; z < 64; ++z) sc.zigzag_reciprocals[z] = slot->reciprocals[kZigzag[z]];
+    sc.dc = &st.dc_codes[dc_id];
+    sc.ac = &st.ac_codes[ac_id];
+    sc.predictor = 0;
   }
 
   const FrameGeometry& g = st.frame;
@@ -135,20 +134,7 @@ std::int32_t EncodeScan(JpegWorkState& st) {
     for (std::int32_t c = 0; c < g.mcus_per_row; ++c) {
       const int columns = std::min(g.mcu_width, f.dib_width - c * g.mcu_width);
       k.current_extract(row_start + static_cast<std::int64_t>(c) * g.mcu_width * 3, stride, columns, rows, ws);
-      int block = 0;
-      for (int i = 0; i < n; ++i) {
-        for (int b = 0; b < scan[i].blocks; ++b) k.current_fdct(ws + 64 * (block + b));
-        block += scan[i].blocks;
-      }
-      block = 0;
-      for (int i = 0; i < n; ++i) {
-        ScanComponent& sc = scan[i];
-        for (int b = 0; b < sc.blocks; ++b, ++block) {
-          std::int16_t* coefficients = ws + 64 * block;
-          k.current_quantize(coefficients, sc.reciprocals);
-          k.huffman_block(st.sink, coefficients, sc.predictor, *sc.dc, *sc.ac);
-        }
-      }
+      k.encode_mcu(st.sink, ws, scan, n);
       if (st.sink.error != 0) return st.sink.error;
       ++mcu_count;
       if (restart > 0 && mcu_count % restart == 0 && mcu_count < g.total_mcus) {

@@ -17,6 +17,7 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
   table.sink_flush = sink_flush_plain;
   table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_plain;
   table.huffman_block = huffman_block_plain;
+  table.encode_mcu = encode_mcu_plain;
   // dct_method 0 has no kernels in this encoder: writes asking for it are refused.
 
   // Classes 3..6 name vector processors: they get the best vector set this
@@ -29,17 +30,21 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
     table.quantize[1] = quantize_avx2;
     table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_avx2;
     table.huffman_block = huffman_block_avx2;
+    table.encode_mcu = encode_mcu_avx2;
     if (support.avx512) {
       // The coder's reordering gains from 512-bit permutes, the transform
-      // from the extra registers; the rest stays 256-bit.
+      // from the extra registers and from two blocks a register; the rest
+      // stays 256-bit.
       table.huffman_block = huffman_block_avx512;
       table.fdct[1] = fdct_islow_avx512;
+      table.encode_mcu = encode_mcu_avx512;
     }
   } else if (support.sse2) {
     table.fdct[1] = fdct_islow_sse2;
     table.quantize[1] = quantize_sse2;
     table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_sse2;
     table.huffman_block = huffman_block_sse2;
+    table.encode_mcu = encode_mcu_sse2;
   }
 }
 

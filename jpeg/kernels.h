@@ -38,6 +38,20 @@ using SinkWriteFn = void (*)(OutputSink& sink, const std::uint8_t* data, std::si
 using SinkFlushFn = void (*)(OutputSink& sink);
 using EndHookFn = void (*)();
 
+// One interleaved component of the scan, as the MCU kernel sees it.
+struct McuComponent {
+  int blocks;                                      // its blocks in one MCU
+  const std::uint16_t* reciprocals;                // natural order, for the quantiser
+  alignas(64) std::uint16_t zigzag_reciprocals[64];  // the same in zigzag order
+  const HuffmanCodeTable* dc;
+  const HuffmanCodeTable* ac;
+  std::int32_t predictor;                          // DC predictor, 0 at the scan's start and every restart
+};
+// Transforms, quantises and codes the blocks of one extracted MCU (workspace
+// order, components in scan order) with one set's kernels: one indirect call
+// per MCU instead of three per block.
+using EncodeMcuFn = void (*)(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);
+
 struct KernelTable {
   EndHookFn end_of_call;
   FdctFn fdct[2];          // by dct_method
@@ -50,6 +64,7 @@ struct KernelTable {
   HuffmanBlockFn huffman_block;
   QuantizeFn quantize[2];  // by dct_method
   QuantizeFn current_quantize;
+  EncodeMcuFn encode_mcu;  // the transform, quantiser and coder of dct_method 1 together
   ProcessorId processor;   // as identified at JpegInit
   std::int32_t cpu_type;
 };
@@ -62,6 +77,7 @@ void extract_bgr_ycc_2x2_plain(const std::uint8_t* src, std::ptrdiff_t stride, i
                                std::int16_t* workspace);
 void huffman_block_plain(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                          const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
+void encode_mcu_plain(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);
 void sink_init_plain(OutputSink& sink, int fd, std::uint8_t* buffer, std::int64_t capacity);
 void sink_write_plain(OutputSink& sink, const std::uint8_t* data, std::size_t n);
 void sink_flush_plain(OutputSink& sink);

@@ -33,6 +33,9 @@ void huffman_block_avx2(OutputSink& sink, const std::int16_t* block, std::int32_
 void fdct_islow_avx512(std::int16_t* block);
 void huffman_block_avx512(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                           const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
+void encode_mcu_sse2(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);
+void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);
+void encode_mcu_avx512(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);
 // After AVX code: clears the upper vector state so later SSE code in the
 // caller pays no transition penalty.
 void end_of_call_avx2();

@@ -57,39 +57,41 @@ TAVROCAM_LANES_INLINE void Transpose8x8(__m128i (&r)[8]) {
 
 // One pass of the integer transform over eight lines at once (lane = line).
 // The first pass keeps three extra bits; the second removes them.
-template <bool kSecondPass>
-TAVROCAM_LANES_INLINE void TransformPass(const I32x8 (&x)[8], I16x8 (&out)[8]) {
-  const I32x8 s07 = x[0] + x[7], s34 = x[3] + x[4], s16 = x[1] + x[6], s25 = x[2] + x[5];
-  const I32x8 e0 = s07 - s34, e1 = s16 - s25;
-  const I32x8 t = ((x[0] - x[7]) * 46341 + 2048) >> 12;
-  const I32x8 u = ((x[3] - x[4]) * 46341 + 2048) >> 12;
-  const I32x8 v = (x[1] + x[2] - x[5] - x[6]) * 8;
-  const I32x8 a = (x[1] + x[5] - x[2] - x[6]) * 8;
-  const I32x8 w = v + t, z = a + u;
-  const I32x8 t2 = t - v, u2 = u - a;
-  const I32x8 even0 = s07 + s34 + s16 + s25, even4 = s07 + s34 - s16 - s25;
-  const I32x8 r2 = e0 * 42813 + e1 * 17734, r6 = e0 * 17734 - e1 * 42813;
-  const I32x8 r1 = w * 4017 + z * 799, r7 = w * 799 - z * 4017;
-  const I32x8 r5 = t2 * 2276 + u2 * 3406, r3 = t2 * 3406 - u2 * 2276;
+// Wide holds 32-bit lanes, Lines16 the same number of 16-bit ones.
+template <bool kSecondPass, typename Wide, typename Lines16>
+TAVROCAM_LANES_INLINE void TransformPass(const Wide (&x)[8], Lines16 (&out)[8]) {
+  const auto narrow = [](Wide v) { return __builtin_convertvector(v, Lines16); };
+  const Wide s07 = x[0] + x[7], s34 = x[3] + x[4], s16 = x[1] + x[6], s25 = x[2] + x[5];
+  const Wide e0 = s07 - s34, e1 = s16 - s25;
+  const Wide t = ((x[0] - x[7]) * 46341 + 2048) >> 12;
+  const Wide u = ((x[3] - x[4]) * 46341 + 2048) >> 12;
+  const Wide v = (x[1] + x[2] - x[5] - x[6]) * 8;
+  const Wide a = (x[1] + x[5] - x[2] - x[6]) * 8;
+  const Wide w = v + t, z = a + u;
+  const Wide t2 = t - v, u2 = u - a;
+  const Wide even0 = s07 + s34 + s16 + s25, even4 = s07 + s34 - s16 - s25;
+  const Wide r2 = e0 * 42813 + e1 * 17734, r6 = e0 * 17734 - e1 * 42813;
+  const Wide r1 = w * 4017 + z * 799, r7 = w * 799 - z * 4017;
+  const Wide r5 = t2 * 2276 + u2 * 3406, r3 = t2 * 3406 - u2 * 2276;
   if constexpr (kSecondPass) {
     constexpr std::int32_t kRound = 1 << 20;
-    out[0] = Narrow((even0 + 32) >> 6);
-    out[4] = Narrow((even4 + 32) >> 6);
-    out[2] = Narrow((r2 + kRound) >> 21);
-    out[6] = Narrow((r6 + kRound) >> 21);
-    out[1] = Narrow((r1 + kRound) >> 21);
-    out[7] = Narrow((r7 + kRound) >> 21);
-    out[5] = Narrow((r5 + kRound) >> 21);
-    out[3] = Narrow((r3 + kRound) >> 21);
+    out[0] = narrow((even0 + 32) >> 6);
+    out[4] = narrow((even4 + 32) >> 6);
+    out[2] = narrow((r2 + kRound) >> 21);
+    out[6] = narrow((r6 + kRound) >> 21);
+    out[1] = narrow((r1 + kRound) >> 21);
+    out[7] = narrow((r7 + kRound) >> 21);
+    out[5] = narrow((r5 + kRound) >> 21);
+    out[3] = narrow((r3 + kRound) >> 21);
   } else {
-    out[0] = Narrow(even0 * 8);
-    out[4] = Narrow(even4 * 8);
-    out[2] = Narrow((r2 + 2048) >> 12);
-    out[6] = Narrow((r6 + 2048) >> 12);
-    out[1] = Narrow((r1 + 2048) >> 12);
-    out[7] = Narrow((r7 + 2048) >> 12);
-    out[5] = Narrow((r5 + 2048) >> 12);
-    out[3] = Narrow((r3 + 2048) >> 12);
+    out[0] = narrow(even0 * 8);
+    out[4] = narrow(even4 * 8);
+    out[2] = narrow((r2 + 2048) >> 12);
+    out[6] = narrow((r6 + 2048) >> 12);
+    out[1] = narrow((r1 + 2048) >> 12);
+    out[7] = narrow((r7 + 2048) >> 12);
+    out[5] = narrow((r5 + 2048) >> 12);
+    out[3] = narrow((r3 + 2048) >> 12);
   }
 }
 

@@ -1,0 +1,140 @@
+// 512-bit forms of the transform and of the quantise-and-code step, shared by
+// the AVX-512 kernel files (internal linkage: each compiles its own copy).
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+#include "jpeg/huffman_block.h"
+#include "jpeg/vector_lanes.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace jpeg {
+namespace {
+
+using I32x16 = std::int32_t __attribute__((vector_size(64)));
+using I16x16 = std::int16_t __attribute__((vector_size(32)));
+
+// Natural index of each zigzag position, as two-register permute selectors.
+alignas(64) constexpr std::int16_t kZigzagSelect[64] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
+    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
+    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// Two 8x8 transposes at once: block A in the low 128-bit lane of every
+// register, block B in the high one (the unpacks stay within lanes).
+TAVROCAM_LANES_INLINE void Transpose8x8Pair(__m256i (&r)[8]) {
+  const __m256i a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
+  const __m256i a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
+  const __m256i a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
+  const __m256i a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
+  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
+  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
+  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
+  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
+  r[0] = _mm256_unpacklo_epi64(b0, b4);
+  r[1] = _mm256_unpackhi_epi64(b0, b4);
+  r[2] = _mm256_unpacklo_epi64(b1, b5);
+  r[3] = _mm256_unpackhi_epi64(b1, b5);
+  r[4] = _mm256_unpacklo_epi64(b2, b6);
+  r[5] = _mm256_unpackhi_epi64(b2, b6);
+  r[6] = _mm256_unpacklo_epi64(b3, b7);
+  r[7] = _mm256_unpackhi_epi64(b3, b7);
+}
+
+// The transform of two neighbouring blocks (a and a + 64): sixteen lines per
+// 512-bit register, with the same 32-bit arithmetic as the plain kernel.
+TAVROCAM_LANES_INLINE void FdctPairLanes(std::int16_t* a) {
+  std::int16_t* b = a + 64;
+  __m256i lines[8];
+  for (int i = 0; i < 8; ++i) {
+    lines[i] = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * i))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * i)), 1);
+  }
+  Transpose8x8Pair(lines);
+  I32x16 x[8];
+  I16x16 out[8];
+  for (int i = 0; i < 8; ++i) x[i] = __builtin_convertvector(reinterpret_cast<I16x16>(lines[i]), I32x16);
+  TransformPass<false>(x, out);
+  for (int i = 0; i < 8; ++i) lines[i] = reinterpret_cast<__m256i>(out[i]);
+  Transpose8x8Pair(lines);
+  for (int i = 0; i < 8; ++i) x[i] = __builtin_convertvector(reinterpret_cast<I16x16>(lines[i]), I32x16);
+  TransformPass<true>(x, out);
+  for (int i = 0; i < 8; ++i) {
+    const auto row = reinterpret_cast<__m256i>(out[i]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 8 * i), _mm256_castsi256_si128(row));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * i), _mm256_extracti128_si256(row, 1));
+  }
+}
+
+// The block's 64 values in zigzag order, in two registers.
+struct ZigzagBlock {
+  __m512i first;
+  __m512i second;
+};
+
+TAVROCAM_LANES_INLINE ZigzagBlock LoadZigzag(const std::int16_t* block) {
+  const __m512i lo = _mm512_loadu_si512(block);
+  const __m512i hi = _mm512_loadu_si512(block + 32);
+  return {_mm512_permutex2var_epi16(lo, _mm512_load_si512(kZigzagSelect), hi),
+          _mm512_permutex2var_epi16(lo, _mm512_load_si512(kZigzagSelect + 32), hi)};
+}
+
+// (c r + 16384) >> 15 is the rounding high-half multiply while r fits 16
+// signed bits; r = 32768 (divisor 1) reads as -32768 there and keeps c.
+TAVROCAM_LANES_INLINE __m512i Quantize32(__m512i c, __m512i r) {
+  const __mmask32 unit = _mm512_cmpeq_epi16_mask(r, _mm512_set1_epi16(-32768));
+  return _mm512_mask_mov_epi16(_mm512_mulhrs_epi16(c, r), unit, c);
+}
+
+// Codes a block held in zigzag order: every value's magnitude category and
+// coded bits are worked out in vector registers up front, so the serial loop
+// only looks up codes and packs bits.
+TAVROCAM_LANES_INLINE void CodeZigzagLanes(OutputSink& sink, const ZigzagBlock& zz, std::int32_t& dc_predictor,
+                                           const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
+  std::uint64_t nonzero = (static_cast<std::uint64_t>(_mm512_test_epi16_mask(zz.second, zz.second)) << 32) |
+                          _mm512_test_epi16_mask(zz.first, zz.first);
+  nonzero &= ~std::uint64_t{1};  // the DC value is coded apart
+
+  // entry[k]: category << 16 | coded bits (value - 1 when negative, low category bits).
+  alignas(64) std::uint32_t entry[64];
+  const __m512i one = _mm512_set1_epi32(1);
+  const __m512i thirty_two = _mm512_set1_epi32(32);
+  for (int i = 0; i < 4; ++i) {
+    const __m512i& half_source = i < 2 ? zz.first : zz.second;
+    const __m256i half =
+        i % 2 == 0 ? _mm512_castsi512_si256(half_source) : _mm512_extracti64x4_epi64(half_source, 1);
+    const __m512i v = _mm512_cvtepi16_epi32(half);
+    const __m512i sign = _mm512_srai_epi32(v, 31);
+    const __m512i size = _mm512_sub_epi32(thirty_two, _mm512_lzcnt_epi32(_mm512_abs_epi32(v)));
+    const __m512i mask = _mm512_sub_epi32(_mm512_sllv_epi32(one, size), one);
+    const __m512i bits = _mm512_and_si512(_mm512_add_epi32(v, sign), mask);
+    _mm512_store_si512(entry + 16 * i, _mm512_or_si512(_mm512_slli_epi32(size, 16), bits));
+  }
+
+  BitWriter out(sink);
+  CodeDc(out, static_cast<std::int16_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(zz.first))), dc_predictor, dc);
+
+  int last = 0;
+  while (nonzero != 0) {
+    const int k = std::countr_zero(nonzero);
+    nonzero &= nonzero - 1;
+    int run = k - last - 1;
+    for (; run >= 16; run -= 16) out.Put(ac.code[0xF0], ac.length[0xF0]);
+    const std::uint32_t e = entry[k];
+    const int category = static_cast<int>(e >> 16);
+    const int symbol = (run << 4) | category;
+    out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << category) | (e & 0xFFFFu), ac.length[symbol] + category);
+    last = k;
+  }
+  if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
+}
+
+}  // namespace
+}  // namespace jpeg
+
+#pragma GCC diagnostic pop
