@@ -22,7 +22,8 @@ __attribute__((always_inline)) inline void CodeMagnitude(std::int32_t value, int
   bits = static_cast<std::uint32_t>(value + sign) & ((1u << size) - 1u);
 }
 
-__attribute__((always_inline)) inline void CodeDc(BitWriter& out, std::int16_t value, std::int32_t& dc_predictor,
+template <typename Writer>
+__attribute__((always_inline)) inline void CodeDc(Writer& out, std::int16_t value, std::int32_t& dc_predictor,
                                                   const HuffmanCodeTable& dc) {
   const std::int32_t diff = value - dc_predictor;
   dc_predictor = value;

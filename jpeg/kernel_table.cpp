@@ -33,9 +33,10 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
     table.encode_mcu = encode_mcu_avx2;
     if (support.avx512) {
       // The coder's reordering gains from 512-bit permutes, the transform
-      // from the extra registers and from two blocks a register; the rest
-      // stays 256-bit.
+      // from the extra registers and from two blocks a register, the
+      // extraction from four rows a register; the quantiser stays 256-bit.
       table.huffman_block = huffman_block_avx512;
+      table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_avx512;
       table.fdct[1] = fdct_islow_avx512;
       table.encode_mcu = encode_mcu_avx512;
     }

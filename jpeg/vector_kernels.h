@@ -31,6 +31,8 @@ void huffman_block_sse2(OutputSink& sink, const std::int16_t* block, std::int32_
 void huffman_block_avx2(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                         const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
 void fdct_islow_avx512(std::int16_t* block);
+void extract_bgr_ycc_2x2_avx512(const std::uint8_t* src, std::ptrdiff_t stride, int columns, int rows,
+                                std::int16_t* workspace);
 void huffman_block_avx512(OutputSink& sink, const std::int16_t* block, std::int32_t& dc_predictor,
                           const HuffmanCodeTable& dc, const HuffmanCodeTable& ac);
 void encode_mcu_sse2(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);

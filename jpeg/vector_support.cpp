@@ -48,6 +48,7 @@ const char* KernelVariantName(const void* kernel) {
       {reinterpret_cast<const void*>(&huffman_block_avx2), "avx2"},
       {reinterpret_cast<const void*>(&huffman_block_avx512), "avx512"},
       {reinterpret_cast<const void*>(&fdct_islow_avx512), "avx512"},
+      {reinterpret_cast<const void*>(&extract_bgr_ycc_2x2_avx512), "avx512"},
       {reinterpret_cast<const void*>(&encode_mcu_plain), "plain"},
       {reinterpret_cast<const void*>(&encode_mcu_sse2), "sse2"},
       {reinterpret_cast<const void*>(&encode_mcu_avx2), "avx2"},

@@ -25,6 +25,7 @@ struct Variant {
   jpeg::QuantizeFn quantize;
   jpeg::ExtractFn extract;
   jpeg::HuffmanBlockFn huffman;
+  jpeg::EncodeMcuFn encode_mcu;
 };
 
 // The vector sets this machine can run; an empty list skips the comparisons.
@@ -33,15 +34,15 @@ std::vector<Variant> RunnableVariants() {
   std::vector<Variant> variants;
   if (support.sse2) {
     variants.push_back({"sse2", jpeg::fdct_islow_sse2, jpeg::quantize_sse2, jpeg::extract_bgr_ycc_2x2_sse2,
-                        jpeg::huffman_block_sse2});
+                        jpeg::huffman_block_sse2, jpeg::encode_mcu_sse2});
   }
   if (support.avx2) {
     variants.push_back({"avx2", jpeg::fdct_islow_avx2, jpeg::quantize_avx2, jpeg::extract_bgr_ycc_2x2_avx2,
-                        jpeg::huffman_block_avx2});
+                        jpeg::huffman_block_avx2, jpeg::encode_mcu_avx2});
   }
-  if (support.avx512) {  // only the transform and the coder have forms of their own
-    variants.push_back({"avx512", jpeg::fdct_islow_avx512, jpeg::quantize_avx2, jpeg::extract_bgr_ycc_2x2_avx2,
-                        jpeg::huffman_block_avx512});
+  if (support.avx512) {  // the quantiser has no form of its own
+    variants.push_back({"avx512", jpeg::fdct_islow_avx512, jpeg::quantize_avx2, jpeg::extract_bgr_ycc_2x2_avx512,
+                        jpeg::huffman_block_avx512, jpeg::encode_mcu_avx512});
   }
   return variants;
 }
@@ -231,6 +232,74 @@ TEST(VectorKernels, HuffmanCoderFailsLikePlainWhenTheBufferRunsOut) {
   }
 }
 
+// MCUs as the extraction leaves them (four Y blocks, Cb, Cr), coded the way
+// the scan does: running predictors, luminance tables for Y and chrominance
+// tables for the rest, the pending bits completed at the end.
+Coded EncodeMcus(jpeg::EncodeMcuFn encode, const std::vector<Block>& samples, std::int32_t quality,
+                 std::size_t capacity) {
+  jpeg::HuffmanCodeTable tables[4]{};
+  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kDcLuminanceCounts.data(), jpeg::kDcLuminanceSymbols.data(), tables[0]), 0);
+  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kAcLuminanceCounts.data(), jpeg::kAcLuminanceSymbols.data(), tables[1]), 0);
+  EXPECT_EQ(
+      jpeg::BuildHuffmanCodeTable(jpeg::kDcChrominanceCounts.data(), jpeg::kDcChrominanceSymbols.data(), tables[2]), 0);
+  EXPECT_EQ(
+      jpeg::BuildHuffmanCodeTable(jpeg::kAcChrominanceCounts.data(), jpeg::kAcChrominanceSymbols.data(), tables[3]), 0);
+  alignas(32) std::uint16_t reciprocals[2][64];
+  const std::uint8_t* bases[2] = {jpeg::kLuminanceQuant.data(), jpeg::kChrominanceQuant.data()};
+  for (int t = 0; t < 2; ++t) {
+    std::uint16_t prepared[64];
+    jpeg::ScaleQuantTable(std::span<const std::uint8_t, 64>(bases[t], 64), quality, prepared);
+    jpeg::ReciprocalTable(prepared, reciprocals[t]);
+  }
+  auto components = std::make_unique<jpeg::McuComponent[]>(3);
+  for (int i = 0; i < 3; ++i) {
+    jpeg::McuComponent& c = components[i];
+    const int t = i == 0 ? 0 : 1;
+    c.blocks = i == 0 ? 4 : 1;
+    c.reciprocals = reciprocals[t];
+    for (int z = 0; z < 64; ++z) c.zigzag_reciprocals[z] = reciprocals[t][jpeg::kZigzag[z]];
+    c.dc = &tables[2 * t];
+    c.ac = &tables[2 * t + 1];
+    c.predictor = 0;
+  }
+  std::vector<std::uint8_t> buffer(capacity);
+  auto sink = std::make_unique<jpeg::OutputSink>();
+  jpeg::sink_init_plain(*sink, -1, buffer.data(), static_cast<std::int64_t>(capacity));
+  alignas(64) std::int16_t workspace[6 * 64];
+  for (std::size_t first = 0; first + 6 <= samples.size(); first += 6) {
+    for (int b = 0; b < 6; ++b) std::copy(samples[first + b].begin(), samples[first + b].end(), workspace + 64 * b);
+    encode(*sink, workspace, components.get(), 3);
+  }
+  jpeg::sink_write_plain(*sink, nullptr, 0);
+  buffer.resize(static_cast<std::size_t>(sink->cur - sink->start));
+  return {buffer, components[0].predictor + 7 * components[1].predictor + 49 * components[2].predictor, sink->error};
+}
+
+TEST(VectorKernels, McuKernelWritesThePlainBytesAtEveryQualityAndNearTheBuffersEnd) {
+  const std::vector<Block> samples = SampleBlocks();
+  for (std::int32_t quality : {1, 50, 75, 95, 100}) {  // 100: every divisor 1, the largest reciprocal
+    const Coded expected = EncodeMcus(jpeg::encode_mcu_plain, samples, quality, 1 << 20);
+    ASSERT_EQ(expected.error, 0);
+    for (const Variant& v : RunnableVariants()) {
+      const Coded actual = EncodeMcus(v.encode_mcu, samples, quality, 1 << 20);
+      EXPECT_EQ(actual.error, 0) << v.name << " quality " << quality;
+      EXPECT_EQ(actual.predictor, expected.predictor) << v.name << " quality " << quality;
+      EXPECT_EQ(actual.bytes, expected.bytes) << v.name << " quality " << quality;
+    }
+    // Short buffers: the coders switch to the checked writer near the end
+    // and fail at the same byte.
+    for (std::size_t capacity : {expected.bytes.size() / 2, expected.bytes.size() - 1}) {
+      const Coded short_expected = EncodeMcus(jpeg::encode_mcu_plain, samples, quality, capacity);
+      EXPECT_EQ(short_expected.error, -28);
+      for (const Variant& v : RunnableVariants()) {
+        const Coded actual = EncodeMcus(v.encode_mcu, samples, quality, capacity);
+        EXPECT_EQ(actual.error, short_expected.error) << v.name << " capacity " << capacity;
+        EXPECT_EQ(actual.bytes, short_expected.bytes) << v.name << " capacity " << capacity;
+      }
+    }
+  }
+}
+
 TEST(VectorKernels, VectorClassesGetTheBestSetAndOthersThePlainOne) {
   const jpeg::VectorSupport support = jpeg::DetectVectorSupport();
   const char* best = support.avx2 ? "avx2" : support.sse2 ? "sse2" : "plain";
@@ -241,8 +310,9 @@ TEST(VectorKernels, VectorClassesGetTheBestSetAndOthersThePlainOne) {
     const std::string with_512 = cls >= 3 && support.avx512 ? "avx512" : expected;
     EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.fdct[1])), with_512) << cls;
     EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.quantize[1])), expected) << cls;
-    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.extract_bgr_ycc_2x2)), expected) << cls;
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.extract_bgr_ycc_2x2)), with_512) << cls;
     EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.huffman_block)), with_512) << cls;
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.encode_mcu)), with_512) << cls;
     // After AVX code the upper vector state is cleared before returning.
     const std::string end_hook = cls >= 3 && support.avx2 ? "avx2" : "plain";
     EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(table.end_of_call)), end_hook) << cls;
