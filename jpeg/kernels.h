@@ -8,6 +8,9 @@
 //
 // A Huffman block coder and the sink routines share the OutputSink's pending
 // bits, so a coder is always installed together with the sink of its own set.
+// The scan itself goes through encode_mcu, which runs one set's transform,
+// quantiser and coder over a whole MCU; the per-block entries stay for
+// callers that want one step alone.
 #pragma once
 
 #include <cstddef>

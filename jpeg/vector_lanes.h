@@ -1,6 +1,6 @@
-// Lane-wise arithmetic shared by the SSE2 and AVX2 kernel files. Everything
-// here has internal linkage on purpose: each file compiles its own copy with
-// its own instruction-set flags, so the linker never mixes them.
+// Lane-wise arithmetic shared by the SSE2, AVX2 and AVX-512 kernel files.
+// Everything here has internal linkage on purpose: each file compiles its own
+// copy with its own instruction-set flags, so the linker never mixes them.
 #pragma once
 
 #include <emmintrin.h>
