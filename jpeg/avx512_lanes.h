@@ -26,27 +26,6 @@ alignas(64) constexpr std::int16_t kZigzagSelect[64] = {
     41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
     30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
-// Two 8x8 transposes at once: block A in the low 128-bit lane of every
-// register, block B in the high one (the unpacks stay within lanes).
-TAVROCAM_LANES_INLINE void Transpose8x8Pair(__m256i (&r)[8]) {
-  const __m256i a0 = _mm256_unpacklo_epi16(r[0], r[1]), a1 = _mm256_unpackhi_epi16(r[0], r[1]);
-  const __m256i a2 = _mm256_unpacklo_epi16(r[2], r[3]), a3 = _mm256_unpackhi_epi16(r[2], r[3]);
-  const __m256i a4 = _mm256_unpacklo_epi16(r[4], r[5]), a5 = _mm256_unpackhi_epi16(r[4], r[5]);
-  const __m256i a6 = _mm256_unpacklo_epi16(r[6], r[7]), a7 = _mm256_unpackhi_epi16(r[6], r[7]);
-  const __m256i b0 = _mm256_unpacklo_epi32(a0, a2), b1 = _mm256_unpackhi_epi32(a0, a2);
-  const __m256i b2 = _mm256_unpacklo_epi32(a1, a3), b3 = _mm256_unpackhi_epi32(a1, a3);
-  const __m256i b4 = _mm256_unpacklo_epi32(a4, a6), b5 = _mm256_unpackhi_epi32(a4, a6);
-  const __m256i b6 = _mm256_unpacklo_epi32(a5, a7), b7 = _mm256_unpackhi_epi32(a5, a7);
-  r[0] = _mm256_unpacklo_epi64(b0, b4);
-  r[1] = _mm256_unpackhi_epi64(b0, b4);
-  r[2] = _mm256_unpacklo_epi64(b1, b5);
-  r[3] = _mm256_unpackhi_epi64(b1, b5);
-  r[4] = _mm256_unpacklo_epi64(b2, b6);
-  r[5] = _mm256_unpackhi_epi64(b2, b6);
-  r[6] = _mm256_unpacklo_epi64(b3, b7);
-  r[7] = _mm256_unpackhi_epi64(b3, b7);
-}
-
 // The transform of two neighbouring blocks (a and a + 64): sixteen lines per
 // 512-bit register, with the same 32-bit arithmetic as the plain kernel.
 TAVROCAM_LANES_INLINE void FdctPairLanes(std::int16_t* a) {
@@ -57,13 +36,13 @@ TAVROCAM_LANES_INLINE void FdctPairLanes(std::int16_t* a) {
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * i))),
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * i)), 1);
   }
-  Transpose8x8Pair(lines);
+  Transpose8x8(lines);  // both blocks at once
   I32x16 x[8];
   I16x16 out[8];
   for (int i = 0; i < 8; ++i) x[i] = __builtin_convertvector(reinterpret_cast<I16x16>(lines[i]), I32x16);
   TransformPass<false>(x, out);
   for (int i = 0; i < 8; ++i) lines[i] = reinterpret_cast<__m256i>(out[i]);
-  Transpose8x8Pair(lines);
+  Transpose8x8(lines);  // both blocks at once
   for (int i = 0; i < 8; ++i) x[i] = __builtin_convertvector(reinterpret_cast<I16x16>(lines[i]), I32x16);
   TransformPass<true>(x, out);
   for (int i = 0; i < 8; ++i) {

@@ -1,30 +1,12 @@
 #include <immintrin.h>
 
-#include <array>
-
+#include "jpeg/bgr_shuffle_masks.h"
 #include "jpeg/vector_kernels.h"
 #include "jpeg/vector_lanes.h"
 
 namespace jpeg {
 
 namespace {
-
-// Byte-shuffle masks picking channel c of sixteen BGR pixels out of the
-// 16-byte piece s of their 48 bytes; 0x80 clears bytes from other pieces.
-constexpr std::array<std::array<std::array<std::uint8_t, 16>, 3>, 3> MakeMasks() {
-  std::array<std::array<std::array<std::uint8_t, 16>, 3>, 3> masks{};
-  for (int c = 0; c < 3; ++c) {
-    for (int s = 0; s < 3; ++s) {
-      for (int i = 0; i < 16; ++i) {
-        const int index = 3 * i + c - 16 * s;
-        masks[c][s][i] = (index >= 0 && index < 16) ? static_cast<std::uint8_t>(index) : 0x80;
-      }
-    }
-  }
-  return masks;
-}
-
-alignas(16) constexpr auto kMasks = MakeMasks();
 
 // Both rows at once: the first row in the low 128-bit lane, the second in
 // the high one, since byte shuffles and multiply-adds stay within lanes.
@@ -44,7 +26,7 @@ __attribute__((always_inline)) inline void ConvertRowPair256(const std::uint8_t*
     __m256i bytes = _mm256_setzero_si256();
     for (int s = 0; s < 3; ++s) {
       const __m256i mask =
-          _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[c][s].data())));
+          _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(kBgrShuffleMasks[c][s].data())));
       bytes = _mm256_or_si256(bytes, _mm256_shuffle_epi8(piece[s], mask));
     }
     left[c] = _mm256_unpacklo_epi8(bytes, zero);

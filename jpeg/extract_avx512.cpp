@@ -1,29 +1,11 @@
 #include <immintrin.h>
 
-#include <array>
-
+#include "jpeg/bgr_shuffle_masks.h"
 #include "jpeg/vector_kernels.h"
 
 namespace jpeg {
 
 namespace {
-
-// Byte-shuffle masks picking channel c of sixteen BGR pixels out of the
-// 16-byte piece s of their 48 bytes; 0x80 clears bytes from other pieces.
-constexpr std::array<std::array<std::array<std::uint8_t, 16>, 3>, 3> MakeMasks() {
-  std::array<std::array<std::array<std::uint8_t, 16>, 3>, 3> masks{};
-  for (int c = 0; c < 3; ++c) {
-    for (int s = 0; s < 3; ++s) {
-      for (int i = 0; i < 16; ++i) {
-        const int index = 3 * i + c - 16 * s;
-        masks[c][s][i] = (index >= 0 && index < 16) ? static_cast<std::uint8_t>(index) : 0x80;
-      }
-    }
-  }
-  return masks;
-}
-
-alignas(16) constexpr auto kMasks = MakeMasks();
 
 // Four rows of sixteen pixels, one row per 128-bit lane (byte shuffles and
 // multiply-adds stay within lanes). y points at the first row's left eight
@@ -46,7 +28,7 @@ __attribute__((always_inline)) inline void ConvertRowQuad(const std::uint8_t* p,
     __m512i bytes = _mm512_setzero_si512();
     for (int s = 0; s < 3; ++s) {
       const __m512i mask =
-          _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(kMasks[c][s].data())));
+          _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(kBgrShuffleMasks[c][s].data())));
       bytes = _mm512_or_si512(bytes, _mm512_shuffle_epi8(piece[s], mask));
     }
     left[c] = _mm512_unpacklo_epi8(bytes, zero);

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <emmintrin.h>
+#ifdef __AVX2__
+#include <immintrin.h>
+#endif
 
 #include <cstdint>
 #include <cstring>
@@ -35,24 +38,43 @@ TAVROCAM_LANES_INLINE I32x8 Widen(I16x8 v) { return __builtin_convertvector(v, I
 // Keeps the low 16 bits of each lane, as a cast to int16 does.
 TAVROCAM_LANES_INLINE I16x8 Narrow(I32x8 v) { return __builtin_convertvector(v, I16x8); }
 
-// r[i] row i in, r[i] column i out.
-TAVROCAM_LANES_INLINE void Transpose8x8(__m128i (&r)[8]) {
-  const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
-  const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
-  const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
-  const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
-  const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-  const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
-  const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-  const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-  r[0] = _mm_unpacklo_epi64(b0, b4);
-  r[1] = _mm_unpackhi_epi64(b0, b4);
-  r[2] = _mm_unpacklo_epi64(b1, b5);
-  r[3] = _mm_unpackhi_epi64(b1, b5);
-  r[4] = _mm_unpacklo_epi64(b2, b6);
-  r[5] = _mm_unpackhi_epi64(b2, b6);
-  r[6] = _mm_unpacklo_epi64(b3, b7);
-  r[7] = _mm_unpackhi_epi64(b3, b7);
+// The unpacks of the transposes, in 128-bit and (where the file is built for
+// AVX2) 256-bit forms; the 256-bit ones work on each 128-bit lane apart.
+TAVROCAM_LANES_INLINE __m128i UnpackLo16(__m128i a, __m128i b) { return _mm_unpacklo_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m128i UnpackHi16(__m128i a, __m128i b) { return _mm_unpackhi_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m128i UnpackLo32(__m128i a, __m128i b) { return _mm_unpacklo_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m128i UnpackHi32(__m128i a, __m128i b) { return _mm_unpackhi_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m128i UnpackLo64(__m128i a, __m128i b) { return _mm_unpacklo_epi64(a, b); }
+TAVROCAM_LANES_INLINE __m128i UnpackHi64(__m128i a, __m128i b) { return _mm_unpackhi_epi64(a, b); }
+#ifdef __AVX2__
+TAVROCAM_LANES_INLINE __m256i UnpackLo16(__m256i a, __m256i b) { return _mm256_unpacklo_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m256i UnpackHi16(__m256i a, __m256i b) { return _mm256_unpackhi_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m256i UnpackLo32(__m256i a, __m256i b) { return _mm256_unpacklo_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m256i UnpackHi32(__m256i a, __m256i b) { return _mm256_unpackhi_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m256i UnpackLo64(__m256i a, __m256i b) { return _mm256_unpacklo_epi64(a, b); }
+TAVROCAM_LANES_INLINE __m256i UnpackHi64(__m256i a, __m256i b) { return _mm256_unpackhi_epi64(a, b); }
+#endif
+
+// r[i] row i in, r[i] column i out; with 256-bit registers, two 8x8 blocks
+// at once, one in each 128-bit lane.
+template <typename V>
+TAVROCAM_LANES_INLINE void Transpose8x8(V (&r)[8]) {
+  const V a0 = UnpackLo16(r[0], r[1]), a1 = UnpackHi16(r[0], r[1]);
+  const V a2 = UnpackLo16(r[2], r[3]), a3 = UnpackHi16(r[2], r[3]);
+  const V a4 = UnpackLo16(r[4], r[5]), a5 = UnpackHi16(r[4], r[5]);
+  const V a6 = UnpackLo16(r[6], r[7]), a7 = UnpackHi16(r[6], r[7]);
+  const V b0 = UnpackLo32(a0, a2), b1 = UnpackHi32(a0, a2);
+  const V b2 = UnpackLo32(a1, a3), b3 = UnpackHi32(a1, a3);
+  const V b4 = UnpackLo32(a4, a6), b5 = UnpackHi32(a4, a6);
+  const V b6 = UnpackLo32(a5, a7), b7 = UnpackHi32(a5, a7);
+  r[0] = UnpackLo64(b0, b4);
+  r[1] = UnpackHi64(b0, b4);
+  r[2] = UnpackLo64(b1, b5);
+  r[3] = UnpackHi64(b1, b5);
+  r[4] = UnpackLo64(b2, b6);
+  r[5] = UnpackHi64(b2, b6);
+  r[6] = UnpackLo64(b3, b7);
+  r[7] = UnpackHi64(b3, b7);
 }
 
 // One pass of the integer transform over eight lines at once (lane = line).
