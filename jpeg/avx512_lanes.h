@@ -18,7 +18,6 @@ namespace jpeg {
 namespace {
 
 using I32x16 = std::int32_t __attribute__((vector_size(64)));
-using I16x16 = std::int16_t __attribute__((vector_size(32)));
 
 // Natural index of each zigzag position, as two-register permute selectors.
 alignas(64) constexpr std::int16_t kZigzagSelect[64] = {
@@ -38,15 +37,16 @@ TAVROCAM_LANES_INLINE void FdctPairLanes(std::int16_t* a) {
   }
   Transpose8x8(lines);  // both blocks at once
   I32x16 x[8];
-  I16x16 out[8];
-  for (int i = 0; i < 8; ++i) x[i] = __builtin_convertvector(reinterpret_cast<I16x16>(lines[i]), I32x16);
+  I32x16 out[8];
+  for (int i = 0; i < 8; ++i) x[i] = reinterpret_cast<I32x16>(_mm512_cvtepi16_epi32(lines[i]));
   TransformPass<false>(x, out);
-  for (int i = 0; i < 8; ++i) lines[i] = reinterpret_cast<__m256i>(out[i]);
-  Transpose8x8(lines);  // both blocks at once
-  for (int i = 0; i < 8; ++i) x[i] = __builtin_convertvector(reinterpret_cast<I16x16>(lines[i]), I32x16);
+  // The narrowing keeps the low halves, as a cast to int16 does.
+  for (int i = 0; i < 8; ++i) lines[i] = _mm512_cvtepi32_epi16(reinterpret_cast<__m512i>(out[i]));
+  Transpose8x8(lines);
+  for (int i = 0; i < 8; ++i) x[i] = reinterpret_cast<I32x16>(_mm512_cvtepi16_epi32(lines[i]));
   TransformPass<true>(x, out);
   for (int i = 0; i < 8; ++i) {
-    const auto row = reinterpret_cast<__m256i>(out[i]);
+    const __m256i row = _mm512_cvtepi32_epi16(reinterpret_cast<__m512i>(out[i]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 8 * i), _mm256_castsi256_si128(row));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * i), _mm256_extracti128_si256(row, 1));
   }

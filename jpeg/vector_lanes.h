@@ -79,10 +79,11 @@ TAVROCAM_LANES_INLINE void Transpose8x8(V (&r)[8]) {
 
 // One pass of the integer transform over eight lines at once (lane = line).
 // The first pass keeps three extra bits; the second removes them.
-// Wide holds 32-bit lanes, Lines16 the same number of 16-bit ones.
-template <bool kSecondPass, typename Wide, typename Lines16>
-TAVROCAM_LANES_INLINE void TransformPass(const Wide (&x)[8], Lines16 (&out)[8]) {
-  const auto narrow = [](Wide v) { return __builtin_convertvector(v, Lines16); };
+// Wide holds 32-bit lanes; the results still need narrowing to 16 bits
+// (their low halves, as a cast to int16 keeps), which each caller does in
+// the way its instruction set does best.
+template <bool kSecondPass, typename Wide>
+TAVROCAM_LANES_INLINE void TransformPass(const Wide (&x)[8], Wide (&out)[8]) {
   const Wide s07 = x[0] + x[7], s34 = x[3] + x[4], s16 = x[1] + x[6], s25 = x[2] + x[5];
   const Wide e0 = s07 - s34, e1 = s16 - s25;
   const Wide t = ((x[0] - x[7]) * 46341 + 2048) >> 12;
@@ -97,23 +98,23 @@ TAVROCAM_LANES_INLINE void TransformPass(const Wide (&x)[8], Lines16 (&out)[8]) 
   const Wide r5 = t2 * 2276 + u2 * 3406, r3 = t2 * 3406 - u2 * 2276;
   if constexpr (kSecondPass) {
     constexpr std::int32_t kRound = 1 << 20;
-    out[0] = narrow((even0 + 32) >> 6);
-    out[4] = narrow((even4 + 32) >> 6);
-    out[2] = narrow((r2 + kRound) >> 21);
-    out[6] = narrow((r6 + kRound) >> 21);
-    out[1] = narrow((r1 + kRound) >> 21);
-    out[7] = narrow((r7 + kRound) >> 21);
-    out[5] = narrow((r5 + kRound) >> 21);
-    out[3] = narrow((r3 + kRound) >> 21);
+    out[0] = (even0 + 32) >> 6;
+    out[4] = (even4 + 32) >> 6;
+    out[2] = (r2 + kRound) >> 21;
+    out[6] = (r6 + kRound) >> 21;
+    out[1] = (r1 + kRound) >> 21;
+    out[7] = (r7 + kRound) >> 21;
+    out[5] = (r5 + kRound) >> 21;
+    out[3] = (r3 + kRound) >> 21;
   } else {
-    out[0] = narrow(even0 * 8);
-    out[4] = narrow(even4 * 8);
-    out[2] = narrow((r2 + 2048) >> 12);
-    out[6] = narrow((r6 + 2048) >> 12);
-    out[1] = narrow((r1 + 2048) >> 12);
-    out[7] = narrow((r7 + 2048) >> 12);
-    out[5] = narrow((r5 + 2048) >> 12);
-    out[3] = narrow((r3 + 2048) >> 12);
+    out[0] = even0 * 8;
+    out[4] = even4 * 8;
+    out[2] = (r2 + 2048) >> 12;
+    out[6] = (r6 + 2048) >> 12;
+    out[1] = (r1 + 2048) >> 12;
+    out[7] = (r7 + 2048) >> 12;
+    out[5] = (r5 + 2048) >> 12;
+    out[3] = (r3 + 2048) >> 12;
   }
 }
 
@@ -122,14 +123,14 @@ TAVROCAM_LANES_INLINE void FdctLanes(std::int16_t* block) {
   for (int i = 0; i < 8; ++i) lines[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
   Transpose8x8(lines);  // lines[k]: element k of every row
   I32x8 x[8];
-  I16x8 out[8];
+  I32x8 out[8];
   for (int i = 0; i < 8; ++i) x[i] = Widen(reinterpret_cast<I16x8>(lines[i]));
   TransformPass<false>(x, out);  // out[k]: coefficient k of every row
-  for (int i = 0; i < 8; ++i) lines[i] = reinterpret_cast<__m128i>(out[i]);
+  for (int i = 0; i < 8; ++i) lines[i] = reinterpret_cast<__m128i>(Narrow(out[i]));
   Transpose8x8(lines);  // lines[j]: row j, lane = column
   for (int i = 0; i < 8; ++i) x[i] = Widen(reinterpret_cast<I16x8>(lines[i]));
   TransformPass<true>(x, out);  // out[j]: result row j
-  for (int i = 0; i < 8; ++i) Store16(block + 8 * i, out[i]);
+  for (int i = 0; i < 8; ++i) Store16(block + 8 * i, Narrow(out[i]));
 }
 
 TAVROCAM_LANES_INLINE void QuantizeLanes(std::int16_t* block, const std::uint16_t* reciprocals) {
