@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "jpeg/jpeg.h"
 #include "jpeg/kernels.h"
 #include "jpeg/tables.h"
 #include "jpeg/vector_kernels.h"
+#include "jpeg_test_support.h"
 
 namespace jpeg_test {
 namespace {
@@ -295,6 +297,44 @@ TEST(VectorKernels, McuKernelWritesThePlainBytesAtEveryQualityAndNearTheBuffersE
         const Coded actual = EncodeMcus(v.encode_mcu, samples, quality, capacity);
         EXPECT_EQ(actual.error, short_expected.error) << v.name << " capacity " << capacity;
         EXPECT_EQ(actual.bytes, short_expected.bytes) << v.name << " capacity " << capacity;
+      }
+    }
+  }
+}
+
+// A whole picture through a record whose table holds one set's scan kernels
+// (or the class's own when set is null).
+std::vector<std::uint8_t> EncodeWithSet(const Picture& pic, std::int32_t quality, const Variant* set) {
+  JPEG_PROPERTIES p{};
+  EXPECT_EQ(JpegInit(&p), 0);
+  if (set != nullptr) {
+    p.state.kernels->extract_bgr_ycc_2x2 = set->extract;
+    p.state.kernels->encode_mcu = set->encode_mcu;
+  }
+  FillLikeStillCapture(p, pic, quality);
+  std::vector<std::uint8_t> out(pic.bgr.size() + 65536);
+  p.jpeg_buffer = out.data();
+  p.jpeg_size = static_cast<std::int32_t>(out.size());
+  const std::int32_t rc = JpegWrite(&p, WholeImageToBuffer);
+  EXPECT_EQ(rc, 0);
+  out.resize(rc == 0 ? static_cast<std::size_t>(p.jpeg_size) : 0);
+  JpegFree(&p);
+  return out;
+}
+
+TEST(VectorKernels, EverySetEncodesWholePicturesToThePlainBytes) {
+  const ScopedOverrideFile plain_class("USECPU=0\n");
+  // Sizes with partial MCUs on either edge, a picture narrower than one MCU,
+  // and noise, which fills blocks and stuffs many 0xFF bytes.
+  const std::vector<Picture> pictures = {NaturalPicture(203, 77, 4), NaturalPicture(9, 33, 5),
+                                         NoisePicture(64, 48, 6), FlatPicture(40, 40, 255, 255, 255)};
+  for (const Picture& pic : pictures) {
+    for (std::int32_t quality : {20, 75, 100}) {
+      const std::vector<std::uint8_t> expected = EncodeWithSet(pic, quality, nullptr);
+      ASSERT_FALSE(expected.empty());
+      for (const Variant& v : RunnableVariants()) {
+        EXPECT_EQ(EncodeWithSet(pic, quality, &v), expected)
+            << v.name << " " << pic.width << "x" << pic.height << " quality " << quality;
       }
     }
   }
