@@ -23,6 +23,7 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
   // Classes 3..6 name vector processors: they get the best vector set this
   // machine and its operating system can run. Every set gives the same bytes.
   if (cpu_type < 3 || cpu_type > 6) return;
+#ifdef TAVROCAM_JPEG_X86_KERNELS  // elsewhere the plain set serves every class
   const VectorSupport support = DetectVectorSupport();
   if (support.avx2) {
     table.end_of_call = end_of_call_avx2;
@@ -47,6 +48,7 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
     table.huffman_block = huffman_block_sse2;
     table.encode_mcu = encode_mcu_sse2;
   }
+#endif
 }
 
 }  // namespace jpeg

@@ -35,29 +35,31 @@ const char* KernelVariantName(const void* kernel) {
   };
   const Entry entries[] = {
       {reinterpret_cast<const void*>(&fdct_islow_plain), "plain"},
+      {reinterpret_cast<const void*>(&quantize_plain), "plain"},
+      {reinterpret_cast<const void*>(&extract_bgr_ycc_2x2_plain), "plain"},
+      {reinterpret_cast<const void*>(&huffman_block_plain), "plain"},
+      {reinterpret_cast<const void*>(&encode_mcu_plain), "plain"},
+      {reinterpret_cast<const void*>(&sink_init_plain), "plain"},
+      {reinterpret_cast<const void*>(&sink_write_plain), "plain"},
+      {reinterpret_cast<const void*>(&sink_flush_plain), "plain"},
+      {reinterpret_cast<const void*>(&end_of_call_plain), "plain"},
+#ifdef TAVROCAM_JPEG_X86_KERNELS
       {reinterpret_cast<const void*>(&fdct_islow_sse2), "sse2"},
       {reinterpret_cast<const void*>(&fdct_islow_avx2), "avx2"},
-      {reinterpret_cast<const void*>(&quantize_plain), "plain"},
       {reinterpret_cast<const void*>(&quantize_sse2), "sse2"},
       {reinterpret_cast<const void*>(&quantize_avx2), "avx2"},
-      {reinterpret_cast<const void*>(&extract_bgr_ycc_2x2_plain), "plain"},
       {reinterpret_cast<const void*>(&extract_bgr_ycc_2x2_sse2), "sse2"},
       {reinterpret_cast<const void*>(&extract_bgr_ycc_2x2_avx2), "avx2"},
-      {reinterpret_cast<const void*>(&huffman_block_plain), "plain"},
       {reinterpret_cast<const void*>(&huffman_block_sse2), "sse2"},
       {reinterpret_cast<const void*>(&huffman_block_avx2), "avx2"},
       {reinterpret_cast<const void*>(&huffman_block_avx512), "avx512"},
       {reinterpret_cast<const void*>(&fdct_islow_avx512), "avx512"},
       {reinterpret_cast<const void*>(&extract_bgr_ycc_2x2_avx512), "avx512"},
-      {reinterpret_cast<const void*>(&encode_mcu_plain), "plain"},
       {reinterpret_cast<const void*>(&encode_mcu_sse2), "sse2"},
       {reinterpret_cast<const void*>(&encode_mcu_avx2), "avx2"},
       {reinterpret_cast<const void*>(&encode_mcu_avx512), "avx512"},
-      {reinterpret_cast<const void*>(&sink_init_plain), "plain"},
-      {reinterpret_cast<const void*>(&sink_write_plain), "plain"},
-      {reinterpret_cast<const void*>(&sink_flush_plain), "plain"},
-      {reinterpret_cast<const void*>(&end_of_call_plain), "plain"},
       {reinterpret_cast<const void*>(&end_of_call_avx2), "avx2"},
+#endif
   };
   if (kernel == nullptr) return "none";
   for (const Entry& e : entries) {

@@ -162,7 +162,11 @@ TEST(Cli, CpuInfoNamesTheForcedClassAndItsKernels) {
       EXPECT_NE(text.find("transform plain, quantiser plain, extraction plain, Huffman coder plain"), std::string::npos)
           << text;
     } else {
+#ifdef TAVROCAM_JPEG_X86_KERNELS
       EXPECT_EQ(text.find("transform plain"), std::string::npos) << text;  // a vector set on any x86-64
+#else
+      EXPECT_NE(text.find("transform plain"), std::string::npos) << text;  // built without vector sets
+#endif
     }
   }
 }
