@@ -6,7 +6,8 @@ add_executable(test_output_movie_writer
 target_link_libraries(test_output_movie_writer PRIVATE output GTest::gtest_main)
 tavrocam_warnings(test_output_movie_writer)
 add_test(NAME output_movie_writer COMMAND test_output_movie_writer)
-set_tests_properties(output_movie_writer PROPERTIES TIMEOUT 120 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+set_tests_properties(output_movie_writer PROPERTIES TIMEOUT 120 ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen;TSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/test_movie_tsan.supp")
 
 # Recording from the main window, against the simulated camera.
 add_executable(test_output_movie_window
