@@ -73,7 +73,8 @@ TAVROCAM_LANES_INLINE __m512i Quantize32(__m512i c, __m512i r) {
 }
 
 // The serial part: codes taken from the tables, bits packed in order. The
-// wide writer is flushed after every symbol, so it never holds more than 56 bits.
+// wide writer is flushed after every symbol, so it never holds more than
+// 7 + 32 bits.
 template <typename Writer>
 TAVROCAM_LANES_INLINE void CodeEntries(Writer& out, std::int16_t dc_value, std::uint64_t nonzero,
                                        const std::uint32_t* entry, std::int32_t& dc_predictor,
