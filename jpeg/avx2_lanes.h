@@ -68,14 +68,16 @@ inline __attribute__((always_inline)) void ZigzagByShuffles(const __m128i (&rows
   }
 }
 
-// Codes a block whose rows are already in registers (quantised or not).
-inline __attribute__((always_inline)) void CodeRows(OutputSink& sink, const __m128i (&rows)[8],
+// Codes a block whose rows are already in registers (quantised or not)
+// through any bit writer.
+template <typename Writer>
+inline __attribute__((always_inline)) void CodeRows(Writer& out, const __m128i (&rows)[8],
                                                     std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
                                                     const HuffmanCodeTable& ac) {
   alignas(16) std::int16_t zigzag[64];
   ZigzagByShuffles(rows, zigzag);
   const std::uint64_t nonzero = NonzeroMask(zigzag) & ~std::uint64_t{1};  // the DC value is coded apart
-  CodeZigzagBlock(sink, zigzag, zigzag, nonzero, dc_predictor, dc, ac);
+  CodeZigzagBits(out, zigzag[0], zigzag, nonzero, dc_predictor, dc, ac);
 }
 
 inline __attribute__((always_inline)) void LoadRows(const std::int16_t* block, __m128i (&rows)[8]) {

@@ -5,7 +5,6 @@
 #include <immintrin.h>
 
 #include <cstdint>
-#include <type_traits>
 
 #include "jpeg/huffman_block.h"
 #include "jpeg/vector_lanes.h"
@@ -79,9 +78,8 @@ template <typename Writer>
 TAVROCAM_LANES_INLINE void CodeEntries(Writer& out, std::int16_t dc_value, std::uint64_t nonzero,
                                        const std::uint32_t* entry, std::int32_t& dc_predictor,
                                        const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
-  constexpr bool kWide = std::is_same_v<Writer, WideBitWriter>;
   CodeDc(out, dc_value, dc_predictor, dc);
-  if constexpr (kWide) out.Flush();
+  FlushIfWide(out);
   int last = 0;
   while (nonzero != 0) {
     const int k = std::countr_zero(nonzero);
@@ -89,13 +87,13 @@ TAVROCAM_LANES_INLINE void CodeEntries(Writer& out, std::int16_t dc_value, std::
     int run = k - last - 1;
     for (; run >= 16; run -= 16) {
       out.Put(ac.code[0xF0], ac.length[0xF0]);
-      if constexpr (kWide) out.Flush();
+      FlushIfWide(out);
     }
     const std::uint32_t e = entry[k];
     const int category = static_cast<int>(e >> 16);
     const int symbol = (run << 4) | category;
     out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << category) | (e & 0xFFFFu), ac.length[symbol] + category);
-    if constexpr (kWide) out.Flush();
+    FlushIfWide(out);
     last = k;
   }
   if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
@@ -127,8 +125,8 @@ TAVROCAM_LANES_INLINE void CodeZigzagLanes(OutputSink& sink, const ZigzagBlock& 
   }
 
   const auto dc_value = static_cast<std::int16_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(zz.first)));
-  if (WideBitWriter::Fits(sink)) {
-    WideBitWriter out(sink);
+  if (sink.end - sink.cur >= kWideBlockRoom) {
+    WideBitWriter<true> out(sink, sink.cur);
     CodeEntries(out, dc_value, nonzero, entry, dc_predictor, dc, ac);
   } else {
     BitWriter out(sink);

@@ -14,6 +14,10 @@ namespace jpeg {
 // buffer modes fail with -28). False once the sink has failed.
 bool PutByteChecked(OutputSink& sink, std::uint8_t byte);
 
+// Appends n bytes already stuffed (no pending bits in between), making room
+// like PutByteChecked.
+void PutBytesChecked(OutputSink& sink, const std::uint8_t* data, std::int64_t n);
+
 // Writes everything collected so far to the file; -23 on a failed or short write.
 void WriteOutFileBuffer(OutputSink& sink);
 

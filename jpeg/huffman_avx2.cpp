@@ -7,7 +7,8 @@ void huffman_block_avx2(OutputSink& sink, const std::int16_t* block, std::int32_
                         const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
   __m128i rows[8];
   LoadRows(block, rows);
-  CodeRows(sink, rows, dc_predictor, dc, ac);
+  BitWriter out(sink);
+  CodeRows(out, rows, dc_predictor, dc, ac);
 }
 
 }  // namespace jpeg

@@ -33,13 +33,21 @@ __attribute__((always_inline)) inline void CodeDc(Writer& out, std::int16_t valu
   out.Put((static_cast<std::uint32_t>(dc.code[size]) << size) | bits, dc.length[size] + size);
 }
 
+// Writers that gather bits unchecked (wide_bit_writer.h) want a flush after
+// every symbol; the plain writer checks by itself.
+template <typename Writer>
+__attribute__((always_inline)) inline void FlushIfWide(Writer& out) {
+  if constexpr (requires { out.Flush(); }) out.Flush();
+}
+
 // Codes a block already in zigzag order; nonzero marks its nonzero AC values.
-__attribute__((always_inline)) inline void CodeZigzagBlock(OutputSink& sink, const std::int16_t* block,
-                                                           const std::int16_t* zigzag, std::uint64_t nonzero,
-                                                           std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
-                                                           const HuffmanCodeTable& ac) {
-  BitWriter out(sink);
-  CodeDc(out, block[0], dc_predictor, dc);
+template <typename Writer>
+__attribute__((always_inline)) inline void CodeZigzagBits(Writer& out, std::int16_t dc_value,
+                                                          const std::int16_t* zigzag, std::uint64_t nonzero,
+                                                          std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                          const HuffmanCodeTable& ac) {
+  CodeDc(out, dc_value, dc_predictor, dc);
+  FlushIfWide(out);
 
   int last = 0;
   int size = 0;
@@ -48,13 +56,26 @@ __attribute__((always_inline)) inline void CodeZigzagBlock(OutputSink& sink, con
     const int k = std::countr_zero(nonzero);
     nonzero &= nonzero - 1;
     int run = k - last - 1;
-    for (; run >= 16; run -= 16) out.Put(ac.code[0xF0], ac.length[0xF0]);
+    for (; run >= 16; run -= 16) {
+      out.Put(ac.code[0xF0], ac.length[0xF0]);
+      FlushIfWide(out);
+    }
     CodeMagnitude(zigzag[k], size, bits);
     const int symbol = (run << 4) | size;
     out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
+    FlushIfWide(out);
     last = k;
   }
   if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
+}
+
+// The same straight into the sink through the plain writer; the DC value is block[0].
+__attribute__((always_inline)) inline void CodeZigzagBlock(OutputSink& sink, const std::int16_t* block,
+                                                           const std::int16_t* zigzag, std::uint64_t nonzero,
+                                                           std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                           const HuffmanCodeTable& ac) {
+  BitWriter out(sink);
+  CodeZigzagBits(out, block[0], zigzag, nonzero, dc_predictor, dc, ac);
 }
 
 }  // namespace

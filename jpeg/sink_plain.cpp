@@ -53,6 +53,18 @@ bool PutByteChecked(OutputSink& sink, std::uint8_t byte) {
   return true;
 }
 
+void PutBytesChecked(OutputSink& sink, const std::uint8_t* data, std::int64_t n) {
+  if (n <= 0) return;
+  if (sink.end - sink.cur >= n) {
+    std::memcpy(sink.cur, data, static_cast<std::size_t>(n));
+    sink.cur += n;
+    return;
+  }
+  for (std::int64_t i = 0; i < n; ++i) {
+    if (!PutByteChecked(sink, data[i])) return;
+  }
+}
+
 void sink_init_plain(OutputSink& sink, int fd, std::uint8_t* buffer, std::int64_t capacity) {
   sink.bit_acc = 0;
   sink.bit_count = 0;

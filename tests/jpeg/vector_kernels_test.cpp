@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -305,8 +306,10 @@ TEST(VectorKernels, McuKernelWritesThePlainBytesAtEveryQualityAndNearTheBuffersE
 }
 
 // A whole picture through a record whose table holds one set's scan kernels
-// (or the class's own when set is null).
-std::vector<std::uint8_t> EncodeWithSet(const Picture& pic, std::int32_t quality, const Variant* set) {
+// (or the class's own when set is null), into memory or, given a path, into
+// a file (whose 4096-byte buffer the coders fill and hand on many times).
+std::vector<std::uint8_t> EncodeWithSet(const Picture& pic, std::int32_t quality, const Variant* set,
+                                        const std::filesystem::path& file = {}) {
   JPEG_PROPERTIES p{};
   EXPECT_EQ(JpegInit(&p), 0);
   if (set != nullptr) {
@@ -317,19 +320,26 @@ std::vector<std::uint8_t> EncodeWithSet(const Picture& pic, std::int32_t quality
   std::vector<std::uint8_t> out(pic.bgr.size() + 65536);
   p.jpeg_buffer = out.data();
   p.jpeg_size = static_cast<std::int32_t>(out.size());
-  const std::int32_t rc = JpegWrite(&p, WholeImageToBuffer);
+  const std::string name = file.string();
+  p.jpeg_file_name = name.c_str();
+  const std::int32_t rc = JpegWrite(&p, file.empty() ? WholeImageToBuffer : WholeImageToFile);
   EXPECT_EQ(rc, 0);
-  out.resize(rc == 0 ? static_cast<std::size_t>(p.jpeg_size) : 0);
+  if (!file.empty()) {
+    out = ReadFileBytes(file);
+  } else {
+    out.resize(rc == 0 ? static_cast<std::size_t>(p.jpeg_size) : 0);
+  }
   JpegFree(&p);
   return out;
 }
 
 TEST(VectorKernels, EverySetEncodesWholePicturesToThePlainBytes) {
   const ScopedOverrideFile plain_class("USECPU=0\n");
+  const TempDir dir;
   // Sizes with partial MCUs on either edge, a picture narrower than one MCU,
   // and noise, which fills blocks and stuffs many 0xFF bytes.
   const std::vector<Picture> pictures = {NaturalPicture(203, 77, 4), NaturalPicture(9, 33, 5),
-                                         NoisePicture(64, 48, 6), FlatPicture(40, 40, 255, 255, 255)};
+                                         NoisePicture(96, 64, 6), FlatPicture(40, 40, 255, 255, 255)};
   for (const Picture& pic : pictures) {
     for (std::int32_t quality : {20, 75, 100}) {
       const std::vector<std::uint8_t> expected = EncodeWithSet(pic, quality, nullptr);
@@ -337,6 +347,8 @@ TEST(VectorKernels, EverySetEncodesWholePicturesToThePlainBytes) {
       for (const Variant& v : RunnableVariants()) {
         EXPECT_EQ(EncodeWithSet(pic, quality, &v), expected)
             << v.name << " " << pic.width << "x" << pic.height << " quality " << quality;
+        EXPECT_EQ(EncodeWithSet(pic, quality, &v, dir / "set.jpg"), expected)
+            << v.name << " to a file, " << pic.width << "x" << pic.height << " quality " << quality;
       }
     }
   }
