@@ -71,34 +71,6 @@ TAVROCAM_LANES_INLINE __m512i Quantize32(__m512i c, __m512i r) {
   return _mm512_mask_mov_epi16(_mm512_mulhrs_epi16(c, r), unit, c);
 }
 
-// The serial part: codes taken from the tables, bits packed in order. The
-// wide writer is flushed after every symbol, so it never holds more than
-// 7 + 32 bits.
-template <typename Writer>
-TAVROCAM_LANES_INLINE void CodeEntries(Writer& out, std::int16_t dc_value, std::uint64_t nonzero,
-                                       const std::uint32_t* entry, std::int32_t& dc_predictor,
-                                       const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
-  CodeDc(out, dc_value, dc_predictor, dc);
-  FlushIfWide(out);
-  int last = 0;
-  while (nonzero != 0) {
-    const int k = std::countr_zero(nonzero);
-    nonzero &= nonzero - 1;
-    int run = k - last - 1;
-    for (; run >= 16; run -= 16) {
-      out.Put(ac.code[0xF0], ac.length[0xF0]);
-      FlushIfWide(out);
-    }
-    const std::uint32_t e = entry[k];
-    const int category = static_cast<int>(e >> 16);
-    const int symbol = (run << 4) | category;
-    out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << category) | (e & 0xFFFFu), ac.length[symbol] + category);
-    FlushIfWide(out);
-    last = k;
-  }
-  if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
-}
-
 // Codes a block held in zigzag order: every value's magnitude category and
 // coded bits are worked out in vector registers up front, so the serial loop
 // only looks up codes and packs bits.
@@ -125,12 +97,16 @@ TAVROCAM_LANES_INLINE void CodeZigzagLanes(OutputSink& sink, const ZigzagBlock& 
   }
 
   const auto dc_value = static_cast<std::int16_t>(_mm_cvtsi128_si32(_mm512_castsi512_si128(zz.first)));
+  const auto from_entries = [&entry](int k, int& size, std::uint32_t& bits) __attribute__((always_inline)) {
+    size = static_cast<int>(entry[k] >> 16);
+    bits = entry[k] & 0xFFFFu;
+  };
   if (sink.end - sink.cur >= kWideBlockRoom) {
     WideBitWriter<true> out(sink, sink.cur);
-    CodeEntries(out, dc_value, nonzero, entry, dc_predictor, dc, ac);
+    CodeBlockBits(out, dc_value, nonzero, from_entries, dc_predictor, dc, ac);
   } else {
     BitWriter out(sink);
-    CodeEntries(out, dc_value, nonzero, entry, dc_predictor, dc, ac);
+    CodeBlockBits(out, dc_value, nonzero, from_entries, dc_predictor, dc, ac);
   }
 }
 }  // namespace

@@ -40,12 +40,12 @@ __attribute__((always_inline)) inline void FlushIfWide(Writer& out) {
   if constexpr (requires { out.Flush(); }) out.Flush();
 }
 
-// Codes a block already in zigzag order; nonzero marks its nonzero AC values.
-template <typename Writer>
-__attribute__((always_inline)) inline void CodeZigzagBits(Writer& out, std::int16_t dc_value,
-                                                          const std::int16_t* zigzag, std::uint64_t nonzero,
-                                                          std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
-                                                          const HuffmanCodeTable& ac) {
+// Codes one block: the DC value, then the AC values marked in nonzero (zigzag
+// positions), whose category and coded bits magnitude(k, size, bits) gives.
+template <typename Writer, typename Magnitude>
+__attribute__((always_inline)) inline void CodeBlockBits(Writer& out, std::int16_t dc_value, std::uint64_t nonzero,
+                                                         Magnitude magnitude, std::int32_t& dc_predictor,
+                                                         const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
   CodeDc(out, dc_value, dc_predictor, dc);
   FlushIfWide(out);
 
@@ -60,13 +60,27 @@ __attribute__((always_inline)) inline void CodeZigzagBits(Writer& out, std::int1
       out.Put(ac.code[0xF0], ac.length[0xF0]);
       FlushIfWide(out);
     }
-    CodeMagnitude(zigzag[k], size, bits);
+    magnitude(k, size, bits);
     const int symbol = (run << 4) | size;
     out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
     FlushIfWide(out);
     last = k;
   }
   if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
+}
+
+// Codes a block already in zigzag order; nonzero marks its nonzero AC values.
+template <typename Writer>
+__attribute__((always_inline)) inline void CodeZigzagBits(Writer& out, std::int16_t dc_value,
+                                                          const std::int16_t* zigzag, std::uint64_t nonzero,
+                                                          std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                          const HuffmanCodeTable& ac) {
+  CodeBlockBits(
+      out, dc_value, nonzero,
+      [zigzag](int k, int& size, std::uint32_t& bits) __attribute__((always_inline)) {
+        CodeMagnitude(zigzag[k], size, bits);
+      },
+      dc_predictor, dc, ac);
 }
 
 // The same straight into the sink through the plain writer; the DC value is block[0].
