@@ -24,10 +24,6 @@ struct ZigzagShufflePlan {
 };
 
 constexpr ZigzagShufflePlan MakeZigzagShufflePlan() {
-  constexpr std::array<int, 64> kOrder = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-                                          12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-                                          35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-                                          58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
   ZigzagShufflePlan plan{};
   int shuffle = 0;
   for (int group = 0; group < 8; ++group) {
@@ -35,7 +31,7 @@ constexpr ZigzagShufflePlan MakeZigzagShufflePlan() {
       bool used = false;
       std::array<std::uint8_t, 16> mask{};
       for (int j = 0; j < 8; ++j) {
-        const int natural = kOrder[8 * group + j];
+        const int natural = kZigzag[8 * group + j];
         const bool here = natural / 8 == r;
         used = used || here;
         mask[2 * j] = here ? static_cast<std::uint8_t>(2 * (natural % 8)) : 0x80;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "jpeg/huffman_block.h"
+#include "jpeg/tables.h"
 #include "jpeg/vector_lanes.h"
 #include "jpeg/wide_bit_writer.h"
 
@@ -19,10 +20,15 @@ namespace {
 using I32x16 = std::int32_t __attribute__((vector_size(64)));
 
 // Natural index of each zigzag position, as two-register permute selectors.
-alignas(64) constexpr std::int16_t kZigzagSelect[64] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
-    41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
-    30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+struct ZigzagSelectors {
+  alignas(64) std::int16_t index[64];
+};
+constexpr ZigzagSelectors MakeZigzagSelectors() {
+  ZigzagSelectors s{};
+  for (int k = 0; k < 64; ++k) s.index[k] = static_cast<std::int16_t>(kZigzag[k]);
+  return s;
+}
+alignas(64) constexpr ZigzagSelectors kZigzagSelect = MakeZigzagSelectors();
 
 // The transform of two neighbouring blocks (a and a + 64): sixteen lines per
 // 512-bit register, with the same 32-bit arithmetic as the plain kernel.
@@ -60,8 +66,8 @@ struct ZigzagBlock {
 TAVROCAM_LANES_INLINE ZigzagBlock LoadZigzag(const std::int16_t* block) {
   const __m512i lo = _mm512_loadu_si512(block);
   const __m512i hi = _mm512_loadu_si512(block + 32);
-  return {_mm512_permutex2var_epi16(lo, _mm512_load_si512(kZigzagSelect), hi),
-          _mm512_permutex2var_epi16(lo, _mm512_load_si512(kZigzagSelect + 32), hi)};
+  return {_mm512_permutex2var_epi16(lo, _mm512_load_si512(kZigzagSelect.index), hi),
+          _mm512_permutex2var_epi16(lo, _mm512_load_si512(kZigzagSelect.index + 32), hi)};
 }
 
 // (c r + 16384) >> 15 is the rounding high-half multiply while r fits 16

@@ -4,13 +4,6 @@ namespace jpeg {
 
 namespace {
 
-constexpr std::array<std::int32_t, 64> kZigzagOrder = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
-};
-
 // Annex K tables K.1 and K.2 as printed (row-major).
 constexpr std::array<std::uint8_t, 64> kLuminanceNatural = {
     16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,
@@ -27,13 +20,12 @@ constexpr std::array<std::uint8_t, 64> kChrominanceNatural = {
 
 constexpr std::array<std::uint8_t, 64> ToZigzag(const std::array<std::uint8_t, 64>& natural) {
   std::array<std::uint8_t, 64> out{};
-  for (int k = 0; k < 64; ++k) out[k] = natural[kZigzagOrder[k]];
+  for (int k = 0; k < 64; ++k) out[k] = natural[kZigzag[k]];
   return out;
 }
 
 }  // namespace
 
-const std::array<std::int32_t, 64> kZigzag = kZigzagOrder;
 const std::array<std::uint8_t, 64> kLuminanceQuant = ToZigzag(kLuminanceNatural);
 const std::array<std::uint8_t, 64> kChrominanceQuant = ToZigzag(kChrominanceNatural);
 

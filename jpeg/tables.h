@@ -10,8 +10,14 @@
 
 namespace jpeg {
 
-// kZigzag[k]: natural (row-major) index of zigzag position k.
-extern const std::array<std::int32_t, 64> kZigzag;
+// kZigzag[k]: natural (row-major) index of zigzag position k. Defined here so
+// the vector kernels can build their shuffle and permute tables from it.
+inline constexpr std::array<std::int32_t, 64> kZigzag = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+};
 
 // Base quantisation tables in zigzag order: luminance (id 0), chrominance (id 1).
 extern const std::array<std::uint8_t, 64> kLuminanceQuant;
