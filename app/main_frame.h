@@ -16,6 +16,7 @@
 
 #include "app/resize_hand_over.h"
 #include "camera/usb_camera.h"
+#include "liveview/frame_taps.h"
 #include "liveview/live_view.h"
 #include "liveview/live_view_thread.h"
 #include "panel/remocon_dlg.h"
@@ -63,6 +64,8 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   IUserDialogs& Dialogs() override { return m_dialogs; }
 
   CLiveView& LiveView() { return m_wndView; }
+  // Receivers of every picture the view shows (network viewers, broadcast).
+  CFrameTaps& ShownFrameTaps() { return m_frameTaps; }
   CRemoconDlg& Remocon() { return m_wndRemocon; }
   int DisplayedModeValue() const { return m_nDisplayedMode.load(); }
   bool WorkerAliveNow() const { return m_bWorkerAlive.load() != 0; }
@@ -112,6 +115,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void SendResize() override;
   ILiveFrameSource& FrameSource() override { return *this; }
   CLiveView& View() override { return m_wndView; }
+  CFrameTaps* FrameTaps() override { return &m_frameTaps; }
 
   // ILiveFrameSource: the camera link as the worker sees it.
   bool QueryMode() override { return m_camera.QueryMode(); }
@@ -132,6 +136,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   std::atomic<std::int32_t> m_nFrameCount{0};
   std::atomic<std::int32_t> m_nDisplayedMode{0};
   std::atomic<std::int32_t> m_bDeviceOk{1};
+  CFrameTaps m_frameTaps;
   // Declared after everything the worker touches except the view, which
   // must outlive it: the worker is joined before any of them goes.
   CLiveView m_wndView;

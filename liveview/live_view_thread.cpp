@@ -1,5 +1,9 @@
 #include "liveview/live_view_thread.h"
 
+#include <chrono>
+#include <span>
+
+#include "liveview/frame_taps.h"
 #include "liveview/live_view.h"
 #include "platform/sleep.h"
 
@@ -57,6 +61,16 @@ std::uint32_t LiveViewThread(void* param) {
       bitmap.SyncToPackedBitmap();
     }
     view.InvalidateFromWorker();
+    if (CFrameTaps* taps = host.FrameTaps(); taps != nullptr && !taps->Empty()) {
+      // Only this thread writes the pixel buffer, so reading it needs no lock.
+      const int rowBytes = bitmap.RowBytes();
+      const auto bytes = static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(bitmap.Height());
+      taps->Publish({.width = bitmap.Width(),
+                     .height = bitmap.Height(),
+                     .rowBytes = rowBytes,
+                     .pixels = std::span<const std::uint8_t>(bitmap.Pixels(), bytes),
+                     .captured = std::chrono::steady_clock::now()});
+    }
     if (host.LiveRunning().load() == 0) break;
     platform::SleepMs(kFramePauseMs);
   }

@@ -7,6 +7,8 @@
 
 #include "platform/event.h"
 
+class CFrameTaps;
+
 class CLiveView;
 
 // What the worker needs of the camera link.
@@ -41,6 +43,8 @@ class ILiveViewHost {
   virtual void SendResize() = 0;
   virtual ILiveFrameSource& FrameSource() = 0;
   virtual CLiveView& View() = 0;
+  // Receivers of each new picture, or null when nobody listens.
+  virtual CFrameTaps* FrameTaps() { return nullptr; }
 };
 
 // The thread procedure; `param` is the ILiveViewHost. Returns 0.

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QTest>
 
+#include "liveview/frame_taps.h"
 #include "liveview/live_view.h"
 #include "liveview/live_view_thread.h"
 #include "platform/sleep.h"
@@ -112,8 +113,10 @@ class WorkerHost final : public ILiveViewHost {
   }
   ILiveFrameSource& FrameSource() override { return m_source; }
   CLiveView& View() override { return m_view; }
+  CFrameTaps* FrameTaps() override { return &m_taps; }
 
   ScriptedSource m_source;
+  CFrameTaps m_taps;
   CLiveView m_view;
   platform::EventHandle m_gate;
   std::atomic<std::int32_t> m_liveRunning{0};
@@ -150,7 +153,48 @@ bool PackedHoldsPicture(const CFrameBitmap& bitmap, int seed) {
   return true;
 }
 
+// Keeps what each published picture looked like while it was handed over.
+class RecordingTap final : public IFrameTap {
+ public:
+  void OnShownFrame(const ShownFrame& frame) override {
+    std::lock_guard lock(m_mutex);
+    m_numbers.push_back(frame.number);
+    m_last.assign(frame.pixels.begin(), frame.pixels.end());
+    m_width = frame.width;
+    m_height = frame.height;
+    m_rowBytes = frame.rowBytes;
+  }
+  std::mutex m_mutex;
+  std::vector<std::uint64_t> m_numbers;
+  std::vector<std::uint8_t> m_last;
+  int m_width = 0, m_height = 0, m_rowBytes = 0;
+};
+
 }  // namespace
+
+TEST(LiveViewWorker, EveryShownPictureReachesTheTapsWhole) {
+  WorkerHost host;
+  RecordingTap tap;
+  host.m_taps.Add(tap);
+  host.m_source.SetMode(2, 1024, 768);
+  host.Start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() >= 4; }, 5000));
+  host.m_taps.Remove(tap);
+  const int afterRemove = host.m_frames.load();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() >= afterRemove + 2; }, 5000));
+  host.Stop();
+
+  std::lock_guard lock(tap.m_mutex);
+  ASSERT_GE(tap.m_numbers.size(), 3u);
+  for (std::size_t i = 0; i < tap.m_numbers.size(); ++i) EXPECT_EQ(tap.m_numbers[i], i + 1) << "numbered from 1 without gaps";
+  EXPECT_LE(tap.m_numbers.size(), static_cast<std::size_t>(afterRemove)) << "no call after Remove returned";
+  EXPECT_EQ(tap.m_width, 1024);
+  EXPECT_EQ(tap.m_height, 768);
+  EXPECT_EQ(tap.m_rowBytes, 1024 * 3);
+  // The picture published last is the one whose number matches the grab.
+  const auto expected = PatternPicture(static_cast<int>(tap.m_numbers.back()), 1024, 768);
+  EXPECT_EQ(tap.m_last, expected);
+}
 
 TEST(LiveView, ShowsBlack640x480BeforeTheFirstFrame) {
   CLiveView view;
