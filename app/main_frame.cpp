@@ -6,9 +6,9 @@
 #include <QMetaObject>
 #include <QTimerEvent>
 
-#include "app/messages.h"
+#include "panel/messages.h"
 #include "app/mode_sizes.h"
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 #include "app/window_placement.h"
 #include "platform/sleep.h"
 

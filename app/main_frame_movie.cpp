@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "app/main_frame.h"
-#include "app/messages.h"
-#include "app/user_dialogs.h"
+#include "panel/messages.h"
+#include "output/user_dialogs.h"
 #include "output/avi_writer.h"
 #include "output/movie_clock.h"
 #include "platform/sleep.h"

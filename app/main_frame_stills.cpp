@@ -2,7 +2,7 @@
 // nothing tells the user, instead of leaving them to find an empty folder
 // or a stale page.
 #include "app/main_frame.h"
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 #include "output/still_commands.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "output/movie_options_dialog.h"
 #include "output/print_dialog.h"
 
 namespace {

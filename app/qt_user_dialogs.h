@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 
 class QtUserDialogs final : public IUserDialogs {
  public:

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <string>
 
 #include <QImage>
 
@@ -45,11 +44,6 @@ class CFrameBitmap {
   // draws nothing when there is no packed bitmap, 1 otherwise.
   int Draw(QPainter& painter) const;
   int DrawRect(QPainter& painter, const QRect& source, const QRect& destination) const;
-
-  // Writes the picture to a BMP or JPEG file chosen by the name's extension;
-  // 1 when a file was written, 0 otherwise. Implemented with the image
-  // writers in output/. Takes the buffer lock itself.
-  int SaveImage(const std::string& fileName);
 
   // Held by Create while it replaces the buffers, and by every reader of
   // them on another thread than the worker (painting, saving, recording,

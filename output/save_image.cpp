@@ -1,3 +1,5 @@
+#include "output/save_image.h"
+
 #include <QFile>
 
 #include "liveview/frame_bitmap.h"
@@ -11,6 +13,6 @@ StillError SaveStill(CFrameBitmap& bitmap, const std::string& path) {
   return format == StillFormat::kBmp ? WriteBmp(bitmap, path) : WriteJpeg(bitmap, path);
 }
 
-int CFrameBitmap::SaveImage(const std::string& fileName) {
-  return SaveStill(*this, fileName) == StillError::kNone ? 1 : 0;
+int SaveImage(CFrameBitmap& bitmap, const std::string& fileName) {
+  return SaveStill(bitmap, fileName) == StillError::kNone ? 1 : 0;
 }

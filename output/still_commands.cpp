@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QPrinter>
 
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 #include "output/still_print.h"
 #include "output/still_writers.h"
 

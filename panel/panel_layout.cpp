@@ -1,5 +1,8 @@
 #include "panel/panel_layout.h"
 
+#include <array>
+#include <cstdint>
+
 #include <QFontMetrics>
 #include <QStringList>
 #include <QString>
@@ -10,69 +13,97 @@ namespace {
 
 using K = ControlKind;
 using P = PanelPicture;
+using A = ButtonAction;
+namespace id = panel_id;
+namespace code = command_code;
 
 constexpr const char* kDigits[] = {"1", "2", "3", "4", "5", "6", "7", "8",
                                    "9", "10", "11", "12", "13", "14", "15", "16"};
 
-PanelControl Key(int id, int x, int y, int cx, int cy, const char* caption) {
-  return {id, K::Button, x, y, cx, cy, caption, P::None, P::None, true};
+struct Place {
+  int x, y, cx, cy;
+};
+
+ControlAction Does(A action, std::uint8_t commandCode = 0, int value = 0, int index = 0) {
+  return {action, commandCode, static_cast<std::uint8_t>(value), index};
+}
+ControlAction Sends(std::uint8_t commandCode, int value) { return Does(A::Send, commandCode, value); }
+ControlAction Selects(Adjust adjust, std::uint8_t commandCode = 0, int value = 0) {
+  return Does(A::AdjustSelect, commandCode, value, static_cast<int>(adjust));
+}
+ControlAction Toggles(::Feature feature, std::uint8_t commandCode, int onValue) {
+  return Does(A::Feature, commandCode, onValue, static_cast<int>(feature));
 }
 
-PanelControl Picture(int id, int x, int y, int cx, int cy, P picture, P latched = P::None, bool visible = true) {
-  return {id, K::Button, x, y, cx, cy, "", picture, latched, visible};
+PanelControl Key(int controlId, Place at, const char* caption, ControlAction does) {
+  return {controlId, K::Button, at.x, at.y, at.cx, at.cy, caption, P::None, P::None, true, does};
 }
 
-// One 16-slot grid: ids run first..first+13, then the two extra ids for 15 and 16.
-void AddSlotGrid(std::vector<PanelControl>& out, int firstId, int id15, int id16, int row1Y, int row2Y) {
-  for (int n = 1; n <= 16; ++n) {
-    const int id = n <= 14 ? firstId + n - 1 : (n == 15 ? id15 : id16);
+PanelControl Picture(int controlId, Place at, P picture, P latched, ControlAction does, bool visible = true) {
+  return {controlId, K::Button, at.x, at.y, at.cx, at.cy, "", picture, latched, visible, does};
+}
+
+PanelControl Plain(int controlId, K kind, Place at, const char* caption, bool visible) {
+  return {controlId, kind, at.x, at.y, at.cx, at.cy, caption, P::None, P::None, visible, std::nullopt};
+}
+
+// One 16-slot grid, eight keys a row, each sending its slot number.
+void AddSlotGrid(std::vector<PanelControl>& out, const id::SlotGrid& grid, std::uint8_t commandCode, int row1Y,
+                 int row2Y) {
+  for (int n = 1; n <= id::kSlotCount; ++n) {
     const int k = (n - 1) % 8;
-    out.push_back(Key(id, 34 + 14 * k, n <= 8 ? row1Y : row2Y, 13, 8, kDigits[n - 1]));
+    out.push_back(Key(id::SlotId(grid, n), {34 + 14 * k, n <= 8 ? row1Y : row2Y, 13, 8}, kDigits[n - 1],
+                      Sends(commandCode, n)));
   }
+}
+
+// Preset Save or Preset Run "1" to "4", each sending its number less one.
+void AddPresetRow(std::vector<PanelControl>& out, const std::array<int, 4>& ids, std::uint8_t commandCode, int y) {
+  for (int k = 0; k < 4; ++k) out.push_back(Key(ids[k], {66 + 21 * k, y, 12, 10}, kDigits[k], Sends(commandCode, k)));
 }
 
 std::vector<PanelControl> BuildLayout() {
   std::vector<PanelControl> c;
   c.reserve(kPanelControlCount);
-  c.push_back({1041, K::Background, 0, 0, 157, 288, "", P::None, P::None, true});
-  c.push_back(Picture(1117, 7, 8, 21, 17, P::PairLeft));
-  c.push_back(Picture(1118, 38, 8, 21, 17, P::PairRight));
-  c.push_back(Picture(1000, 66, 8, 22, 17, P::StillCamera, P::CameraWithFlash));
-  c.push_back(Picture(1002, 96, 8, 21, 17, P::GreyDisk, P::ColouredDisk));
-  c.push_back(Picture(1001, 126, 8, 21, 17, P::GreyPrinter, P::BluePrinter));
-  c.push_back(Picture(1003, 135, 8, 22, 17, P::VideoCamera, P::None, false));
-  c.push_back({1127, K::LogBox, 8, 34, 35, 12, "", P::None, P::None, false});
-  c.push_back({1129, K::RateBox, 95, 34, 49, 12, "", P::None, P::None, false});
-  c.push_back(Key(1048, 44, 44, 30, 13, "Zoom"));
-  c.push_back(Key(1052, 80, 44, 30, 13, "Focus"));
-  c.push_back(Key(1050, 13, 61, 19, 13, "<<"));
-  c.push_back(Key(1053, 44, 61, 30, 13, "Bright"));
-  c.push_back(Key(1056, 80, 61, 30, 13, "Sharp"));
-  c.push_back(Key(1051, 123, 61, 19, 13, ">>"));
-  c.push_back(Key(1059, 43, 79, 30, 13, "Red"));
-  c.push_back(Key(1057, 80, 79, 30, 13, "Blue"));
-  c.push_back(Key(1125, 5, 109, 43, 13, "AFocus"));
-  c.push_back(Key(1058, 55, 109, 43, 13, "AWB"));
-  c.push_back(Key(1062, 106, 109, 42, 13, "DZoom"));
-  c.push_back(Key(1065, 5, 124, 43, 13, "Mirror"));
-  c.push_back(Key(1064, 55, 124, 43, 13, "Flip"));
-  c.push_back(Key(1074, 106, 124, 42, 13, "Color"));
-  c.push_back(Key(1119, 5, 139, 43, 13, "Edge"));
-  c.push_back(Key(1120, 55, 139, 43, 13, "Embo"));
-  c.push_back(Key(1063, 106, 139, 42, 13, "Negative"));
-  const int presetSave[] = {1060, 1066, 1068, 1069};
-  const int presetRun[] = {1070, 1071, 1072, 1073};
-  for (int k = 0; k < 4; ++k) c.push_back(Key(presetSave[k], 66 + 21 * k, 161, 12, 10, kDigits[k]));
-  for (int k = 0; k < 4; ++k) c.push_back(Key(presetRun[k], 66 + 21 * k, 176, 12, 10, kDigits[k]));
-  AddSlotGrid(c, 1075, 1121, 1122, 195, 204);
-  c.push_back(Picture(1103, 9, 210, 18, 15, P::VideoCamera));
-  AddSlotGrid(c, 1089, 1123, 1124, 223, 233);
-  c.push_back(Key(1043, 43, 251, 29, 9, "XGA"));
-  c.push_back(Key(1044, 79, 251, 29, 9, "SVGA"));
-  c.push_back(Key(1045, 115, 251, 29, 9, "VGA"));
-  c.push_back({1128, K::PushButton, 57, 259, 64, 12, "CLEAR", P::None, P::None, false});
-  c.push_back(Picture(1046, 39, 273, 41, 9, P::InternalWord, P::ExternalWord));
-  c.push_back(Key(1047, 116, 272, 31, 9, "LAMP"));
+  c.push_back(Plain(id::kBackground, K::Background, {0, 0, kPanelWidthDlu, kPanelHeightDlu}, "", true));
+  c.push_back(Picture(id::kPairFirst, {7, 8, 21, 17}, P::PairLeft, P::None, Does(A::PairChoice, code::kPairChoice, 0)));
+  c.push_back(Picture(id::kPairSecond, {38, 8, 21, 17}, P::PairRight, P::None, Does(A::PairChoice, code::kPairChoice, 1)));
+  c.push_back(Picture(id::kFreeze, {66, 8, 22, 17}, P::StillCamera, P::CameraWithFlash, Does(A::FreezeToggle, code::kFreeze)));
+  c.push_back(Picture(id::kSaveImage, {96, 8, 21, 17}, P::GreyDisk, P::ColouredDisk, Does(A::SaveImage)));
+  c.push_back(Picture(id::kPrint, {126, 8, 21, 17}, P::GreyPrinter, P::BluePrinter, Does(A::PrintImage)));
+  c.push_back(Picture(id::kMovie, {135, 8, 22, 17}, P::VideoCamera, P::None, Does(A::Movie), false));
+  c.push_back(Plain(id::kLog, K::LogBox, {8, 34, 35, 12}, "", false));
+  c.push_back(Plain(id::kRate, K::RateBox, {95, 34, 49, 12}, "", false));
+  c.push_back(Key(id::kZoom, {44, 44, 30, 13}, "Zoom", Selects(Adjust::Zoom)));
+  c.push_back(Key(id::kFocus, {80, 44, 30, 13}, "Focus", Selects(Adjust::Focus)));
+  c.push_back(Key(id::kHoldLeft, {13, 61, 19, 13}, "<<", Does(A::PressHold, 0, 0, 0)));
+  c.push_back(Key(id::kBright, {44, 61, 30, 13}, "Bright", Selects(Adjust::Bright)));
+  c.push_back(Key(id::kSharp, {80, 61, 30, 13}, "Sharp", Selects(Adjust::Sharp)));
+  c.push_back(Key(id::kHoldRight, {123, 61, 19, 13}, ">>", Does(A::PressHold, 0, 0, 1)));
+  // Selecting Red or Blue first puts the white balance in manual mode.
+  c.push_back(Key(id::kRed, {43, 79, 30, 13}, "Red", Selects(Adjust::Red, code::kWhiteBalance, 1)));
+  c.push_back(Key(id::kBlue, {80, 79, 30, 13}, "Blue", Selects(Adjust::Blue, code::kWhiteBalance, 1)));
+  c.push_back(Key(id::kAutoFocus, {5, 109, 43, 13}, "AFocus", Does(A::AutoFocus, code::kAutoFocus)));
+  c.push_back(Key(id::kAwb, {55, 109, 43, 13}, "AWB", Does(A::WhiteBalance, code::kWhiteBalance)));
+  c.push_back(Key(id::kDZoom, {106, 109, 42, 13}, "DZoom", Does(A::DZoom, code::kDZoom, 1)));
+  c.push_back(Key(id::kMirror, {5, 124, 43, 13}, "Mirror", Toggles(::Feature::Mirror, code::kMirror, 4)));
+  c.push_back(Key(id::kFlip, {55, 124, 43, 13}, "Flip", Toggles(::Feature::Flip, code::kFlip, 8)));
+  c.push_back(Key(id::kColor, {106, 124, 42, 13}, "Color", Toggles(::Feature::Color, code::kColor, 0x80)));
+  c.push_back(Key(id::kEdge, {5, 139, 43, 13}, "Edge", Toggles(::Feature::Edge, code::kEdge, 0x10)));
+  c.push_back(Key(id::kEmboss, {55, 139, 43, 13}, "Embo", Toggles(::Feature::Emboss, code::kEmboss, 0x40)));
+  c.push_back(Key(id::kNegative, {106, 139, 42, 13}, "Negative", Toggles(::Feature::Negative, code::kNegative, 0x20)));
+  AddPresetRow(c, id::kPresetSave, code::kPresetSave, 161);
+  AddPresetRow(c, id::kPresetRun, code::kPresetRun, 176);
+  AddSlotGrid(c, id::kSaveSlots, code::kSaveSlot, 195, 204);
+  c.push_back(Picture(id::kPicture, {9, 210, 18, 15}, P::VideoCamera, P::None, Sends(code::kPicture, 0)));
+  AddSlotGrid(c, id::kRecallSlots, code::kRecallSlot, 223, 233);
+  c.push_back(Key(id::kXga, {43, 251, 29, 9}, "XGA", Does(A::MonitorOut, code::kMonitorOut, 0)));
+  c.push_back(Key(id::kSvga, {79, 251, 29, 9}, "SVGA", Does(A::MonitorOut, code::kMonitorOut, 2)));
+  c.push_back(Key(id::kVga, {115, 251, 29, 9}, "VGA", Does(A::MonitorOut, code::kMonitorOut, 1)));
+  c.push_back(Plain(id::kClear, K::PushButton, {57, 259, 64, 12}, "CLEAR", false));
+  c.push_back(Picture(id::kInputSelect, {39, 273, 41, 9}, P::InternalWord, P::ExternalWord,
+                      Does(A::InputSelect, code::kInputSelect, 1)));
+  c.push_back(Key(id::kLamp, {116, 272, 31, 9}, "LAMP", Sends(code::kLamp, 0)));
   return c;
 }
 

@@ -1,7 +1,7 @@
 // What the panel's buttons do: camera commands, messages to the main window,
 // the panel's copy of the camera's switches and the buttons' looks.
-#include "app/messages.h"
 #include "camera/usb_camera.h"
+#include "panel/messages.h"
 #include "panel/panel_button.h"
 #include "panel/remocon_dlg.h"
 

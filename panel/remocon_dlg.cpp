@@ -10,9 +10,10 @@
 #include <chrono>
 #include <thread>
 
-#include "app/messages.h"
-#include "app/user_dialogs.h"
+#include "camera/command_frame.h"
 #include "camera/usb_camera.h"
+#include "output/user_dialogs.h"
+#include "panel/messages.h"
 #include "panel/diagnostics_window.h"
 #include "panel/panel_button.h"
 #include "panel/panel_frame.h"
@@ -223,16 +224,7 @@ void CRemoconDlg::UpdateData() {
 }
 
 void CRemoconDlg::AppendHexLog(std::span<const std::uint8_t> bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  QString line;
-  line.reserve(static_cast<qsizetype>(bytes.size() * 3 + 2));
-  for (const std::uint8_t b : bytes) {
-    line += QLatin1Char(kHex[b >> 4]);
-    line += QLatin1Char(kHex[b & 0x0F]);
-    line += QLatin1Char(' ');
-  }
-  line += QStringLiteral("\r\n");
-  m_strLog += line;
+  m_strLog += QString::fromLatin1(camera::FormatHexLogLine(bytes));
   UpdateData();
 }
 

@@ -19,8 +19,8 @@
 #include <QTest>
 
 #include "app/main_frame.h"
-#include "app/messages.h"
-#include "app/user_dialogs.h"
+#include "panel/messages.h"
+#include "output/user_dialogs.h"
 #include "camera/usb_camera.h"
 #include "liveview/frame_bitmap.h"
 #include "liveview/live_view.h"
@@ -64,6 +64,7 @@ class SilentDialogs final : public IUserDialogs {
   void MessageBox(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
   std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
   bool ChoosePrinter(QPrinter&) override { return false; }
+  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
 };
 
 struct RateResult {

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "app/main_frame.h"
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 #include "platform/driver.h"
 #include "sim/sim_driver.h"
 
@@ -23,6 +23,7 @@ class RecordingDialogs final : public IUserDialogs {
   void MessageBox(const QString& text) override { messages << text; }
   std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
   bool ChoosePrinter(QPrinter&) override { return false; }
+  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
 
   QStringList messages;
 };

@@ -2,7 +2,7 @@
 
 #include <QKeyEvent>
 
-#include "app/messages.h"
+#include "panel/messages.h"
 
 TEST_F(MainFrameTest, FirstStartWithAnEmptyProfilePlacesBothWindowsTopLeft) {
   StartWithCamera({.startMode = 0});

@@ -2,7 +2,7 @@
 
 #include <QImage>
 
-#include "app/messages.h"
+#include "panel/messages.h"
 #include "camera/usb_camera.h"
 #include "platform/sleep.h"
 

@@ -5,7 +5,7 @@
 #include <QPageLayout>
 #include <QPrinter>
 
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 
 class AnsweringDialogs : public IUserDialogs {
  public:
@@ -26,6 +26,7 @@ class AnsweringDialogs : public IUserDialogs {
     printer.setPageLayout(pageLayout);
     return true;
   }
+  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
 
   std::optional<QString> saveAnswer;
   QString pdfPath;  // empty: the user cancels the print dialog

@@ -12,8 +12,8 @@
 #include <QTest>
 
 #include "app/main_frame.h"
-#include "app/messages.h"
-#include "app/user_dialogs.h"
+#include "panel/messages.h"
+#include "output/user_dialogs.h"
 #include "liveview/frame_bitmap.h"
 #include "output/movie_clock.h"
 #include "platform/driver.h"

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include "answering_dialogs.h"
+#include "output/save_image.h"
 #include "output/still_commands.h"
 #include "output/still_print.h"
 #include "still_frames.h"
@@ -157,7 +158,7 @@ TEST_F(PrintPage, AnUnwritablePrintFileNeverPrintsAnOlderPicture) {
   // An older print.bmp of another picture lies in the start folder.
   CFrameBitmap older;
   PaintNoise(older, 64, 48, 8);
-  ASSERT_EQ(older.SaveImage(QFile::encodeName(PrintBmp()).toStdString()), 1);
+  ASSERT_EQ(SaveImage(older, QFile::encodeName(PrintBmp()).toStdString()), 1);
   const auto olderBytes = ReadAll(PrintBmp());
   {
     FileSizeCap cap(16 * 1024);

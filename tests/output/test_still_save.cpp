@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "answering_dialogs.h"
+#include "output/save_image.h"
 #include "output/still_commands.h"
 #include "output/still_writers.h"
 #include "still_frames.h"
@@ -53,7 +54,7 @@ double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>&
 class StillSave : public ::testing::Test {
  protected:
   QString Path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
-  int Save(const QString& path) { return m_bitmap.SaveImage(Native(path)); }
+  int Save(const QString& path) { return SaveImage(m_bitmap, Native(path)); }
 
   QTemporaryDir m_dir;
   CFrameBitmap m_bitmap;

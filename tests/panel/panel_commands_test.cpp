@@ -3,7 +3,7 @@
 // and the main window's messages.
 #include <QTest>
 
-#include "app/messages.h"
+#include "panel/messages.h"
 #include "panel_fixture.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 #include "camera/usb_camera.h"
 #include "fake_camera_driver.h"
 #include "panel/panel_button.h"
@@ -26,6 +26,7 @@ class RecordingDialogs : public IUserDialogs {
   }
   std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
   bool ChoosePrinter(QPrinter&) override { return false; }
+  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
 
   std::vector<QString> boxes;
   std::function<void()> whileShown;  // runs while the box is "open"

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/messages.h"
+#include "panel/messages.h"
 #include "panel/diagnostics_window.h"
 #include "panel_fixture.h"
 

@@ -1,6 +1,6 @@
 // Every question the application puts to the user goes through this one
-// interface: the real program shows Qt's dialogs, tests answer them at once.
-// Handlers call it only on the user-interface thread.
+// interface: the application implements it with Qt's dialogs, tests answer
+// at once. Handlers call it only on the user-interface thread.
 #pragma once
 
 #include <optional>
@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include "output/movie_compression.h"
-#include "output/movie_options_dialog.h"
 
 class QPrinter;
 
@@ -32,7 +31,6 @@ class IUserDialogs {
   virtual bool ChoosePrinter(QPrinter& printer) = 0;
 
   // The movie's compression options: the compressor and its quality.
-  // Nothing when the user cancels. Tests that record movies answer it
-  // themselves; by default it is the real dialog.
-  virtual std::optional<MovieCompression> ChooseMovieCompression() { return AskMovieCompression(nullptr); }
+  // Nothing when the user cancels.
+  virtual std::optional<MovieCompression> ChooseMovieCompression() = 0;
 };

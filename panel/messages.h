@@ -1,5 +1,6 @@
-// The custom messages of the main window and the panel. Their values are the
-// original program's (WM_USER + n); every message carries no parameters.
+// The custom messages the panel sends the main window, and the one the main
+// window posts to the panel. Their values are the original program's
+// (WM_USER + n); every message carries no parameters.
 #pragma once
 
 inline constexpr unsigned kWmUser = 0x0400;
