@@ -3,6 +3,7 @@
 
 #include "jpeg/kernels.h"
 #include "jpeg/processor.h"
+#include "jpeg/vector_kernels.h"
 #include "jpeg_test_support.h"
 
 namespace jpeg_test {
@@ -98,6 +99,50 @@ TEST(CpuOverride, EveryForcedClassEncodesTheSameBytes) {
     if (forced == 0) first = jpeg;
     EXPECT_EQ(jpeg, first) << "class " << forced;
   }
+}
+
+// Identification words as processors report them; bits by their documented positions.
+constexpr std::uint32_t kSse2 = 1u << 26, kOsxsave = 1u << 27, kAvx = 1u << 28;
+constexpr std::uint32_t kBmi1 = 1u << 3, kAvx2 = 1u << 5, kBmi2 = 1u << 8, kAvx512F = 1u << 16;
+constexpr std::uint32_t kAvx512Cd = 1u << 28, kAvx512Bw = 1u << 30, kAvx512Vl = 1u << 31;
+constexpr std::uint32_t kAvx512Set = kAvx512F | kAvx512Cd | kAvx512Bw | kAvx512Vl;
+
+jpeg::CpuidWords Words(std::uint32_t max_leaf, std::uint32_t ecx, std::uint32_t leaf7_ebx, std::uint32_t xcr0) {
+  return {max_leaf, ecx, kSse2, leaf7_ebx, xcr0};
+}
+
+std::string Sets(const jpeg::VectorSupport& s) {
+  return std::string(s.sse2 ? "sse2 " : "") + (s.avx2 ? "avx2 " : "") + (s.avx512 ? "avx512" : "");
+}
+
+TEST(VectorDetection, ChoosesOnlySetsTheProcessorAndItsSystemCanRun) {
+  const struct {
+    const char* what;
+    jpeg::CpuidWords words;
+    const char* sets;
+  } cases[] = {
+      {"a full AVX-512 processor", Words(0xD, kOsxsave | kAvx, kAvx2 | kBmi1 | kBmi2 | kAvx512Set, 0xE7),
+       "sse2 avx2 avx512"},
+      // A virtual machine offering AVX2 but hiding LZCNT (another leaf) and
+      // BMI: the kernels use neither, so AVX2 stays safe.
+      {"AVX2 without BMI", Words(0xD, kOsxsave | kAvx, kAvx2, 0x7), "sse2 avx2 "},
+      {"AVX-512 without BMI", Words(0xD, kOsxsave | kAvx, kAvx2 | kAvx512Set, 0xE7), "sse2 avx2 avx512"},
+      {"AVX2 whose upper halves the system does not save", Words(0xD, kOsxsave | kAvx, kAvx2, 0x3), "sse2 "},
+      {"AVX2 with xgetbv off", Words(0xD, kAvx, kAvx2, 0x7), "sse2 "},
+      {"AVX2 bit without AVX", Words(0xD, kOsxsave, kAvx2, 0x7), "sse2 "},
+      {"leaf 7 not offered", Words(6, kOsxsave | kAvx, kAvx2 | kAvx512Set, 0xE7), "sse2 "},
+      {"AVX-512 without CD", Words(0xD, kOsxsave | kAvx, kAvx2 | (kAvx512Set & ~kAvx512Cd), 0xE7), "sse2 avx2 "},
+      {"AVX-512 without VL", Words(0xD, kOsxsave | kAvx, kAvx2 | (kAvx512Set & ~kAvx512Vl), 0xE7), "sse2 avx2 "},
+      {"AVX-512 whose 512-bit state the system does not save", Words(0xD, kOsxsave | kAvx, kAvx2 | kAvx512Set, 0x7),
+       "sse2 avx2 "},
+      {"AVX-512 bits without AVX2", Words(0xD, kOsxsave | kAvx, kAvx512Set, 0xE7), "sse2 "},
+      {"no leaves beyond 0", Words(0, kOsxsave | kAvx, kAvx2 | kAvx512Set, 0xE7), ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Sets(jpeg::VectorSupportFrom(c.words)), c.sets) << c.what;
+
+  jpeg::CpuidWords no_sse2 = Words(0xD, kOsxsave | kAvx, kAvx2 | kAvx512Set, 0xE7);
+  no_sse2.leaf1_edx = 0;
+  EXPECT_EQ(Sets(jpeg::VectorSupportFrom(no_sse2)), "") << "no SSE2";
 }
 
 }  // namespace
