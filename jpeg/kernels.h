@@ -85,7 +85,8 @@ void sink_init_plain(OutputSink& sink, int fd, std::uint8_t* buffer, std::int64_
 void sink_write_plain(OutputSink& sink, const std::uint8_t* data, std::size_t n);
 void sink_flush_plain(OutputSink& sink);
 
-// Installs the kernels of a processor class (0..6) into the table.
+// Installs the kernels of a processor class (0..6) into the table; the vector
+// classes get the best set of UsableVectorSupport().
 void FillKernelTable(KernelTable& table, std::int32_t cpu_type);
 
 }  // namespace jpeg

@@ -33,6 +33,13 @@ VectorSupport VectorSupportFrom(const CpuidWords& words);
 // VectorSupportFrom(ReadCpuidWords()).
 VectorSupport DetectVectorSupport();
 
+// support without the sets above cap; never adds one.
+VectorSupport CapVectorSupport(VectorSupport support, VectorSetCap cap);
+
+// What the vector classes may use here: detection, capped by the VECTORSET
+// line of the override file.
+VectorSupport UsableVectorSupport();
+
 // Name of the kernel a table entry holds ("plain", "sse2", "avx2"), for the diagnostic.
 const char* KernelVariantName(const void* kernel);
 

@@ -64,6 +64,25 @@ VectorSupport VectorSupportFrom(const CpuidWords& words) {
 
 VectorSupport DetectVectorSupport() { return VectorSupportFrom(ReadCpuidWords()); }
 
+VectorSupport CapVectorSupport(VectorSupport support, VectorSetCap cap) {
+  switch (cap) {
+    case VectorSetCap::kSse2:
+      support.avx2 = false;
+      [[fallthrough]];
+    case VectorSetCap::kAvx2:
+      support.avx512 = false;
+      break;
+    case VectorSetCap::kAvx512:
+    case VectorSetCap::kNone:
+      break;
+  }
+  return support;
+}
+
+VectorSupport UsableVectorSupport() {
+  return CapVectorSupport(DetectVectorSupport(), ReadVectorSetCap(CpuOverridePath()));
+}
+
 const char* KernelVariantName(const void* kernel) {
   struct Entry {
     const void* kernel;

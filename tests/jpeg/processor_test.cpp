@@ -145,5 +145,81 @@ TEST(VectorDetection, ChoosesOnlySetsTheProcessorAndItsSystemCanRun) {
   EXPECT_EQ(Sets(jpeg::VectorSupportFrom(no_sse2)), "") << "no SSE2";
 }
 
+TEST(VectorSetCap, ReadsVectorsetLinesBesideUsecpu) {
+  using jpeg::VectorSetCap;
+  const std::pair<const char*, VectorSetCap> cases[] = {
+      {"VECTORSET=sse2\n", VectorSetCap::kSse2},
+      {"USECPU=6\nVECTORSET=avx2\n", VectorSetCap::kAvx2},
+      {"  VECTORSET=AVX512 \r\n", VectorSetCap::kAvx512},
+      {"VECTORSET=avx2\nVECTORSET=sse2\n", VectorSetCap::kAvx2},  // the first line decides
+      {"VECTORSET=mmx\n", VectorSetCap::kNone},
+      {"VECTORSET=avx\n", VectorSetCap::kNone},
+      {"VECTORSET=\n", VectorSetCap::kNone},
+      {"VECTORSET = avx2\n", VectorSetCap::kNone},
+      {"# VECTORSET=sse2\n", VectorSetCap::kNone},
+      {"USECPU=6\n", VectorSetCap::kNone},
+  };
+  for (const auto& [text, expected] : cases) {
+    ScopedOverrideFile file(text);
+    EXPECT_EQ(jpeg::ReadVectorSetCap(jpeg::CpuOverridePath()), expected) << text;
+  }
+  EXPECT_EQ(jpeg::ReadVectorSetCap("/nonexistent/tavrocam/jpeg.conf"), VectorSetCap::kNone);
+  ScopedOverrideFile both("VECTORSET=sse2\nUSECPU=3\n");
+  EXPECT_EQ(jpeg::ReadCpuOverride(jpeg::CpuOverridePath()), 3);
+}
+
+TEST(VectorSetCap, OnlyEverLowersTheSet) {
+  using jpeg::VectorSetCap;
+  const jpeg::VectorSupport machines[] = {
+      {false, false, false}, {true, false, false}, {true, true, false}, {true, true, true}};
+  const VectorSetCap caps[] = {VectorSetCap::kNone, VectorSetCap::kSse2, VectorSetCap::kAvx2, VectorSetCap::kAvx512};
+  for (const auto& machine : machines) {
+    for (const VectorSetCap cap : caps) {
+      const jpeg::VectorSupport capped = jpeg::CapVectorSupport(machine, cap);
+      const std::string what = Sets(machine) + "capped at " + jpeg::VectorSetCapName(cap);
+      EXPECT_EQ(capped.sse2, machine.sse2) << what;
+      EXPECT_EQ(capped.avx2, machine.avx2 && cap != VectorSetCap::kSse2) << what;
+      EXPECT_EQ(capped.avx512, machine.avx512 && (cap == VectorSetCap::kNone || cap == VectorSetCap::kAvx512))
+          << what;
+    }
+  }
+}
+
+TEST(VectorSetCap, CapsTheKernelTableAndKeepsTheBytes) {
+  const Picture pic = NaturalPicture(45, 35, 9);
+  std::vector<std::uint8_t> plain;
+  {
+    ScopedOverrideFile file("USECPU=0\n");
+    plain = EncodeToMemory(pic, 75);
+  }
+  ASSERT_FALSE(plain.empty());
+#ifdef TAVROCAM_JPEG_X86_KERNELS
+  const jpeg::VectorSupport machine = jpeg::DetectVectorSupport();
+#else
+  const jpeg::VectorSupport machine{};
+#endif
+  const std::pair<const char*, std::string> caps[] = {
+      {"sse2", machine.sse2 ? "sse2" : "plain"},
+      {"avx2", machine.avx2 ? "avx2" : machine.sse2 ? "sse2" : "plain"},
+      {"avx512", machine.avx512 ? "avx512" : machine.avx2 ? "avx2" : machine.sse2 ? "sse2" : "plain"},
+  };
+  for (const auto& [cap, expected] : caps) {
+    ScopedOverrideFile file(std::string("USECPU=6\nVECTORSET=") + cap + "\n");
+    JPEG_PROPERTIES p;
+    ASSERT_EQ(JpegInit(&p), 0);
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(p.state.kernels->encode_mcu)), expected) << cap;
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(p.state.kernels->huffman_block)), expected)
+        << cap;
+    JpegFree(&p);
+    EXPECT_EQ(EncodeToMemory(pic, 75), plain) << cap;
+  }
+  // The cap leaves the plain classes plain.
+  ScopedOverrideFile file("USECPU=2\nVECTORSET=avx512\n");
+  JPEG_PROPERTIES p;
+  ASSERT_EQ(JpegInit(&p), 0);
+  EXPECT_STREQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(p.state.kernels->encode_mcu)), "plain");
+  JpegFree(&p);
+}
+
 }  // namespace
 }  // namespace jpeg_test
