@@ -14,7 +14,6 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
   table.quantize[1] = quantize_plain;
   table.sink_init = sink_init_plain;
   table.sink_write = sink_write_plain;
-  table.sink_flush = sink_flush_plain;
   table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_plain;
   table.huffman_block = huffman_block_plain;
   table.encode_mcu = encode_mcu_plain;

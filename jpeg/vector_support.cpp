@@ -96,7 +96,6 @@ const char* KernelVariantName(const void* kernel) {
       {reinterpret_cast<const void*>(&encode_mcu_plain), "plain"},
       {reinterpret_cast<const void*>(&sink_init_plain), "plain"},
       {reinterpret_cast<const void*>(&sink_write_plain), "plain"},
-      {reinterpret_cast<const void*>(&sink_flush_plain), "plain"},
       {reinterpret_cast<const void*>(&end_of_call_plain), "plain"},
 #ifdef TAVROCAM_JPEG_X86_KERNELS
       {reinterpret_cast<const void*>(&fdct_islow_sse2), "sse2"},
