@@ -2,8 +2,8 @@
 //
 // Each kernel exists as <kernel>_plain (the reference arithmetic) and may have
 // vector variants <kernel>_<isa>, in files of their own (extract_avx2.cpp)
-// or, where the sets share one body, one file built once per set
-// (fdct_vector.cpp).
+// or, where each set is a few lines over shared lanes, one file built once
+// per set (fdct_vector.cpp).
 // FillKernelTable installs the plain set, then lets the processor class
 // overwrite the entries it has faster versions of. Variants must produce the
 // same bytes as the plain kernels.

@@ -1,5 +1,5 @@
-// The vector kernel variants, one file per kernel and instruction set, each
-// compiled with its own instruction-set flags. Every variant gives exactly the
+// The vector kernel variants, each compiled with its own instruction-set
+// flags (one object library per set, see jpeg/CMakeLists.txt). Every variant gives exactly the
 // plain kernel's results, so an encoded file never depends on the processor.
 #pragma once
 
