@@ -71,6 +71,10 @@ std::int32_t JpegInit(JPEG_PROPERTIES* props) {
 std::int32_t JpegFree(JPEG_PROPERTIES* props) {
   if (props == nullptr) return JpegErrInvalidProperties;
   JpegWorkState& st = props->state;
+  // The kernel table goes whatever state the rest of the record is in; a
+  // corrupted record keeps its other contents untouched.
+  std::unique_ptr<jpeg::KernelTable> table(st.kernels);
+  st.kernels = nullptr;
   if (st.component_capacity >= 256) return JpegErrInvalidProperties;
   std::int32_t rc = JpegSuccess;
   if (st.sink.fd >= 0) {
@@ -83,7 +87,5 @@ std::int32_t JpegFree(JPEG_PROPERTIES* props) {
   st.huffman_pairs = 0;
   st.comment = nullptr;
   st.comment_length = 0;
-  std::unique_ptr<jpeg::KernelTable> table(st.kernels);
-  st.kernels = nullptr;
   return rc;
 }

@@ -189,18 +189,18 @@ std::int32_t Encode(JPEG_PROPERTIES& p, std::int32_t mode) {
   if (tables) WriteApplicationSegments(st);
   PrepareQuantTables(st, tables);
   if (std::int32_t rc = PrepareHuffmanTables(st, tables); rc != 0) return rc;
-  k.sink_flush(st.sink);
+  sink_flush_plain(st.sink);
 
   if (image) {
     WriteFrameHeader(st);
     WriteRestartInterval(st);
     WriteScanHeader(st);
-    k.sink_flush(st.sink);
+    sink_flush_plain(st.sink);
     if (st.sink.error != 0) return st.sink.error;
     if (std::int32_t rc = EncodeScan(st); rc != 0) return rc;
   }
   WriteMarker(st, 0xD9);
-  k.sink_flush(st.sink);
+  sink_flush_plain(st.sink);
   if (st.sink.error != 0) return st.sink.error;
 
   const std::int64_t produced = BytesProduced(st.sink);

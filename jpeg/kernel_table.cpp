@@ -14,17 +14,17 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
   table.quantize[1] = quantize_plain;
   table.sink_init = sink_init_plain;
   table.sink_write = sink_write_plain;
-  table.sink_flush = sink_flush_plain;
   table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_plain;
   table.huffman_block = huffman_block_plain;
   table.encode_mcu = encode_mcu_plain;
   // dct_method 0 has no kernels in this encoder: writes asking for it are refused.
 
   // Classes 3..6 name vector processors: they get the best vector set this
-  // machine and its operating system can run. Every set gives the same bytes.
+  // machine and its operating system can run, within the administrator's
+  // cap. Every set gives the same bytes.
   if (cpu_type < 3 || cpu_type > 6) return;
 #ifdef TAVROCAM_JPEG_X86_KERNELS  // elsewhere the plain set serves every class
-  const VectorSupport support = DetectVectorSupport();
+  const VectorSupport support = UsableVectorSupport();
   if (support.avx2) {
     table.end_of_call = end_of_call_avx2;
     table.fdct[1] = fdct_islow_avx2;

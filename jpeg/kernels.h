@@ -1,7 +1,9 @@
 // The encoder's inner loops, reached through one KernelTable per record.
 //
 // Each kernel exists as <kernel>_plain (the reference arithmetic) and may have
-// vector variants <kernel>_<isa> in files of their own (fdct_sse2.cpp, ...).
+// vector variants <kernel>_<isa>, in files of their own (extract_avx2.cpp)
+// or, where each set is a few lines over shared lanes, one file built once
+// per set (fdct_vector.cpp).
 // FillKernelTable installs the plain set, then lets the processor class
 // overwrite the entries it has faster versions of. Variants must produce the
 // same bytes as the plain kernels.
@@ -37,8 +39,6 @@ using HuffmanBlockFn = void (*)(OutputSink& sink, const std::int16_t* block, std
 using SinkInitFn = void (*)(OutputSink& sink, int fd, std::uint8_t* buffer, std::int64_t capacity);
 // Completes pending bits (zero-padded, stuffed), then appends n bytes.
 using SinkWriteFn = void (*)(OutputSink& sink, const std::uint8_t* data, std::size_t n);
-// Completes pending bits, then hands everything collected to the file.
-using SinkFlushFn = void (*)(OutputSink& sink);
 using EndHookFn = void (*)();
 
 // One interleaved component of the scan, as the MCU kernel sees it.
@@ -61,7 +61,6 @@ struct KernelTable {
   FdctFn current_fdct;
   SinkInitFn sink_init;
   SinkWriteFn sink_write;
-  SinkFlushFn sink_flush;
   ExtractFn extract_bgr_ycc_2x2;
   ExtractFn current_extract;
   HuffmanBlockFn huffman_block;
@@ -83,9 +82,13 @@ void huffman_block_plain(OutputSink& sink, const std::int16_t* block, std::int32
 void encode_mcu_plain(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);
 void sink_init_plain(OutputSink& sink, int fd, std::uint8_t* buffer, std::int64_t capacity);
 void sink_write_plain(OutputSink& sink, const std::uint8_t* data, std::size_t n);
+// Completes pending bits, then hands everything collected to the file. No
+// table entry: every set's coder keeps its pending bits in the OutputSink's
+// one form, so one flush serves them all.
 void sink_flush_plain(OutputSink& sink);
 
-// Installs the kernels of a processor class (0..6) into the table.
+// Installs the kernels of a processor class (0..6) into the table; the vector
+// classes get the best set of UsableVectorSupport().
 void FillKernelTable(KernelTable& table, std::int32_t cpu_type);
 
 }  // namespace jpeg

@@ -1,10 +1,13 @@
 #include "jpeg/processor.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -32,6 +35,21 @@ bool ParseInt32(const std::string& text, std::int32_t& out) {
   if (*end != '\0') return false;
   out = static_cast<std::int32_t>(value);
   return true;
+}
+
+// The text after "KEY=" on the first line that starts with it (leading
+// blanks allowed); nothing when the file is missing or has no such line.
+std::optional<std::string> ReadSetting(const std::string& path, const std::string& key) {
+  std::ifstream in(path);
+  if (!in) return std::nullopt;
+  const std::string prefix = key + "=";
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line.compare(first, prefix.size(), prefix) != 0) continue;
+    return line.substr(first + prefix.size());
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -83,17 +101,34 @@ std::string CpuOverridePath() {
 }
 
 std::int32_t ReadCpuOverride(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return -1;
-  static constexpr char kKey[] = "USECPU=";
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line.compare(first, sizeof kKey - 1, kKey) != 0) continue;
-    std::int32_t value = -1;
-    return ParseInt32(line.substr(first + sizeof kKey - 1), value) ? value : -1;
+  const std::optional<std::string> text = ReadSetting(path, "USECPU");
+  std::int32_t value = -1;
+  return text && ParseInt32(*text, value) ? value : -1;
+}
+
+VectorSetCap ReadVectorSetCap(const std::string& path) {
+  const std::optional<std::string> text = ReadSetting(path, "VECTORSET");
+  if (!text) return VectorSetCap::kNone;
+  std::string name = text->substr(0, text->find_last_not_of(" \t\r") + 1);
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  for (VectorSetCap cap : {VectorSetCap::kSse2, VectorSetCap::kAvx2, VectorSetCap::kAvx512}) {
+    if (name == VectorSetCapName(cap)) return cap;
   }
-  return -1;
+  return VectorSetCap::kNone;
+}
+
+const char* VectorSetCapName(VectorSetCap cap) {
+  switch (cap) {
+    case VectorSetCap::kSse2:
+      return "sse2";
+    case VectorSetCap::kAvx2:
+      return "avx2";
+    case VectorSetCap::kAvx512:
+      return "avx512";
+    case VectorSetCap::kNone:
+      break;
+  }
+  return "none";
 }
 
 std::int32_t DetermineProcessorClass(ProcessorId& id) {

@@ -34,6 +34,13 @@ std::string CpuOverridePath();
 // unreadable or has no such line.
 std::int32_t ReadCpuOverride(const std::string& path);
 
+// The largest vector set the vector classes may use, from a
+// "VECTORSET=sse2|avx2|avx512" line of the same file (any letter case). It
+// only ever lowers the set: the machine's own support stays the ceiling.
+enum class VectorSetCap { kNone, kSse2, kAvx2, kAvx512 };
+VectorSetCap ReadVectorSetCap(const std::string& path);
+const char* VectorSetCapName(VectorSetCap cap);  // "none", "sse2", ...
+
 // The class JpegInit uses: the override when it is 0..6, else detection.
 std::int32_t DetermineProcessorClass(ProcessorId& id);
 

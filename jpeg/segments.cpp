@@ -31,8 +31,10 @@ class Segment {
   void WriteTo(JpegWorkState& st) const { st.kernels->sink_write(st.sink, bytes_.data(), size_); }
 
  private:
-  // The largest segment is a DHT of four full tables: 4 + 4 x (17 + 256) bytes.
-  std::array<std::uint8_t, 1100> bytes_{};
+  // The largest segment is a DHT with every descriptor the working state
+  // holds, each with the 256 symbols PrepareHuffmanTables lets through.
+  static constexpr std::size_t kCapacity = 4 + kMaxHuffmanDescriptors * (1 + 16 + 256);
+  std::array<std::uint8_t, kCapacity> bytes_{};
   std::size_t size_ = 0;
 };
 

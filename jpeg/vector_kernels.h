@@ -1,7 +1,9 @@
-// The vector kernel variants, one file per kernel and instruction set, each
-// compiled with its own instruction-set flags. Every variant gives exactly the
+// The vector kernel variants, each compiled with its own instruction-set
+// flags (one object library per set, see jpeg/CMakeLists.txt). Every variant gives exactly the
 // plain kernel's results, so an encoded file never depends on the processor.
 #pragma once
+
+#include <cstdint>
 
 #include "jpeg/kernels.h"
 
@@ -13,7 +15,30 @@ struct VectorSupport {
   bool avx2;     // also needs the OS to save the upper vector state (xgetbv)
   bool avx512;   // F, BW, VL and CD, with the OS saving the mask and 512-bit state
 };
+
+// The identification words the choice depends on, as the processor reports them.
+struct CpuidWords {
+  std::uint32_t max_leaf;   // leaf 0 EAX
+  std::uint32_t leaf1_ecx;
+  std::uint32_t leaf1_edx;
+  std::uint32_t leaf7_ebx;  // leaf 7, subleaf 0; 0 when max_leaf < 7
+  std::uint32_t xcr0;       // low half of XCR0; 0 when the OS has not enabled xgetbv
+};
+CpuidWords ReadCpuidWords();
+
+// The sets the words allow. The kernels are built for exactly these sets'
+// instructions (no LZCNT, no BMI), so nothing else needs checking.
+VectorSupport VectorSupportFrom(const CpuidWords& words);
+
+// VectorSupportFrom(ReadCpuidWords()).
 VectorSupport DetectVectorSupport();
+
+// support without the sets above cap; never adds one.
+VectorSupport CapVectorSupport(VectorSupport support, VectorSetCap cap);
+
+// What the vector classes may use here: detection, capped by the VECTORSET
+// line of the override file.
+VectorSupport UsableVectorSupport();
 
 // Name of the kernel a table entry holds ("plain", "sse2", "avx2"), for the diagnostic.
 const char* KernelVariantName(const void* kernel);

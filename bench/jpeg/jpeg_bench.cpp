@@ -1,6 +1,6 @@
-// jpeg_bench: our encoder (best processor class and forced plain kernels)
-// against libjpeg-turbo through its TurboJPEG API, on the same natural-looking
-// BGR pictures in the same run: 4:2:0, quality 75, accurate integer
+// jpeg_bench: our encoder (best processor class, forced plain kernels, and
+// each vector set the machine has on its own) against libjpeg-turbo through
+// its TurboJPEG API, on the same natural-looking BGR pictures in the same run: 4:2:0, quality 75, accurate integer
 // transform, standard Huffman tables, one thread. libjpeg-turbo without its
 // vector code runs in a child process (JSIMD_FORCENONE is read when the
 // library first initialises) and is the anchor for the plain kernels.
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "jpeg/jpeg.h"
+#include "jpeg/vector_kernels.h"
 #include "natural_picture.h"
 
 namespace {
@@ -126,24 +127,26 @@ class Turbo {
   unsigned long size_ = 0;
 };
 
-// One of our encoder records; plain forces processor class 0 through a
-// temporary override file while the record is initialised.
+// One of our encoder records, set up under the given override file contents
+// (none when empty): "USECPU=0" forces the plain kernels, a VECTORSET line
+// caps the vector set.
 class Ours {
  public:
-  explicit Ours(bool plain) {
+  explicit Ours(const std::string& override_text = "") {
     std::string conf;
     const char* previous = std::getenv("TAVROCAM_JPEG_CONFIG");
     const std::string saved = previous != nullptr ? previous : "";
-    if (plain) {
-      conf = "/tmp/jpeg_bench_plain_" + std::to_string(getpid()) + ".conf";
+    const bool forced = !override_text.empty();
+    if (forced) {
+      conf = "/tmp/jpeg_bench_override_" + std::to_string(getpid()) + ".conf";
       if (FILE* f = std::fopen(conf.c_str(), "w")) {
-        std::fputs("USECPU=0\n", f);
+        std::fputs(override_text.c_str(), f);
         std::fclose(f);
       }
       setenv("TAVROCAM_JPEG_CONFIG", conf.c_str(), 1);
     }
     ok_ = JpegInit(&props_) == 0;
-    if (plain) {
+    if (forced) {
       if (previous != nullptr) {
         setenv("TAVROCAM_JPEG_CONFIG", saved.c_str(), 1);
       } else {
@@ -245,6 +248,50 @@ double TurboPlainSpeed(const Size& s) {
 
 double Ratio(double a, double b) { return b > 0 ? a / b : 0; }
 
+// The vector sets this machine runs, each on its own: class 6 capped by
+// VECTORSET, timed in alternating rounds with libjpeg-turbo (its own best).
+bool PrintRatiosPerVectorSet(Turbo& turbo) {
+  std::vector<const char*> sets;
+#ifdef TAVROCAM_JPEG_X86_KERNELS
+  const jpeg::VectorSupport support = jpeg::DetectVectorSupport();
+  if (support.sse2) sets.push_back("sse2");
+  if (support.avx2) sets.push_back("avx2");
+  if (support.avx512) sets.push_back("avx512");
+#endif
+  if (sets.empty()) {
+    std::printf("per vector set: none on this machine\n");
+    return true;
+  }
+  std::printf("per vector set, speed ratio vs libjpeg-turbo (same run, alternating rounds):\n%-11s", "set");
+  for (const Size& s : kSizes) {
+    char label[32];
+    std::snprintf(label, sizeof label, "%dx%d", s.width, s.height);
+    std::printf(" %10s", label);
+  }
+  std::printf("\n");
+  for (const char* set : sets) {
+    Ours capped("USECPU=6\nVECTORSET=" + std::string(set) + "\n");
+    if (!capped.Ok()) {
+      std::fprintf(stderr, "jpeg_bench: the %s encoder failed to start\n", set);
+      return false;
+    }
+    std::printf("%-11s", set);
+    for (const Size& s : kSizes) {
+      const std::vector<std::uint8_t> bgr = NaturalPicture(s.width, s.height);
+      std::vector<std::uint8_t> ours_file, turbo_file;
+      if (!capped.Encode(bgr, s, ours_file) || !turbo.Encode(bgr, s, turbo_file)) {
+        std::fprintf(stderr, "jpeg_bench: encoding %dx%d with %s failed\n", s.width, s.height, set);
+        return false;
+      }
+      const auto [ours_seconds, turbo_seconds] = MedianSecondsPaired(
+          Repeats(s), [&] { capped.EncodeTimed(bgr, s); }, [&] { turbo.EncodeTimed(bgr, s); });
+      std::printf(" %10.2f", Ratio(Megapixels(s, ours_seconds), Megapixels(s, turbo_seconds)));
+    }
+    std::printf("\n");
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,8 +300,8 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  Ours best(false);
-  Ours plain(true);
+  Ours best;
+  Ours plain("USECPU=0\n");
   Turbo turbo;
   if (!best.Ok() || !plain.Ok() || !turbo.Ok()) {
     std::fprintf(stderr, "jpeg_bench: an encoder failed to start\n");
@@ -303,6 +350,7 @@ int main(int argc, char** argv) {
       std::remove(path.c_str());
     }
   }
+  if (!PrintRatiosPerVectorSet(turbo)) return 1;
   std::printf("speed ratio vs libjpeg-turbo at 1024x768: %.2f\n", ratio_1024);
   return 0;
 }

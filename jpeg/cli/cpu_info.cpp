@@ -36,6 +36,12 @@ int PrintCpuInfo() {
               (id.features & jpeg::kFeatureSse2) ? "yes" : "no");
   std::printf("vector sets  sse2 %s, avx2 %s, avx512 %s\n", support.sse2 ? "yes" : "no", support.avx2 ? "yes" : "no",
               support.avx512 ? "yes" : "no");
+  const jpeg::VectorSetCap cap = jpeg::ReadVectorSetCap(override_path);
+  if (cap == jpeg::VectorSetCap::kNone) {
+    std::printf("vector cap   none (no usable VECTORSET in %s)\n", override_path.c_str());
+  } else {
+    std::printf("vector cap   %s (VECTORSET in %s)\n", jpeg::VectorSetCapName(cap), override_path.c_str());
+  }
   if (forced >= 0 && forced <= 6) {
     std::printf("class        %d (forced by USECPU in %s)\n", k.cpu_type, override_path.c_str());
   } else {
@@ -46,9 +52,8 @@ int PrintCpuInfo() {
               Variant(reinterpret_cast<const void*>(k.extract_bgr_ycc_2x2)),
               Variant(reinterpret_cast<const void*>(k.huffman_block)));
   std::printf("             MCU transform-quantise-code %s\n", Variant(reinterpret_cast<const void*>(k.encode_mcu)));
-  std::printf("             sink %s/%s/%s, end of call %s\n", Variant(reinterpret_cast<const void*>(k.sink_init)),
-              Variant(reinterpret_cast<const void*>(k.sink_write)), Variant(reinterpret_cast<const void*>(k.sink_flush)),
-              Variant(reinterpret_cast<const void*>(k.end_of_call)));
+  std::printf("             sink %s/%s, end of call %s\n", Variant(reinterpret_cast<const void*>(k.sink_init)),
+              Variant(reinterpret_cast<const void*>(k.sink_write)), Variant(reinterpret_cast<const void*>(k.end_of_call)));
   JpegFree(&p);
   return 0;
 }

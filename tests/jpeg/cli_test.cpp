@@ -171,5 +171,21 @@ TEST(Cli, CpuInfoNamesTheForcedClassAndItsKernels) {
   }
 }
 
+
+TEST(Cli, CpuInfoNamesTheVectorSetCap) {
+  TempDir dir;
+  const auto conf = dir / "capped.conf";
+  std::ofstream(conf) << "USECPU=5\nVECTORSET=sse2\n";
+  const auto report = dir / "report.txt";
+  const std::string command =
+      "TAVROCAM_JPEG_CONFIG=" + Quote(conf) + " " + Quote(TAVROCAM_JPEG_TOOL) + " --cpu-info >" + Quote(report);
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string text = ReadText(report);
+  EXPECT_NE(text.find("vector cap   sse2 (VECTORSET in " + conf.string() + ")"), std::string::npos) << text;
+#ifdef TAVROCAM_JPEG_X86_KERNELS
+  EXPECT_NE(text.find("MCU transform-quantise-code sse2"), std::string::npos) << text;
+#endif
+}
+
 }  // namespace
 }  // namespace jpeg_test

@@ -267,7 +267,6 @@ TEST(KernelTable, EveryClassHasACompleteEncoderSet) {
     EXPECT_NE(table.quantize[1], nullptr);
     EXPECT_NE(table.sink_init, nullptr);
     EXPECT_NE(table.sink_write, nullptr);
-    EXPECT_NE(table.sink_flush, nullptr);
     EXPECT_NE(table.extract_bgr_ycc_2x2, nullptr);
     EXPECT_NE(table.huffman_block, nullptr);
   }

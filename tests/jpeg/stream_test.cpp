@@ -2,8 +2,11 @@
 // worked out by hand.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <numeric>
 
+#include "jpeg/tables.h"
 #include "jpeg_test_support.h"
 
 namespace jpeg_test {
@@ -219,6 +222,75 @@ TEST(Stream, SegmentLengthsMatchTheirContents) {
   EXPECT_EQ(order, (std::vector<int>{0xE0, 0xFE, 0xDB, 0xDB, 0xC4, 0xC0}));
   ASSERT_LT(at + 1, jpeg.size());
   EXPECT_EQ(jpeg[at + 1], 0xDA);
+}
+
+// A table announcing all 256 byte values: 255 codes of 9 bits and one of 10.
+struct FullTable {
+  std::array<std::uint8_t, 16> counts{0, 0, 0, 0, 0, 0, 0, 0, 255, 1};
+  std::array<std::uint8_t, 256> symbols{};
+  FullTable() { std::iota(symbols.begin(), symbols.end(), std::uint8_t{0}); }
+};
+
+// Encodes pic with the given Huffman descriptors placed in the working state.
+std::vector<std::uint8_t> EncodeWithTables(const Picture& pic, const std::vector<jpeg::HuffmanDescriptor>& tables,
+                                           std::int32_t& rc) {
+  JPEG_PROPERTIES p;
+  EXPECT_EQ(JpegInit(&p), 0);
+  FillLikeStillCapture(p, pic);
+  for (std::size_t i = 0; i < tables.size(); ++i) p.state.huffman[i] = tables[i];
+  p.state.huffman_pairs = static_cast<std::int32_t>(tables.size() / 2);
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(pic.width) * pic.height * 8 + 8192);
+  p.jpeg_buffer = out.data();
+  p.jpeg_size = static_cast<std::int32_t>(out.size());
+  rc = JpegWrite(&p, WholeImageToBuffer);
+  out.resize(rc == 0 ? static_cast<std::size_t>(p.jpeg_size) : 0);
+  JpegFree(&p);
+  return out;
+}
+
+TEST(Stream, CustomTablesOfAnySizeFillOneDhtSegment) {
+  const Picture pic = NaturalPicture(40, 24, 3);
+  const FullTable full;
+  const jpeg::HuffmanDescriptor dc_luma{jpeg::kDcLuminanceCounts.data(), jpeg::kDcLuminanceSymbols.data(), 0, 0};
+
+  // Four DC tables and four AC tables of every byte value: 1,210 bytes of
+  // tables, which a decoder reads and which code the same coefficients.
+  std::vector<jpeg::HuffmanDescriptor> tables;
+  for (int id = 0; id < 4; ++id) {
+    tables.push_back({dc_luma.counts, dc_luma.symbols, 0, id});
+    tables.push_back({full.counts.data(), full.symbols.data(), 1, id});
+  }
+  std::int32_t rc = -1;
+  const auto jpeg = EncodeWithTables(pic, tables, rc);
+  ASSERT_EQ(rc, 0);
+  const std::size_t dht = FindMarker(jpeg, 0xC4);
+  ASSERT_NE(dht, std::string::npos);
+  EXPECT_EQ(SegmentLength(jpeg, dht), 2u + 8 * 17 + 4 * 12 + 4 * 256);
+  std::size_t at = dht + 4;
+  for (const auto& d : tables) {
+    const std::size_t n = d.table_class == 0 ? 12 : 256;
+    ASSERT_LE(at + 17 + n, jpeg.size());
+    EXPECT_EQ(jpeg[at], d.table_class * 16 + d.id);
+    EXPECT_EQ(std::memcmp(jpeg.data() + at + 1, d.counts, 16), 0);
+    EXPECT_EQ(std::memcmp(jpeg.data() + at + 17, d.symbols, n), 0);
+    at += 17 + n;
+  }
+  EXPECT_EQ(Slice(jpeg, at, 2), Bytes({0xFF, 0xC0}));
+  Picture custom, standard;
+  std::string error;
+  ASSERT_TRUE(DecodeJpegBytes(jpeg, custom, error)) << error;
+  ASSERT_TRUE(DecodeJpegBytes(EncodeToMemory(pic, 75), standard, error)) << error;
+  EXPECT_EQ(custom.bgr, standard.bgr);
+
+  // All eight descriptors holding 256 symbols: the largest segment there is.
+  for (int i = 0; i < 8; ++i) tables[i] = {full.counts.data(), full.symbols.data(), i % 2, i / 2};
+  const auto largest = EncodeWithTables(pic, tables, rc);
+  ASSERT_EQ(rc, 0);
+  const std::size_t big = FindMarker(largest, 0xC4);
+  ASSERT_NE(big, std::string::npos);
+  EXPECT_EQ(SegmentLength(largest, big), 2u + 8 * (17 + 256));
+  EXPECT_EQ(Slice(largest, big + 2 + 2 + 8 * (17 + 256), 2), Bytes({0xFF, 0xC0}));
+  EXPECT_EQ(Slice(largest, largest.size() - 2, 2), Bytes({0xFF, 0xD9}));
 }
 
 }  // namespace

@@ -1,8 +1,0 @@
-#include "jpeg/vector_kernels.h"
-#include "jpeg/vector_lanes.h"
-
-namespace jpeg {
-
-void fdct_islow_sse2(std::int16_t* block) { FdctLanes(block); }
-
-}  // namespace jpeg

@@ -1,8 +1,0 @@
-#include "jpeg/vector_kernels.h"
-#include "jpeg/vector_lanes.h"
-
-namespace jpeg {
-
-void quantize_sse2(std::int16_t* block, const std::uint16_t* reciprocals) { QuantizeLanes(block, reciprocals); }
-
-}  // namespace jpeg
