@@ -82,7 +82,8 @@ panel_key() {
 # Answers the save dialog with a path.
 save_as() {
   local dialog
-  dialog=$(find_window "Save As" 10) || return 1
+  # The first file dialog of a run is slow to appear on a busy machine.
+  dialog=$(find_window "Save As" 30) || return 1
   xdotool windowactivate --sync "$dialog" key --clearmodifiers ctrl+a type --delay 5 "$1"
   xdotool key --clearmodifiers Return
   sleep 0.5
@@ -90,7 +91,7 @@ save_as() {
 # Presses Return in the window with this title (a message box, the options dialog).
 confirm() {
   local window
-  window=$(find_window "$1" "${2:-10}") || return 1
+  window=$(find_window "$1" "${2:-30}") || return 1
   xdotool windowactivate --sync "$window" key --clearmodifiers Return
   sleep 0.3
 }
