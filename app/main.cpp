@@ -10,8 +10,10 @@
 #include "app/camera_app.h"
 #include "app/command_line.h"
 #include "app/display_check.h"
+#include "app/main_frame.h"
 #include "app/profile_text.h"
 #include "app/qt_user_dialogs.h"
+#include "panel/remocon_dlg.h"
 #include "platform/driver.h"
 #include "platform/usb/usb_driver.h"
 #include "sim/sim_driver.h"
@@ -76,6 +78,13 @@ int main(int argc, char** argv) {
     CCameraApp app(dialogs);
     if (app.InitInstance()) {
       dialogs.SetParent(app.MainWindow());
+      if (parsed.options->verbose) {
+        // Frames and bytes of the last second, as the panel's hidden readout shows them.
+        app.MainWindow()->Remocon().SetRateListener([](const QString& rate) {
+          std::fprintf(stderr, "tavrocam: rate %s\n", rate.trimmed().toLatin1().constData());
+          std::fflush(stderr);
+        });
+      }
       exitCode = app.Run();
     }
   }

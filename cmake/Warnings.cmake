@@ -1,4 +1,11 @@
 # Warnings for our own targets (not for third-party headers).
+# Clang has no -Wshadow=local; its -Wshadow also covers members and globals.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  set(tavrocam_shadow_warning -Wshadow-uncaptured-local)
+else()
+  set(tavrocam_shadow_warning -Wshadow=local)
+endif()
 function(tavrocam_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local -Wno-missing-field-initializers)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic ${tavrocam_shadow_warning}
+                         -Wno-missing-field-initializers)
 endfunction()

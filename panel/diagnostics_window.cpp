@@ -28,13 +28,19 @@ CDiagnosticsWindow::CDiagnosticsWindow(QWidget* owner)
   resize(420, 320);
 }
 
-void CDiagnosticsWindow::ShowTexts(const QString& log, const QString& rate) {
-  if (m_editLog->toPlainText() != log) {
-    m_editLog->setPlainText(log);
-    m_editLog->verticalScrollBar()->setValue(m_editLog->verticalScrollBar()->maximum());
-  }
-  m_editRate->setText(rate);
+void CDiagnosticsWindow::ShowLog(const QString& log) {
+  m_editLog->setPlainText(log);
+  m_editLog->verticalScrollBar()->setValue(m_editLog->verticalScrollBar()->maximum());
 }
+
+void CDiagnosticsWindow::AppendLog(const QString& tail) {
+  if (tail.isEmpty()) return;
+  m_editLog->moveCursor(QTextCursor::End);
+  m_editLog->insertPlainText(tail);
+  m_editLog->verticalScrollBar()->setValue(m_editLog->verticalScrollBar()->maximum());
+}
+
+void CDiagnosticsWindow::ShowRate(const QString& rate) { m_editRate->setText(rate); }
 
 QString CDiagnosticsWindow::LogText() const { return m_editLog->toPlainText(); }
 QString CDiagnosticsWindow::RateText() const { return m_editRate->text(); }

@@ -12,7 +12,11 @@ class CDiagnosticsWindow : public QWidget {
  public:
   explicit CDiagnosticsWindow(QWidget* owner);
 
-  void ShowTexts(const QString& log, const QString& rate);
+  // The whole log, when the window opens or the log was cleared.
+  void ShowLog(const QString& log);
+  // Lines added since: the log grows all day, so it is never set again in full.
+  void AppendLog(const QString& tail);
+  void ShowRate(const QString& rate);
   QString LogText() const;
   QString RateText() const;
 

@@ -185,7 +185,8 @@ void CRemoconDlg::ShowDiagnostics() {
     m_pDiagnostics = std::make_unique<CDiagnosticsWindow>(this);
     connect(m_pDiagnostics.get(), &CDiagnosticsWindow::ClearRequested, m_btnClear, &QPushButton::click);
   }
-  m_pDiagnostics->ShowTexts(m_editLog->toPlainText(), m_editRate->text());
+  m_pDiagnostics->ShowLog(m_editLog->toPlainText());
+  m_pDiagnostics->ShowRate(m_editRate->text());
   m_pDiagnostics->show();
   m_pDiagnostics->raise();
 }
@@ -207,20 +208,23 @@ void CRemoconDlg::UpdateData() {
   if (!m_editLog) return;
   // The log only ever grows between clears: append the new tail rather than
   // re-setting a text that is never trimmed.
+  const bool diagnosticsShown = m_pDiagnostics && m_pDiagnostics->isVisible();
   if (m_bLogBoxInSync && m_strLog.size() >= m_nLogShown) {
     const QString tail = ForDisplay(m_strLog.mid(m_nLogShown));
     if (!tail.isEmpty()) {
       m_editLog->moveCursor(QTextCursor::End);
       m_editLog->insertPlainText(tail);
+      if (diagnosticsShown) m_pDiagnostics->AppendLog(tail);
     }
   } else {
     m_editLog->setPlainText(ForDisplay(m_strLog));
+    if (diagnosticsShown) m_pDiagnostics->ShowLog(m_editLog->toPlainText());
   }
   m_nLogShown = m_strLog.size();
   m_bLogBoxInSync = true;
   m_editLog->verticalScrollBar()->setValue(m_editLog->verticalScrollBar()->maximum());
   m_editRate->setText(m_strRate);
-  if (m_pDiagnostics && m_pDiagnostics->isVisible()) m_pDiagnostics->ShowTexts(m_editLog->toPlainText(), m_editRate->text());
+  if (diagnosticsShown) m_pDiagnostics->ShowRate(m_strRate);
 }
 
 void CRemoconDlg::AppendHexLog(std::span<const std::uint8_t> bytes) {
@@ -233,7 +237,7 @@ void CRemoconDlg::OnClearLog() {
   m_editLog->setPlainText(QStringLiteral(" "));
   m_strLog.clear();
   m_bLogBoxInSync = false;
-  if (m_pDiagnostics && m_pDiagnostics->isVisible()) m_pDiagnostics->ShowTexts(m_editLog->toPlainText(), m_editRate->text());
+  if (m_pDiagnostics && m_pDiagnostics->isVisible()) m_pDiagnostics->ShowLog(m_editLog->toPlainText());
 }
 
 void CRemoconDlg::OnRemoconStart() {
@@ -280,6 +284,7 @@ void CRemoconDlg::OnRate() {
   m_strRate = QStringLiteral("%1 %2 ").arg(frames).arg(frames * width * height * 3);
   m_host.FrameCount().store(0);
   UpdateData();
+  if (m_rateListener) m_rateListener(m_strRate);
 }
 
 void CRemoconDlg::reject() {

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <unordered_map>
@@ -64,6 +65,8 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   QWidget* Control(int id) const;
   const DialogBaseUnits& BaseUnits() const { return m_units; }
   CDiagnosticsWindow* Diagnostics() const { return m_pDiagnostics.get(); }
+  // Also hands each rate readout to `listener` (the program's --verbose prints them).
+  void SetRateListener(std::function<void(const QString&)> listener) { m_rateListener = std::move(listener); }
 
   // Panel state, readable for the main window's tests and the diagnostics.
   int m_bFreeze = 0;
@@ -173,4 +176,5 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   std::unique_ptr<CDiagnosticsWindow> m_pDiagnostics;
   std::unique_ptr<QAction> m_actMovie;
   std::unique_ptr<QAction> m_actDiagnostics;
+  std::function<void(const QString&)> m_rateListener;
 };

@@ -15,6 +15,8 @@ packages=(
   # tests and benchmarks, and the independent readers the tests compare with
   libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev libjpeg-turbo-progs
   imagemagick poppler-utils ffmpeg xvfb xauth
+  # fuzzing (libFuzzer with ASan+UBSan), and the soak run's window manager and clicks
+  clang-14 libclang-rt-14-dev openbox xdotool x11-utils
 )
 
 missing=()

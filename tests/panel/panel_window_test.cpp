@@ -3,7 +3,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 
 #include "panel/messages.h"
 #include "panel/diagnostics_window.h"
@@ -121,12 +123,18 @@ TEST_F(PanelWindow, RateReadoutShowsFramesAndBytesAndResetsTheCount) {
   host->camera.m_width.store(640);
   host->camera.m_height.store(480);
   host->frameCount.store(15);
+  // Every readout reaches the listener, an unchanged one too.
+  std::vector<QString> heard;
+  panel->SetRateListener([&heard](const QString& rate) { heard.push_back(rate); });
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
   EXPECT_EQ(panel->m_strRate, QStringLiteral("15 13824000 "));
   EXPECT_EQ(rateBox->text(), QStringLiteral("15 13824000 "));
   EXPECT_EQ(host->frameCount.load(), 0);
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
   EXPECT_EQ(rateBox->text(), QStringLiteral("0 0 "));
+  panel->OnTimer(CRemoconDlg::TIMER_RATE);
+  EXPECT_EQ(heard, (std::vector<QString>{QStringLiteral("15 13824000 "), QStringLiteral("0 0 "), QStringLiteral("0 0 ")}));
+  panel->SetRateListener({});
   // A count whose byte total passes 2^31 is still shown whole.
   host->camera.m_width.store(1024);
   host->camera.m_height.store(768);
@@ -189,6 +197,46 @@ TEST_F(PanelWindow, ShortcutsOfferTheHiddenMovieButtonAndDiagnostics) {
   EXPECT_EQ(diagnostics->LogText(), QStringLiteral(" "));
   // The panel's own hidden controls stay hidden.
   for (int hidden : {id::kLog, id::kRate, id::kClear, id::kMovie}) EXPECT_FALSE(panel->Control(hidden)->isVisible());
+}
+
+TEST_F(PanelWindow, DiagnosticsAppendEachNewLineInsteadOfSettingTheWholeLogAgain) {
+  CreatePanel();
+  panel->activateWindow();
+  QTest::keyClick(panel.get(), Qt::Key_D, Qt::ControlModifier);
+  CDiagnosticsWindow* diagnostics = panel->Diagnostics();
+  ASSERT_NE(diagnostics, nullptr);
+  auto* shownLog = diagnostics->findChild<QPlainTextEdit*>();
+  ASSERT_NE(shownLog, nullptr);
+  const auto* panelLog = qobject_cast<QPlainTextEdit*>(panel->Control(id::kLog));
+  ASSERT_NE(panelLog, nullptr);
+
+  // Setting the text again would first remove every character already shown.
+  QSignalSpy changes(shownLog->document(), &QTextDocument::contentsChange);
+  const int shownBefore = shownLog->document()->characterCount();
+  const std::uint8_t frame[] = {0xAA, 0x80, 0x00, 0x20, 0x01, 0xA1, 0xA5};
+  for (int i = 0; i < 3; ++i) panel->AppendHexLog(frame);
+  ASSERT_FALSE(changes.isEmpty());
+  for (const QList<QVariant>& change : changes) {
+    EXPECT_GE(change.at(0).toInt(), shownBefore - 1);  // at the end
+    EXPECT_EQ(change.at(1).toInt(), 0);                 // nothing removed
+  }
+  EXPECT_EQ(diagnostics->LogText(), panelLog->toPlainText());
+  EXPECT_TRUE(diagnostics->LogText().endsWith(QStringLiteral("AA 80 00 20 01 A1 A5 \nAA 80 00 20 01 A1 A5 \n")));
+
+  // After CLEAR the next line starts the log afresh in both boxes.
+  emit diagnostics->ClearRequested();
+  panel->AppendHexLog(frame);
+  EXPECT_EQ(diagnostics->LogText(), QStringLiteral("AA 80 00 20 01 A1 A5 \n"));
+  EXPECT_EQ(panelLog->toPlainText(), diagnostics->LogText());
+
+  // Lines logged while the window is closed are there when it opens again.
+  diagnostics->hide();
+  panel->AppendHexLog({});
+  panel->AppendHexLog(frame);
+  QTest::keyClick(panel.get(), Qt::Key_D, Qt::ControlModifier);
+  EXPECT_TRUE(diagnostics->isVisible());
+  EXPECT_EQ(diagnostics->LogText(), panelLog->toPlainText());
+  EXPECT_EQ(diagnostics->LogText().count(QLatin1Char('\n')), 3);
 }
 
 TEST_F(PanelWindow, DestroyedPanelNoLongerReceivesTheLog) {
