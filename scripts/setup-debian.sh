@@ -10,11 +10,15 @@ packages=(
   qt6-base-dev fonts-liberation2
   # movies
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  # the web server (--serve)
+  libmicrohttpd-dev
   # real cameras, and the emulated USB device of their tests
   libusb-1.0-0-dev umockdev libumockdev-dev
   # tests and benchmarks, and the independent readers the tests compare with
   libgtest-dev libgmock-dev libbenchmark-dev libturbojpeg0-dev libjpeg-turbo-progs
   imagemagick poppler-utils ffmpeg xvfb xauth
+  # the web server's tests: an HTTP client library, and a browser with its driver's runtime
+  libcurl4-openssl-dev chromium nodejs npm
 )
 
 missing=()
