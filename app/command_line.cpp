@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "server/serve_address.h"
+
 CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -14,6 +16,15 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       line.simPaced = true;
     } else if (arg == "--verbose") {
       line.verbose = true;
+    } else if (arg == "--serve") {
+      line.serve = std::string();
+    } else if (arg.starts_with("--serve=")) {
+      line.serve = std::string(arg.substr(8));
+      if (!server::ParseServeAddress(*line.serve)) return {std::nullopt, "--serve wants ADDR:PORT, not " + *line.serve};
+    } else if (arg.starts_with("--serve-token=")) {
+      line.serveToken = std::string(arg.substr(14));
+    } else if (arg == "--headless") {
+      line.headless = true;
     } else if (arg == "--usb-id") {
       if (i + 1 >= args.size()) return {std::nullopt, "--usb-id needs a value VVVV:PPPP"};
       line.usbIds.push_back(args[++i]);
@@ -27,5 +38,6 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return "usage: tavrocam [--camera=usb|sim] [--sim-paced] [--usb-id VVVV:PPPP]... [--verbose]\n";
+  return "usage: tavrocam [--camera=usb|sim] [--sim-paced] [--usb-id VVVV:PPPP]... [--verbose]\n"
+         "                [--serve[=ADDR:PORT]] [--serve-token=SECRET] [--headless]\n";
 }

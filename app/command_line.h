@@ -14,6 +14,11 @@ struct CommandLine {
   // Extra "VVVV:PPPP" ids for the USB backend.
   std::vector<std::string> usbIds;
   bool verbose = false;
+  // --serve[=ADDR:PORT]: the text after "=", or empty for the default address.
+  std::optional<std::string> serve;
+  std::string serveToken;
+  // Qt's offscreen platform: no window on screen, everything else the same.
+  bool headless = false;
 };
 
 struct CommandLineResult {

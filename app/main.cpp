@@ -1,6 +1,8 @@
 // tavrocam: the viewer and remote control of the TQ400 camera.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include <QStringList>
 
 #include "app/camera_app.h"
+#include "app/camera_server_link.h"
 #include "app/command_line.h"
 #include "app/display_check.h"
 #include "app/main_frame.h"
@@ -16,6 +19,7 @@
 #include "panel/remocon_dlg.h"
 #include "platform/driver.h"
 #include "platform/usb/usb_driver.h"
+#include "server/camera_server.h"
 #include "sim/sim_driver.h"
 
 namespace {
@@ -52,9 +56,39 @@ bool InstallBackend(const CommandLine& line) {
   return true;
 }
 
+// --headless has to act before the application object exists, when Qt
+// picks its platform.
+bool HeadlessRequested(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--headless") == 0) return true;
+  return false;
+}
+
+// The web server beside the main window; empty when not asked for.
+// Returns false when it was asked for and could not start.
+bool StartServer(const CommandLine& line, CMainFrame& frame, CCameraServerLink& link,
+                 std::unique_ptr<server::CCameraServer>& running) {
+  if (!line.serve) return true;
+  server::CameraServerOptions options;
+  if (!line.serve->empty()) options.address = *server::ParseServeAddress(*line.serve);
+  options.token = line.serveToken;
+  running = std::make_unique<server::CCameraServer>(link, options);
+  if (const std::string failed = running->Start(); !failed.empty()) {
+    std::fprintf(stderr, "tavrocam: the web server did not start: %s\n", failed.c_str());
+    running.reset();
+    return false;
+  }
+  // Before the program ends, on any path, the server lets its clients go.
+  QObject::connect(&frame, &CMainFrame::shuttingDown, &running->Remote(), [server = running.get()] { server->Stop(); });
+  std::printf("tavrocam: serving the camera at %s\n", running->Url().c_str());
+  std::fflush(stdout);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (HeadlessRequested(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (!HasDisplay(argc, argv)) {
     std::fputs(NoDisplayMessage().c_str(), stderr);
     return 2;
@@ -85,7 +119,10 @@ int main(int argc, char** argv) {
           std::fflush(stderr);
         });
       }
-      exitCode = app.Run();
+      CCameraServerLink link(*app.MainWindow());
+      std::unique_ptr<server::CCameraServer> webServer;
+      if (StartServer(*parsed.options, *app.MainWindow(), link, webServer)) exitCode = app.Run();
+      if (webServer) webServer->Stop();
     }
   }
   platform::InstallDriver(nullptr);

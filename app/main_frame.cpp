@@ -117,6 +117,7 @@ void CMainFrame::PostExitCommand() {
 }
 
 long CMainFrame::OnCamShutdown() {
+  emit shuttingDown();
   StopWorker();
   SavePositions();
   PostExitCommand();

@@ -69,6 +69,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   CRemoconDlg& Remocon() { return m_wndRemocon; }
   int DisplayedModeValue() const { return m_nDisplayedMode.load(); }
   bool WorkerAliveNow() const { return m_bWorkerAlive.load() != 0; }
+  bool IsRecording() const { return m_bRecording != 0; }
   // True once the window has been destroyed (the program is ending).
   bool IsDestroyed() const { return m_bDestroyed; }
 
@@ -78,6 +79,9 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
  signals:
   // The window is gone: the application leaves its message loop.
   void windowDestroyed();
+  // The program is ending (a close, or a lost camera): what serves the
+  // camera elsewhere closes its connections now.
+  void shuttingDown();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev fonts-liberation2
   # movies
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  # the web server (--serve)
+  libmicrohttpd-dev
   # real cameras, and the emulated USB device of their tests
   libusb-1.0-0-dev umockdev libumockdev-dev
   # tests and benchmarks, and the independent readers the tests compare with
@@ -17,16 +19,32 @@ packages=(
   imagemagick poppler-utils ffmpeg xvfb xauth
   # fuzzing (libFuzzer with ASan+UBSan), and the soak run's window manager and clicks
   clang-14 libclang-rt-14-dev openbox xdotool x11-utils
+  # the web server's tests: an HTTP client library, and a browser with its driver's runtime
+  libcurl4-openssl-dev chromium nodejs
 )
+
+# The browser test's driver, at the version the committed lock file names.
+install_browser_driver() {
+  local dir
+  dir="$(cd "$(dirname "$0")/.." && pwd)/tests/server/browser"
+  command -v npm >/dev/null || return 0
+  [ -d "$dir/node_modules/playwright-core" ] || (cd "$dir" && npm ci --no-audit --no-fund --silent)
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  install_browser_driver
+  exit 0
+fi
 
 echo "Installing: ${missing[*]}"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Debian's nodejs comes without npm; a nodejs that brings its own keeps it.
+command -v npm >/dev/null || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends npm
+install_browser_driver

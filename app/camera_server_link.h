@@ -1,0 +1,18 @@
+// The main window as the web server sees it.
+#pragma once
+
+#include "app/main_frame.h"
+#include "server/camera_server_host.h"
+
+class CCameraServerLink final : public server::ICameraServerHost {
+ public:
+  explicit CCameraServerLink(CMainFrame& frame) : m_frame(frame) {}
+
+  CFrameTaps& ShownFrameTaps() override { return m_frame.ShownFrameTaps(); }
+  CRemoconDlg& Remocon() override { return m_frame.Remocon(); }
+  int CameraMode() const override { return m_frame.Camera().m_mode.load(); }
+  bool IsRecording() const override { return m_frame.IsRecording(); }
+
+ private:
+  CMainFrame& m_frame;
+};

@@ -1,0 +1,42 @@
+#include "server/access_token.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+#include <QRandomGenerator>
+
+namespace server {
+
+bool TokensEqual(std::string_view given, std::string_view expected) {
+  unsigned char difference = given.size() == expected.size() ? 0 : 1;
+  // Walk the expected secret whatever the given length; out-of-range
+  // positions compare against a fixed byte.
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const unsigned char g = i < given.size() ? static_cast<unsigned char>(given[i]) : 0;
+    difference |= static_cast<unsigned char>(g ^ static_cast<unsigned char>(expected[i]));
+  }
+  return difference == 0 && !expected.empty();
+}
+
+std::string GenerateToken() {
+  static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string token(32, 'A');
+  QRandomGenerator* random = QRandomGenerator::system();
+  for (char& c : token) c = kAlphabet[random->bounded(static_cast<quint32>(kAlphabet.size()))];
+  return token;
+}
+
+bool IsLoopbackHost(std::string_view host) {
+  if (host == "localhost") return true;
+  const std::string text(host);
+  in_addr v4{};
+  if (inet_pton(AF_INET, text.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  if (inet_pton(AF_INET6, text.c_str(), &v6) != 1) return false;
+  if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+  // An IPv4 loopback address written in the IPv6 form ::ffff:127.x.y.z.
+  return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+}
+
+}  // namespace server

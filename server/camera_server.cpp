@@ -1,0 +1,72 @@
+#include "server/camera_server.h"
+
+#include "liveview/frame_taps.h"
+#include "server/access_token.h"
+
+namespace server {
+
+std::string ResolveAccess(CameraServerOptions& options) {
+  if (!options.token.empty() && options.token.size() < kMinTokenLength)
+    return "--serve-token needs at least " + std::to_string(kMinTokenLength) + " characters";
+  if (options.token.empty() && !IsLoopbackHost(options.address.host)) options.token = GenerateToken();
+  return {};
+}
+
+CCameraServer::CCameraServer(ICameraServerHost& host, CameraServerOptions options)
+    : m_host(host), m_options(std::move(options)) {}
+
+CCameraServer::~CCameraServer() { Stop(); }
+
+std::string CCameraServer::Start() {
+  if (m_pHttp) return "already started";
+  if (std::string refused = ResolveAccess(m_options); !refused.empty()) return refused;
+  m_assets.Build();
+  m_pRemote = std::make_unique<CPanelRemote>(m_host, m_options.holdLimit);
+  m_hub.Start();
+  m_host.ShownFrameTaps().Add(m_hub);
+  m_bTapping = true;
+  m_pHttp = std::make_unique<CHttpServer>(*this, RouterConfig{m_options.token}, m_hub, m_options.limits);
+  m_pHttp->onClientClosed = [remote = m_pRemote.get()](std::uintptr_t client) { remote->ClientClosed(client); };
+  if (std::string failed = m_pHttp->Start(m_options.address.host, m_options.address.port); !failed.empty()) {
+    Stop();
+    return failed;
+  }
+  return {};
+}
+
+void CCameraServer::Stop() {
+  // Waiting connection threads first, so that none waits on this thread
+  // while the listener joins them.
+  if (m_pRemote) m_pRemote->Shutdown();
+  m_hub.Stop();
+  if (m_pHttp) m_pHttp->Stop();
+  if (m_bTapping) {
+    m_host.ShownFrameTaps().Remove(m_hub);
+    m_bTapping = false;
+  }
+}
+
+std::uint16_t CCameraServer::Port() const { return m_pHttp ? m_pHttp->Port() : 0; }
+
+std::string CCameraServer::Url() const {
+  std::string url = "http://" + FormatHostPort(m_options.address.host, Port()) + "/";
+  if (!m_options.token.empty()) url += "?token=" + m_options.token;
+  return url;
+}
+
+std::optional<std::string> CCameraServer::StateJson() {
+  const PictureRate rate = m_hub.Rate();
+  auto panel = m_pRemote->PanelStateMembers();
+  if (!panel) return std::nullopt;
+  const long long bytesPerSecond = static_cast<long long>(rate.fps) * rate.width * rate.height * 3;
+  return "{\"width\": " + std::to_string(rate.width) + ", \"height\": " + std::to_string(rate.height) +
+         ", \"mode\": " + std::to_string(m_host.CameraMode()) + ", \"frames\": " + std::to_string(rate.frames) +
+         ", \"fps\": " + std::to_string(rate.fps) + ", \"bytes_per_second\": " + std::to_string(bytesPerSecond) +
+         ", \"viewers\": " + std::to_string(m_pHttp ? m_pHttp->StreamCount() : 0) + ", " + *panel + "}";
+}
+
+ControlOutcome CCameraServer::RunControlEvent(ControlEvent event, int id, std::uintptr_t client) {
+  return m_pRemote->Run(event, id, client);
+}
+
+}  // namespace server

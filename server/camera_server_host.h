@@ -1,0 +1,23 @@
+// What the web server needs of the running program; the main window's side
+// provides it.
+#pragma once
+
+class CFrameTaps;
+class CRemoconDlg;
+
+namespace server {
+
+class ICameraServerHost {
+ public:
+  virtual ~ICameraServerHost() = default;
+  // Receivers of every picture the main window shows.
+  virtual CFrameTaps& ShownFrameTaps() = 0;
+  // The panel whose buttons the browser presses; used on the user-interface thread only.
+  virtual CRemoconDlg& Remocon() = 0;
+  // The camera's picture mode; read from any thread.
+  virtual int CameraMode() const = 0;
+  // Whether a movie is being recorded; user-interface thread.
+  virtual bool IsRecording() const = 0;
+};
+
+}  // namespace server

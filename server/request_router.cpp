@@ -1,0 +1,209 @@
+#include "server/request_router.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+
+#include "server/access_token.h"
+
+namespace server {
+
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+constexpr std::string_view kJson = "application/json";
+
+HttpResponse JsonResponse(int status, std::string body) {
+  HttpResponse response;
+  response.status = status;
+  response.contentType = std::string(kJson);
+  response.body = std::move(body);
+  response.headers.emplace_back("Cache-Control", "no-store");
+  return response;
+}
+
+HttpResponse MethodNotAllowed(std::string_view allowed) {
+  HttpResponse response = ErrorResponse(405, "method not allowed");
+  response.headers.emplace_back("Allow", std::string(allowed));
+  return response;
+}
+
+// The token from "?token=" or "Authorization: Bearer ...".
+std::optional<std::string_view> GivenToken(const HttpRequest& request) {
+  if (const auto query = request.Query("token")) return query;
+  if (const auto header = request.Header("Authorization")) {
+    constexpr std::string_view kBearer = "Bearer ";
+    if (header->size() > kBearer.size() && EqualsIgnoringCase(header->substr(0, kBearer.size()), kBearer))
+      return header->substr(kBearer.size());
+  }
+  return std::nullopt;
+}
+
+// A control id: 1 to 9 decimal digits and nothing else.
+std::optional<int> ParseControlId(std::string_view text) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  int id = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+  if (error != std::errc() || end != text.data() + text.size() || text.front() == '+' || text.front() == '-')
+    return std::nullopt;
+  return id;
+}
+
+const char* EventName(ControlEvent event) {
+  switch (event) {
+    case ControlEvent::Click: return "click";
+    case ControlEvent::Down: return "down";
+    case ControlEvent::Up: return "up";
+  }
+  return "";
+}
+
+HttpResponse ControlResponse(ControlEvent event, int id, const ControlOutcome& outcome) {
+  const std::string head = "{\"id\": " + std::to_string(id) + ", \"event\": \"" + EventName(event) + "\", ";
+  switch (outcome.kind) {
+    case ControlOutcome::Kind::Done: return JsonResponse(200, head + "\"ok\": true}");
+    case ControlOutcome::Kind::Ignored:
+      return JsonResponse(200, head + "\"ok\": false, \"reason\": " + JsonString(outcome.reason) + "}");
+    case ControlOutcome::Kind::DialogButton:
+      return JsonResponse(409, head + "\"ok\": false, \"error\": " + JsonString(outcome.reason) + "}");
+    case ControlOutcome::Kind::UnknownId:
+      return ErrorResponse(404, outcome.reason.empty() ? "no such control" : outcome.reason);
+    case ControlOutcome::Kind::Busy:
+    case ControlOutcome::Kind::Stopping: {
+      HttpResponse response = ErrorResponse(503, outcome.reason.empty() ? "not available" : outcome.reason);
+      response.headers.emplace_back("Retry-After", "1");
+      return response;
+    }
+  }
+  return ErrorResponse(500, "internal error");
+}
+
+HttpResponse FileResponse(std::string contentType, std::string bytes, bool cacheable) {
+  HttpResponse response;
+  response.contentType = std::move(contentType);
+  response.body = std::move(bytes);
+  response.headers.emplace_back("Cache-Control", cacheable ? "max-age=3600" : "no-store");
+  return response;
+}
+
+HttpResponse RouteGet(const HttpRequest& request, IRouterBackend& backend) {
+  const std::string_view path = request.path;
+  if (path == "/stream.mjpg") {
+    HttpResponse response;
+    response.stream = true;
+    return response;
+  }
+  if (path == "/api/state") {
+    auto state = backend.StateJson();
+    if (!state) return ErrorResponse(503, "the desktop did not answer in time");
+    return JsonResponse(200, std::move(*state));
+  }
+  if (path == "/api/layout") return JsonResponse(200, backend.LayoutJson());
+  if (path == "/snapshot.jpg" || path == "/snapshot.bmp") {
+    const bool jpeg = path == "/snapshot.jpg";
+    auto bytes = jpeg ? backend.SnapshotJpeg() : backend.SnapshotBmp();
+    if (!bytes) return ErrorResponse(503, "no picture yet");
+    HttpResponse response = FileResponse(jpeg ? "image/jpeg" : "image/bmp", std::move(*bytes), false);
+    response.headers.emplace_back("Content-Disposition",
+                                  jpeg ? "inline; filename=\"snapshot.jpg\"" : "attachment; filename=\"snapshot.bmp\"");
+    return response;
+  }
+  if (auto asset = backend.FindAsset(path)) {
+    // The page names its images by content, so they may be kept; the page itself may not.
+    const bool cacheable = path != "/";
+    return FileResponse(std::move(asset->contentType), std::move(asset->bytes), cacheable);
+  }
+  return ErrorResponse(404, "not found");
+}
+
+bool IsGetPath(const HttpRequest& request, IRouterBackend& backend) {
+  const std::string_view path = request.path;
+  return path == "/stream.mjpg" || path == "/api/state" || path == "/api/layout" || path == "/snapshot.jpg" ||
+         path == "/snapshot.bmp" || backend.FindAsset(path).has_value();
+}
+
+}  // namespace
+
+std::optional<std::string_view> HttpRequest::Header(std::string_view name) const {
+  for (const auto& [key, value] : headers)
+    if (EqualsIgnoringCase(key, name)) return std::string_view(value);
+  return std::nullopt;
+}
+
+std::optional<std::string_view> HttpRequest::Query(std::string_view name) const {
+  for (const auto& [key, value] : query)
+    if (key == name) return std::string_view(value);
+  return std::nullopt;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20 || u == 0x7F) {
+      std::array<char, 8> escape{};
+      std::snprintf(escape.data(), escape.size(), "\\u%04x", u);
+      out += escape.data();
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+  return out;
+}
+
+HttpResponse ErrorResponse(int status, std::string_view message) {
+  return JsonResponse(status, "{\"error\": " + JsonString(message) + "}");
+}
+
+HttpResponse RouteRequest(const HttpRequest& request, IRouterBackend& backend, const RouterConfig& config) {
+  if (!config.token.empty()) {
+    const auto given = GivenToken(request);
+    if (!given || !TokensEqual(*given, config.token)) {
+      HttpResponse response = ErrorResponse(401, "a valid token is needed");
+      response.headers.emplace_back("WWW-Authenticate", "Bearer");
+      return response;
+    }
+  }
+  if (request.bodyTooLarge) return ErrorResponse(413, "request body larger than 4096 bytes");
+
+  const std::string_view path = request.path;
+  constexpr std::array<std::pair<std::string_view, ControlEvent>, 3> kControlPaths = {{
+      {"/api/click/", ControlEvent::Click},
+      {"/api/down/", ControlEvent::Down},
+      {"/api/up/", ControlEvent::Up},
+  }};
+  for (const auto& [prefix, event] : kControlPaths) {
+    if (!path.starts_with(prefix)) continue;
+    const auto id = ParseControlId(path.substr(prefix.size()));
+    if (!id) return ErrorResponse(404, "no such control");
+    if (request.method != "POST") return MethodNotAllowed("POST");
+    return ControlResponse(event, *id, backend.RunControlEvent(event, *id, request.client));
+  }
+
+  if (request.method == "GET" || request.method == "HEAD") {
+    HttpResponse response = RouteGet(request, backend);
+    if (request.method == "HEAD" && response.stream) {
+      // The stream never ends; a HEAD gets its headers only.
+      response.stream = false;
+      response.contentType = "multipart/x-mixed-replace; boundary=tavrocamframe";
+    }
+    return response;
+  }
+  if (IsGetPath(request, backend)) return MethodNotAllowed("GET, HEAD");
+  return ErrorResponse(404, "not found");
+}
+
+}  // namespace server

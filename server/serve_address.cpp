@@ -1,0 +1,64 @@
+#include "server/serve_address.h"
+
+#include <charconv>
+
+namespace server {
+
+namespace {
+
+std::optional<std::uint16_t> ParsePort(std::string_view text) {
+  unsigned value = 0;
+  if (text.empty() || text.size() > 5) return std::nullopt;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value > 65535) return std::nullopt;
+  return static_cast<std::uint16_t>(value);
+}
+
+bool PlainHost(std::string_view host) {
+  if (host.empty()) return false;
+  for (const char c : host)
+    if (!(c == '.' || c == '-' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+      return false;
+  return true;
+}
+
+}  // namespace
+
+std::optional<ServeAddress> ParseServeAddress(std::string_view text) {
+  ServeAddress address;
+  if (text.starts_with('[')) {
+    const auto close = text.find(']');
+    if (close == std::string_view::npos || close == 1) return std::nullopt;
+    address.host = std::string(text.substr(1, close - 1));
+    const std::string_view rest = text.substr(close + 1);
+    if (rest.empty()) return address;
+    if (!rest.starts_with(':')) return std::nullopt;
+    const auto port = ParsePort(rest.substr(1));
+    if (!port) return std::nullopt;
+    address.port = *port;
+    return address;
+  }
+  const auto colon = text.rfind(':');
+  if (colon == std::string_view::npos) {
+    if (!PlainHost(text)) return std::nullopt;
+    address.host = std::string(text);
+    return address;
+  }
+  // A bare IPv6 address needs brackets once a port may follow.
+  if (text.find(':') != colon) return std::nullopt;
+  const auto port = ParsePort(text.substr(colon + 1));
+  if (!port) return std::nullopt;
+  address.port = *port;
+  if (colon > 0) {
+    if (!PlainHost(text.substr(0, colon))) return std::nullopt;
+    address.host = std::string(text.substr(0, colon));
+  }
+  return address;
+}
+
+std::string FormatHostPort(const std::string& host, std::uint16_t port) {
+  const bool ipv6 = host.find(':') != std::string::npos;
+  return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+}  // namespace server

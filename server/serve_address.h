@@ -1,0 +1,23 @@
+// The address the web server listens on, as given after --serve=.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace server {
+
+struct ServeAddress {
+  std::string host = "127.0.0.1";
+  std::uint16_t port = 8400;
+};
+
+// "ADDR:PORT", "[IPv6]:PORT", "ADDR" (port 8400) or ":PORT" (127.0.0.1);
+// nothing for anything else, a port beyond 65535 included.
+std::optional<ServeAddress> ParseServeAddress(std::string_view text);
+
+// "host:port", with brackets around an IPv6 address.
+std::string FormatHostPort(const std::string& host, std::uint16_t port);
+
+}  // namespace server
