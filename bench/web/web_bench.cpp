@@ -217,6 +217,7 @@ class SilentDialogs final : public IUserDialogs {
   void MessageBox(const QString&) override {}
   std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
   bool ChoosePrinter(QPrinter&) override { return false; }
+  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
 };
 
 // Frames the main window shows in `window` on the paced camera.

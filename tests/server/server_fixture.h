@@ -25,6 +25,7 @@ class AnsweringDialogs final : public IUserDialogs {
   void MessageBox(const QString& text) override { messages << text; }
   std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
   bool ChoosePrinter(QPrinter&) override { return false; }
+  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
   QStringList messages;
 };
 
