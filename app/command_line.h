@@ -14,6 +14,10 @@ struct CommandLine {
   // Extra "VVVV:PPPP" ids for the USB backend.
   std::vector<std::string> usbIds;
   bool verbose = false;
+  // Broadcast push: a server URL or a .mkv/.mp4 path; empty for none.
+  std::string pushUrl;
+  // 0 for the push's own default.
+  int pushBitrateKbit = 0;
 };
 
 struct CommandLineResult {

@@ -216,7 +216,8 @@ class PushLoop {
 
 }  // namespace
 
-std::unique_ptr<CBroadcastPush> CBroadcastPush::Start(const PushSettings& settings, std::string& error) {
+std::unique_ptr<CBroadcastPush> CBroadcastPush::Start(const PushSettings& settings, std::string& error,
+                                                      std::shared_ptr<CPushState> state) {
   PushTargetResult parsed = ParsePushTarget(settings.url);
   // libx264 reports every stream's statistics otherwise; the state says what matters.
   if (av_log_get_level() > AV_LOG_WARNING) av_log_set_level(AV_LOG_WARNING);
@@ -224,14 +225,17 @@ std::unique_ptr<CBroadcastPush> CBroadcastPush::Start(const PushSettings& settin
     error = parsed.error;
     return nullptr;
   }
-  auto push = std::make_unique<CBroadcastPush>(Key{}, settings, std::move(*parsed.target));
+  if (!state) state = std::make_shared<CPushState>();
+  auto push = std::make_unique<CBroadcastPush>(Key{}, settings, std::move(*parsed.target), std::move(state));
   push->m_thread = std::thread([self = push.get()] { self->Run(); });
   return push;
 }
 
-CBroadcastPush::CBroadcastPush(Key /*unused*/, const PushSettings& settings, PushTarget target)
-    : m_settings(settings), m_target(std::move(target)) {
-  m_state.Update([&](PushStatus& s) {
+CBroadcastPush::CBroadcastPush(Key /*unused*/, const PushSettings& settings, PushTarget target,
+                               std::shared_ptr<CPushState> state)
+    : m_settings(settings), m_target(std::move(target)), m_state(std::move(state)) {
+  m_state->Update([&](PushStatus& s) {
+    s = PushStatus{};
     s.phase = PushPhase::Connecting;
     s.target = m_target.display;
   });
@@ -247,6 +251,6 @@ void CBroadcastPush::Stop() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-PushStatus CBroadcastPush::Status() const { return m_state.Snapshot(); }
+PushStatus CBroadcastPush::Status() const { return m_state->Snapshot(); }
 
-void CBroadcastPush::Run() { PushLoop(m_settings, m_target, m_queue, m_state, m_stop).Run(); }
+void CBroadcastPush::Run() { PushLoop(m_settings, m_target, m_queue, *m_state, m_stop).Run(); }

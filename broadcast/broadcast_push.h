@@ -35,9 +35,12 @@ class CBroadcastPush : public IFrameTap {
 
  public:
   // Starts the push thread; null with the reason when the URL can never work.
-  static std::unique_ptr<CBroadcastPush> Start(const PushSettings& settings, std::string& error);
+  // The push reports into `state` (its own when none is given), which its
+  // owner may keep for readers that outlive the push.
+  static std::unique_ptr<CBroadcastPush> Start(const PushSettings& settings, std::string& error,
+                                               std::shared_ptr<CPushState> state = nullptr);
   // Through Start() only (the key is private).
-  CBroadcastPush(Key key, const PushSettings& settings, PushTarget target);
+  CBroadcastPush(Key key, const PushSettings& settings, PushTarget target, std::shared_ptr<CPushState> state);
   ~CBroadcastPush() override;
   CBroadcastPush(const CBroadcastPush&) = delete;
   CBroadcastPush& operator=(const CBroadcastPush&) = delete;
@@ -50,7 +53,7 @@ class CBroadcastPush : public IFrameTap {
   void Stop();
 
   PushStatus Status() const;
-  const CPushState& State() const { return m_state; }
+  const CPushState& State() const { return *m_state; }
 
  private:
   void Run();
@@ -58,7 +61,7 @@ class CBroadcastPush : public IFrameTap {
   PushSettings m_settings;
   PushTarget m_target;
   CPushFrameQueue m_queue;
-  CPushState m_state;
+  std::shared_ptr<CPushState> m_state;
   std::atomic<bool> m_stop{false};
   std::thread m_thread;
 };

@@ -64,6 +64,8 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   QWidget* Control(int id) const;
   const DialogBaseUnits& BaseUnits() const { return m_units; }
   CDiagnosticsWindow* Diagnostics() const { return m_pDiagnostics.get(); }
+  // The broadcast push's state line for the diagnostics window (empty: none).
+  void SetBroadcastText(const QString& line);
 
   // Panel state, readable for the main window's tests and the diagnostics.
   int m_bFreeze = 0;
@@ -82,6 +84,7 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   int m_bPairFirst = 0;
   QString m_strLog;
   QString m_strRate;
+  QString m_strBroadcast;
 
  public slots:
   // WM_REMOCON_START: starts the watchdog and the rate readout when the link is open.
