@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include <charconv>
 #include <string_view>
 
 #include "server/serve_address.h"
@@ -30,6 +31,17 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       line.usbIds.push_back(args[++i]);
     } else if (arg.starts_with("--usb-id=")) {
       line.usbIds.emplace_back(arg.substr(9));
+    } else if (arg.starts_with("--push=")) {
+      line.pushUrl = std::string(arg.substr(7));
+      if (line.pushUrl.empty()) return {std::nullopt, "--push needs a URL or a .mkv/.mp4 file"};
+    } else if (arg.starts_with("--push-bitrate=")) {
+      const std::string_view value = arg.substr(15);
+      int kbit = 0;
+      const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), kbit);
+      if (failure != std::errc() || end != value.data() + value.size() || kbit < 100 || kbit > 50000) {
+        return {std::nullopt, "--push-bitrate wants kilobits per second from 100 to 50000"};
+      }
+      line.pushBitrateKbit = kbit;
     } else {
       return {std::nullopt, "unknown option: " + std::string(arg)};
     }
@@ -39,5 +51,6 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText() {
   return "usage: tavrocam [--camera=usb|sim] [--sim-paced] [--usb-id VVVV:PPPP]... [--verbose]\n"
-         "                [--serve[=ADDR:PORT]] [--serve-token=SECRET] [--headless]\n";
+         "                [--serve[=ADDR:PORT]] [--serve-token=SECRET] [--headless]\n"
+         "                [--push=URL|FILE.mkv|FILE.mp4] [--push-bitrate=KBIT]\n";
 }

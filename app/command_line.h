@@ -19,6 +19,10 @@ struct CommandLine {
   std::string serveToken;
   // Qt's offscreen platform: no window on screen, everything else the same.
   bool headless = false;
+  // Broadcast push: a server URL or a .mkv/.mp4 path; empty for none.
+  std::string pushUrl;
+  // 0 for the push's own default.
+  int pushBitrateKbit = 0;
 };
 
 struct CommandLineResult {

@@ -17,6 +17,8 @@
 #include "app/profile_text.h"
 #include "app/qt_user_dialogs.h"
 #include "panel/remocon_dlg.h"
+#include "broadcast/broadcast_push.h"
+#include "broadcast/push_target.h"
 #include "platform/driver.h"
 #include "platform/usb/usb_driver.h"
 #include "server/camera_server.h"
@@ -105,6 +107,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!InstallBackend(*parsed.options)) return 2;
+  // A push URL that can never work is told once, before any window opens.
+  if (const std::string& url = parsed.options->pushUrl; !url.empty()) {
+    if (const PushTargetResult target = ParsePushTarget(url); !target.target) {
+      std::fprintf(stderr, "tavrocam: %s\n", target.error.c_str());
+      return 2;
+    }
+  }
 
   int exitCode = EXIT_FAILURE;
   {
@@ -118,6 +127,13 @@ int main(int argc, char** argv) {
           std::fprintf(stderr, "tavrocam: rate %s\n", rate.trimmed().toLatin1().constData());
           std::fflush(stderr);
         });
+      }
+      if (!parsed.options->pushUrl.empty()) {
+        PushSettings push;
+        push.url = parsed.options->pushUrl;
+        if (parsed.options->pushBitrateKbit > 0) push.bitrateKbit = parsed.options->pushBitrateKbit;
+        std::string error;
+        if (!app.MainWindow()->StartBroadcast(push, error)) std::fprintf(stderr, "tavrocam: %s\n", error.c_str());
       }
       CCameraServerLink link(*app.MainWindow());
       std::unique_ptr<server::CCameraServer> webServer;

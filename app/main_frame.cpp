@@ -10,6 +10,8 @@
 #include "app/mode_sizes.h"
 #include "output/user_dialogs.h"
 #include "app/window_placement.h"
+#include "broadcast/broadcast_push.h"
+#include "broadcast/push_overlay.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -37,7 +39,8 @@ CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraT
       m_camera(driver, timing),
       m_wndRemocon(*this, this),
       m_wndView(this),
-      m_resizeHandOver(*this, [this] { OnCamResize(); }) {
+      m_resizeHandOver(*this, [this] { OnCamResize(); }),
+      m_broadcastState(std::make_shared<CPushState>()) {
   setWindowTitle(QStringLiteral("TAVROCAM DISPLAY"));
   m_wndView.setGeometry(0, 0, 0, 0);
 }
@@ -46,6 +49,7 @@ CMainFrame::~CMainFrame() {
   // A frame torn down without passing through its close still stops the
   // worker before the objects it uses go.
   StopWorker();
+  StopBroadcast();
   m_resizeHandOver.Close();
   for (int id = 0; id < static_cast<int>(m_timers.size()); ++id) KillTimer(id);
   m_camera.Close();
@@ -119,6 +123,8 @@ void CMainFrame::PostExitCommand() {
 long CMainFrame::OnCamShutdown() {
   emit shuttingDown();
   StopWorker();
+  // No more pictures come: the push ends now, its file's trailer written.
+  StopBroadcast();
   SavePositions();
   PostExitCommand();
   m_camera.Close();
@@ -135,6 +141,30 @@ void CMainFrame::StopWorker() {
     platform::SleepMs(kWorkerPollMs);
   }
   m_worker.Join();
+}
+
+bool CMainFrame::StartBroadcast(const PushSettings& settings, std::string& error) {
+  if (m_pBroadcast || m_bDestroyed) {
+    error = "a push is already running";
+    return false;
+  }
+  m_pBroadcast = CBroadcastPush::Start(settings, error, m_broadcastState);
+  if (!m_pBroadcast) return false;
+  m_frameTaps.Add(*m_pBroadcast);
+  m_pPushOverlay = new CPushOverlay(m_broadcastState, &m_wndView);
+  connect(m_pPushOverlay, &CPushOverlay::statusLineChanged, &m_wndRemocon, &CRemoconDlg::SetBroadcastText);
+  m_pPushOverlay->Refresh();
+  m_wndRemocon.SetBroadcastText(QString::fromStdString(PushStatusLine(m_broadcastState->Snapshot())));
+  return true;
+}
+
+void CMainFrame::StopBroadcast() {
+  if (!m_pBroadcast) return;
+  // Once Remove returns, the worker never calls the push again.
+  m_frameTaps.Remove(*m_pBroadcast);
+  m_pBroadcast->Stop();
+  m_pBroadcast.reset();
+  if (m_pPushOverlay != nullptr) m_pPushOverlay->Refresh();
 }
 
 void CMainFrame::SavePositions() {

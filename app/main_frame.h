@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include <QBasicTimer>
 #include <QPoint>
@@ -25,7 +26,11 @@
 #include "platform/worker_thread.h"
 
 class CAviWriter;
+class CBroadcastPush;
+class CPushOverlay;
+class CPushState;
 class IUserDialogs;
+struct PushSettings;
 
 // Defined beside the movie handlers, where CAviWriter is a complete type.
 struct AviWriterDeleter {
@@ -73,6 +78,13 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // True once the window has been destroyed (the program is ending).
   bool IsDestroyed() const { return m_bDestroyed; }
 
+  // Starts pushing the shown picture (--push); false with the reason when
+  // the URL can never work. One push per run.
+  bool StartBroadcast(const PushSettings& settings, std::string& error);
+  // The push's state, safe to read from any thread for the whole run
+  // (phase Off when there is no push).
+  const CPushState& BroadcastState() const { return *m_broadcastState; }
+
   void SetTimer(int id, int periodMs);
   void KillTimer(int id);
 
@@ -109,6 +121,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // Destroys the window: Shutdown, then the panel, then the window itself.
   void DestroyWindow();
   void StopWorker();
+  void StopBroadcast();
   void SavePositions();
 
   // ILiveViewHost
@@ -150,6 +163,12 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   std::array<QBasicTimer, 2> m_timers;
   bool m_bCreated = false;
   bool m_bDestroyed = false;
+
+  // ---- Broadcast push ----
+  std::shared_ptr<CPushState> m_broadcastState;
+  std::unique_ptr<CBroadcastPush> m_pBroadcast;
+  // A child of the view: Qt deletes it with the view.
+  CPushOverlay* m_pPushOverlay = nullptr;
 
   // ---- Image output (stills, movie, print): members owned by their handlers ----
   std::int32_t m_bRecording = 0;

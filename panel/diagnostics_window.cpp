@@ -9,7 +9,11 @@
 #include <QVBoxLayout>
 
 CDiagnosticsWindow::CDiagnosticsWindow(QWidget* owner)
-    : QWidget(owner, Qt::Tool), m_editLog(new QPlainTextEdit(this)), m_editRate(new QLineEdit(this)) {
+    : QWidget(owner, Qt::Tool),
+      m_editLog(new QPlainTextEdit(this)),
+      m_editRate(new QLineEdit(this)),
+      m_labelBroadcast(new QLabel(QStringLiteral("Broadcast"), this)),
+      m_editBroadcast(new QLineEdit(this)) {
   setWindowTitle(QStringLiteral("REMOCON diagnostics"));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QStringLiteral("Command log"), this));
@@ -21,6 +25,10 @@ CDiagnosticsWindow::CDiagnosticsWindow(QWidget* owner)
   m_editRate->setReadOnly(true);
   m_editRate->setAlignment(Qt::AlignCenter);
   layout->addWidget(m_editRate);
+  m_editBroadcast->setReadOnly(true);
+  layout->addWidget(m_labelBroadcast);
+  layout->addWidget(m_editBroadcast);
+  ShowBroadcast({});
   auto* clear = new QPushButton(QStringLiteral("CLEAR"), this);
   clear->setAutoDefault(false);
   connect(clear, &QPushButton::clicked, this, &CDiagnosticsWindow::ClearRequested);
@@ -44,3 +52,11 @@ void CDiagnosticsWindow::ShowRate(const QString& rate) { m_editRate->setText(rat
 
 QString CDiagnosticsWindow::LogText() const { return m_editLog->toPlainText(); }
 QString CDiagnosticsWindow::RateText() const { return m_editRate->text(); }
+
+void CDiagnosticsWindow::ShowBroadcast(const QString& line) {
+  m_editBroadcast->setText(line);
+  m_labelBroadcast->setVisible(!line.isEmpty());
+  m_editBroadcast->setVisible(!line.isEmpty());
+}
+
+QString CDiagnosticsWindow::BroadcastText() const { return m_editBroadcast->text(); }

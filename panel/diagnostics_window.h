@@ -1,9 +1,11 @@
 // A small window that shows the panel's hidden diagnostics: the command log,
-// the rate readout and the CLEAR button, mirrored from the panel's own boxes.
+// the rate readout and the CLEAR button, mirrored from the panel's own boxes,
+// and the broadcast push's state while there is one.
 #pragma once
 
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 
@@ -19,6 +21,9 @@ class CDiagnosticsWindow : public QWidget {
   void ShowRate(const QString& rate);
   QString LogText() const;
   QString RateText() const;
+  // Empty hides the broadcast line.
+  void ShowBroadcast(const QString& line);
+  QString BroadcastText() const;
 
  signals:
   void ClearRequested();
@@ -26,4 +31,6 @@ class CDiagnosticsWindow : public QWidget {
  private:
   QPlainTextEdit* m_editLog;
   QLineEdit* m_editRate;
+  QLabel* m_labelBroadcast;
+  QLineEdit* m_editBroadcast;
 };

@@ -187,8 +187,14 @@ void CRemoconDlg::ShowDiagnostics() {
   }
   m_pDiagnostics->ShowLog(m_editLog->toPlainText());
   m_pDiagnostics->ShowRate(m_editRate->text());
+  m_pDiagnostics->ShowBroadcast(m_strBroadcast);
   m_pDiagnostics->show();
   m_pDiagnostics->raise();
+}
+
+void CRemoconDlg::SetBroadcastText(const QString& line) {
+  m_strBroadcast = line;
+  if (m_pDiagnostics) m_pDiagnostics->ShowBroadcast(line);
 }
 
 CPanelButton* CRemoconDlg::Button(int id) const { return qobject_cast<CPanelButton*>(Control(id)); }

@@ -67,6 +67,8 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   CDiagnosticsWindow* Diagnostics() const { return m_pDiagnostics.get(); }
   // Also hands each rate readout to `listener` (the program's --verbose prints them).
   void SetRateListener(std::function<void(const QString&)> listener) { m_rateListener = std::move(listener); }
+  // The broadcast push's state line for the diagnostics window (empty: none).
+  void SetBroadcastText(const QString& line);
 
   // Panel state, readable for the main window's tests and the diagnostics.
   int m_bFreeze = 0;
@@ -85,6 +87,7 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   int m_bPairFirst = 0;
   QString m_strLog;
   QString m_strRate;
+  QString m_strBroadcast;
 
  public slots:
   // WM_REMOCON_START: starts the watchdog and the rate readout when the link is open.

@@ -34,6 +34,18 @@ TEST(CommandLine, RefusesUnknownOptionsAndAMissingValue) {
   EXPECT_FALSE(result.error.empty());
 }
 
+TEST(CommandLine, ReadsThePushAndItsBitRate) {
+  const auto result = ParseCommandLine({"--push=rtmp://127.0.0.1/live/key", "--push-bitrate=4000"});
+  ASSERT_TRUE(result.options) << result.error;
+  EXPECT_EQ(result.options->pushUrl, "rtmp://127.0.0.1/live/key");
+  EXPECT_EQ(result.options->pushBitrateKbit, 4000);
+  EXPECT_EQ(ParseCommandLine({}).options->pushBitrateKbit, 0) << "the push's own default";
+  for (const char* bad : {"--push=", "--push-bitrate=", "--push-bitrate=12", "--push-bitrate=2500k",
+                          "--push-bitrate=-5", "--push-bitrate=99999999999"}) {
+    EXPECT_FALSE(ParseCommandLine({bad}).options) << bad;
+  }
+}
+
 TEST(DisplayCheck, NeedsADisplayOrAChosenPlatform) {
   const char* saved[] = {std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM")};
   const std::string keep[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "", saved[2] ? saved[2] : ""};
