@@ -10,7 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "app/messages.h"
+#include "panel/messages.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_overlay.h"
 #include "panel/diagnostics_window.h"
