@@ -45,6 +45,9 @@ class CFrameBitmap {
   // draws nothing when there is no packed bitmap, 1 otherwise.
   int Draw(QPainter& painter) const;
   int DrawRect(QPainter& painter, const QRect& source, const QRect& destination) const;
+  // Paints the picture turned clockwise by `quarterTurns` (1..3; 0 is Draw)
+  // at its turned natural size; the caller holds LockBuffers().
+  int DrawTurned(QPainter& painter, int quarterTurns) const;
 
   // Writes the picture to a BMP or JPEG file chosen by the name's extension;
   // 1 when a file was written, 0 otherwise. Implemented with the image
@@ -90,5 +93,7 @@ class CFrameBitmap {
   // rows on every draw (under the buffer lock). Allocated once per size, so
   // drawing a frame allocates nothing, and blitting it needs no conversion.
   mutable QImage m_displayImage;
+  // The same for a turned picture, allocated once per turned size.
+  mutable QImage m_turnedImage;
   mutable std::mutex m_lock;
 };
