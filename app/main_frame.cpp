@@ -66,6 +66,7 @@ bool CMainFrame::Create() {
   if (!m_wndRemocon.Create()) return false;
   m_wndRemocon.move(VisiblePosition(remoconPosition, m_wndRemocon.frameGeometry().size()));
   m_wndRemocon.show();
+  CreatePresenterActions();
 
   m_hRunEvent = platform::CreateEvent(/*manualReset=*/true, /*initiallySignalled=*/true);
 
@@ -83,6 +84,7 @@ bool CMainFrame::Create() {
   }
 
   m_szStartDir = QDir::currentPath();
+  StartPresenter();
   return true;
 }
 
@@ -117,6 +119,7 @@ void CMainFrame::PostExitCommand() {
 }
 
 long CMainFrame::OnCamShutdown() {
+  StopIntervalCapture();
   StopWorker();
   SavePositions();
   PostExitCommand();
@@ -158,7 +161,7 @@ long CMainFrame::OnCamPause() {
 
 long CMainFrame::OnCamResize() {
   const int mode = m_camera.m_mode.load();
-  if (const auto picture = PictureSizeForMode(mode)) setFixedSize(*picture);
+  if (const auto picture = PictureSizeForMode(mode)) FitWindowToPicture(*picture);
   m_nDisplayedMode.store(mode);
   return 0;
 }
