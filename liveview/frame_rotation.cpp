@@ -1,5 +1,7 @@
 #include "liveview/frame_rotation.h"
 
+#include "liveview/frame_rotation_kernels.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -38,7 +40,7 @@ struct WidenToRgb32 {
 
 // Square tiles keep both the rows read and the rows written in cache when
 // a turn makes one of them run down columns.
-constexpr int kTile = 32;
+constexpr int kTile = 16;
 
 template <typename Store>
 void Turn(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
@@ -59,7 +61,23 @@ void Turn(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdi
   }
 }
 
+// Column-wise turns of a real picture go to the vector kernel when the
+// processor has one.
+bool UseVectorKernel(const PixelRows& from, int quarterTurns) {
+  static const bool available = rotation_kernels::TurnSsse3Available();
+  return available && (quarterTurns & 1) != 0 && from.top != nullptr && from.width > 0 && from.height > 0;
+}
+
 }  // namespace
+
+void rotation_kernels::TurnPlain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
+  Turn<CopyBgr>(from, quarterTurns, out, outStep);
+}
+
+void rotation_kernels::TurnToRgb32Plain(const PixelRows& from, int quarterTurns, std::uint8_t* out,
+                                        std::ptrdiff_t outStepBytes) {
+  Turn<WidenToRgb32>(from, quarterTurns, out, outStepBytes);
+}
 
 std::optional<int> QuarterTurnsForDegrees(int degrees) {
   switch (degrees) {
@@ -76,10 +94,19 @@ void TurnPixels(const PixelRows& from, int quarterTurns, std::uint8_t* out, std:
     std::memcpy(out, from.top, static_cast<std::size_t>(outStep) * static_cast<std::size_t>(from.height));
     return;
   }
+  if (UseVectorKernel(from, quarterTurns)) {
+    rotation_kernels::TurnQuarterSsse3(from, quarterTurns & 3, out, outStep);
+    return;
+  }
   Turn<CopyBgr>(from, quarterTurns, out, outStep);
 }
 
 void TurnPixelsToRgb32(const PixelRows& from, int quarterTurns, std::uint32_t* out, std::ptrdiff_t outStep) {
+  if (UseVectorKernel(from, quarterTurns)) {
+    rotation_kernels::TurnQuarterToRgb32Ssse3(from, quarterTurns & 3, reinterpret_cast<std::uint8_t*>(out),
+                                              outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t)));
+    return;
+  }
   Turn<WidenToRgb32>(from, quarterTurns, reinterpret_cast<std::uint8_t*>(out),
                      outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t)));
 }

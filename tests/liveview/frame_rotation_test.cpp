@@ -10,6 +10,7 @@
 
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_rotation.h"
+#include "liveview/frame_rotation_kernels.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/live_view.h"
 #include "test_pictures.h"
@@ -45,7 +46,7 @@ void FillPattern(CFrameBitmap& bitmap, int seed) {
 
 TEST(FrameRotation, EveryTurnMovesEachPixelWhereTheTurnPutsIt) {
   // 70 x 45 leaves partial tiles in both directions.
-  for (const auto [width, height] : {std::pair{70, 45}, std::pair{5, 3}, std::pair{1, 9}}) {
+  for (const auto& [width, height] : {std::pair{70, 45}, std::pair{5, 3}, std::pair{1, 9}}) {
     const auto picture = PatternPicture(3, width, height);
     for (int turns = 0; turns < 4; ++turns) {
       const TurnedSize size = TurnSize(width, height, turns);
@@ -91,6 +92,28 @@ TEST(FrameRotation, TurnsComposeAndABottomUpSourceReadsTheSame) {
     EXPECT_EQ(QColor::fromRgb(wide[static_cast<std::size_t>(size.width) + size.width - 1]),
               PatternColor(9, from.x(), from.y()));
     EXPECT_EQ(wide[0] >> 24, 0xFFu) << "opaque";
+  }
+}
+
+TEST(FrameRotation, VectorKernelWritesThePlainKernelsBytes) {
+  if (!rotation_kernels::TurnSsse3Available()) GTEST_SKIP() << "no SSSE3 on this processor";
+  // Sizes around the block and tile edges, and the largest picture with its
+  // last row last in memory (no slack after it).
+  for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{37, 66}, std::pair{6, 7}, std::pair{9, 5},
+                                     std::pair{33, 1}}) {
+    const auto picture = PatternPicture(11, width, height);
+    const std::vector<std::uint8_t> exact(picture);  // no byte beyond the picture
+    for (const int turns : {1, 3}) {
+      const PixelRows rows{exact.data(), width * 3, width, height};
+      std::vector<std::uint8_t> vector(picture.size(), 1), plain(picture.size(), 2);
+      rotation_kernels::TurnQuarterSsse3(rows, turns, vector.data(), height * 3);
+      rotation_kernels::TurnPlain(rows, turns, plain.data(), height * 3);
+      EXPECT_EQ(vector, plain) << width << "x" << height << " turned " << turns;
+      std::vector<std::uint8_t> wideVector(picture.size() / 3 * 4, 1), widePlain(picture.size() / 3 * 4, 2);
+      rotation_kernels::TurnQuarterToRgb32Ssse3(rows, turns, wideVector.data(), height * 4);
+      rotation_kernels::TurnToRgb32Plain(rows, turns, widePlain.data(), height * 4);
+      EXPECT_EQ(wideVector, widePlain) << width << "x" << height << " turned " << turns << " wide";
+    }
   }
 }
 
