@@ -28,6 +28,8 @@ class RecordingDialogs final : public IUserDialogs {
     return saveAnswer;
   }
   bool ChoosePrinter(QPrinter&) override { return false; }
+  // Movies record whole frames, without asking.
+  std::optional<MovieCompression> ChooseMovieCompression() override { return MovieCompression{}; }
 
   QStringList messages;
   std::optional<QString> saveAnswer;

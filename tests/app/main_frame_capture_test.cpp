@@ -2,6 +2,8 @@
 // quick capture (live, frozen, BMP and JPEG, its folder, its keys, and never
 // while a dialog is open), capture series, the clipboard, turning the
 // picture, and the right-click menu.
+#include <cstdlib>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -237,6 +239,34 @@ TEST_F(PresenterTest, TurnedXgaShowsAndSavesPortraitPictures) {
   EXPECT_EQ(m_frame->RotationDegrees(), 0);
   EXPECT_EQ(ProfileValue(kProfileRotation), 0);
   EXPECT_FALSE(m_frame->SetRotationDegrees(45));
+}
+
+// Width and height of the first video format in an AVI file: the bitmap
+// header that follows the "strf" chunk's tag and length.
+static QSize AviFrameSize(const QByteArray& avi) {
+  const qsizetype at = avi.indexOf("strf");
+  if (at < 0 || avi.size() < at + 20) return {};
+  const auto le32 = [&](qsizetype i) {
+    return static_cast<int>(static_cast<std::uint8_t>(avi[i]) | static_cast<std::uint8_t>(avi[i + 1]) << 8 |
+                            static_cast<std::uint8_t>(avi[i + 2]) << 16 | static_cast<std::uint8_t>(avi[i + 3]) << 24);
+  };
+  return {le32(at + 12), std::abs(le32(at + 16))};
+}
+
+TEST_F(PresenterTest, TurnedMovieKeepsItsTurnWhileRecording) {
+  m_presenter.rotationDegrees = 90;
+  StartWithCamera({.startMode = 0});
+  ASSERT_TRUE(WaitForFrames(2));
+  m_dialogs.saveAnswer = m_captures.filePath("turned.avi");
+  m_frame->SendCamMessage(WM_CAM_MOVIE);
+  QTest::qWait(500);
+  m_frame->RotateClockwise();
+  EXPECT_EQ(m_frame->RotationDegrees(), 90) << "refused while recording";
+  m_frame->SendCamMessage(WM_CAM_MOVIE);
+  EXPECT_EQ(m_dialogs.messages, QStringList{"Capture complete."});
+  EXPECT_EQ(AviFrameSize(FileBytes(m_captures.filePath("turned.avi"))), QSize(480, 640));
+  m_frame->RotateClockwise();
+  EXPECT_EQ(m_frame->RotationDegrees(), 180) << "free again afterwards";
 }
 
 TEST_F(PresenterTest, UnturnedSavesAreTheFramesOwnBytes) {
