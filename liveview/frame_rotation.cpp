@@ -61,11 +61,16 @@ void Turn(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdi
   }
 }
 
-// Column-wise turns of a real picture go to the vector kernel when the
-// processor has one.
-bool UseVectorKernel(const PixelRows& from, int quarterTurns) {
-  static const bool available = rotation_kernels::TurnSsse3Available();
-  return available && (quarterTurns & 1) != 0 && from.top != nullptr && from.width > 0 && from.height > 0;
+// Column-wise turns of a real picture go to the widest vector kernel the
+// processor has.
+enum class TurnKernel { kPlain, kSsse3, kAvx2 };
+
+TurnKernel VectorKernelFor(const PixelRows& from, int quarterTurns) {
+  static const TurnKernel best = rotation_kernels::TurnAvx2Available()    ? TurnKernel::kAvx2
+                                 : rotation_kernels::TurnSsse3Available() ? TurnKernel::kSsse3
+                                                                          : TurnKernel::kPlain;
+  if ((quarterTurns & 1) == 0 || from.top == nullptr || from.width <= 0 || from.height <= 0) return TurnKernel::kPlain;
+  return best;
 }
 
 }  // namespace
@@ -94,18 +99,21 @@ void TurnPixels(const PixelRows& from, int quarterTurns, std::uint8_t* out, std:
     std::memcpy(out, from.top, static_cast<std::size_t>(outStep) * static_cast<std::size_t>(from.height));
     return;
   }
-  if (UseVectorKernel(from, quarterTurns)) {
-    rotation_kernels::TurnQuarterSsse3(from, quarterTurns & 3, out, outStep);
-    return;
+  switch (VectorKernelFor(from, quarterTurns)) {
+    case TurnKernel::kAvx2: return rotation_kernels::TurnQuarterAvx2(from, quarterTurns & 3, out, outStep);
+    case TurnKernel::kSsse3: return rotation_kernels::TurnQuarterSsse3(from, quarterTurns & 3, out, outStep);
+    case TurnKernel::kPlain: break;
   }
   Turn<CopyBgr>(from, quarterTurns, out, outStep);
 }
 
 void TurnPixelsToRgb32(const PixelRows& from, int quarterTurns, std::uint32_t* out, std::ptrdiff_t outStep) {
-  if (UseVectorKernel(from, quarterTurns)) {
-    rotation_kernels::TurnQuarterToRgb32Ssse3(from, quarterTurns & 3, reinterpret_cast<std::uint8_t*>(out),
-                                              outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t)));
-    return;
+  auto* bytes = reinterpret_cast<std::uint8_t*>(out);
+  const std::ptrdiff_t stepBytes = outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
+  switch (VectorKernelFor(from, quarterTurns)) {
+    case TurnKernel::kAvx2: return rotation_kernels::TurnQuarterToRgb32Avx2(from, quarterTurns & 3, bytes, stepBytes);
+    case TurnKernel::kSsse3: return rotation_kernels::TurnQuarterToRgb32Ssse3(from, quarterTurns & 3, bytes, stepBytes);
+    case TurnKernel::kPlain: break;
   }
   Turn<WidenToRgb32>(from, quarterTurns, reinterpret_cast<std::uint8_t*>(out),
                      outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t)));

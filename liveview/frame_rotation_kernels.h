@@ -19,4 +19,8 @@ bool TurnSsse3Available();
 void TurnQuarterSsse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
 void TurnQuarterToRgb32Ssse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
 
+bool TurnAvx2Available();
+void TurnQuarterAvx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
+void TurnQuarterToRgb32Avx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+
 }  // namespace rotation_kernels

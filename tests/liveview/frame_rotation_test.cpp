@@ -95,26 +95,46 @@ TEST(FrameRotation, TurnsComposeAndABottomUpSourceReadsTheSame) {
   }
 }
 
-TEST(FrameRotation, VectorKernelWritesThePlainKernelsBytes) {
-  if (!rotation_kernels::TurnSsse3Available()) GTEST_SKIP() << "no SSSE3 on this processor";
-  // Sizes around the block and tile edges, and the largest picture with its
-  // last row last in memory (no slack after it).
-  for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{37, 66}, std::pair{6, 7}, std::pair{9, 5},
-                                     std::pair{33, 1}}) {
-    const auto picture = PatternPicture(11, width, height);
-    const std::vector<std::uint8_t> exact(picture);  // no byte beyond the picture
-    for (const int turns : {1, 3}) {
-      const PixelRows rows{exact.data(), width * 3, width, height};
-      std::vector<std::uint8_t> vector(picture.size(), 1), plain(picture.size(), 2);
-      rotation_kernels::TurnQuarterSsse3(rows, turns, vector.data(), height * 3);
-      rotation_kernels::TurnPlain(rows, turns, plain.data(), height * 3);
-      EXPECT_EQ(vector, plain) << width << "x" << height << " turned " << turns;
-      std::vector<std::uint8_t> wideVector(picture.size() / 3 * 4, 1), widePlain(picture.size() / 3 * 4, 2);
-      rotation_kernels::TurnQuarterToRgb32Ssse3(rows, turns, wideVector.data(), height * 4);
-      rotation_kernels::TurnToRgb32Plain(rows, turns, widePlain.data(), height * 4);
-      EXPECT_EQ(wideVector, widePlain) << width << "x" << height << " turned " << turns << " wide";
+using TurnKernelFunction = void (*)(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t);
+
+struct VectorKernel {
+  const char* name;
+  bool available;
+  TurnKernelFunction narrow;
+  TurnKernelFunction wide;
+};
+
+TEST(FrameRotation, VectorKernelsWriteThePlainKernelsBytes) {
+  const VectorKernel kernels[] = {
+      {"ssse3", rotation_kernels::TurnSsse3Available(), rotation_kernels::TurnQuarterSsse3,
+       rotation_kernels::TurnQuarterToRgb32Ssse3},
+      {"avx2", rotation_kernels::TurnAvx2Available(), rotation_kernels::TurnQuarterAvx2,
+       rotation_kernels::TurnQuarterToRgb32Avx2},
+  };
+  int ran = 0;
+  for (const VectorKernel& kernel : kernels) {
+    if (!kernel.available) continue;
+    ++ran;
+    // Sizes around the block and tile edges, and the largest picture with
+    // its last row last in memory (no slack after it).
+    for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{37, 66}, std::pair{6, 7}, std::pair{9, 5},
+                                        std::pair{19, 17}, std::pair{33, 1}, std::pair{1, 33}}) {
+      const std::vector<std::uint8_t> exact = PatternPicture(11, width, height);  // no byte beyond the picture
+      for (const int turns : {1, 3}) {
+        const PixelRows rows{exact.data(), width * 3, width, height};
+        std::vector<std::uint8_t> vector(exact.size(), 1), plain(exact.size(), 2);
+        kernel.narrow(rows, turns, vector.data(), height * 3);
+        rotation_kernels::TurnPlain(rows, turns, plain.data(), height * 3);
+        EXPECT_EQ(vector, plain) << kernel.name << " " << width << "x" << height << " turned " << turns;
+        std::vector<std::uint8_t> wideVector(exact.size() / 3 * 4, 1), widePlain(exact.size() / 3 * 4, 2);
+        kernel.wide(rows, turns, wideVector.data(), height * 4);
+        rotation_kernels::TurnToRgb32Plain(rows, turns, widePlain.data(), height * 4);
+        EXPECT_EQ(wideVector, widePlain) << kernel.name << " " << width << "x" << height << " turned " << turns
+                                         << " wide";
+      }
     }
   }
+  if (ran == 0) GTEST_SKIP() << "no vector set on this processor";
 }
 
 TEST(FrameRotation, DegreesOutsideTheFourTurnsAreRefused) {
