@@ -51,7 +51,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     return {std::nullopt, "unexpected argument: " + parser.positionalArguments().front().toStdString()};
 
   CommandLine result;
-  result.help = parser.isSet(QStringLiteral("help"));
+  // --help-all is the parser's own longer form; both print our help.
+  result.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
   if (parser.isSet(o.camera)) {
     // The last one given wins, as with every repeated switch.
     const QString value = parser.values(o.camera).back();

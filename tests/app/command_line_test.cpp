@@ -63,6 +63,8 @@ TEST(CommandLine, HelpListsEveryOption) {
   const auto result = ParseCommandLine({"--help"});
   ASSERT_TRUE(result.options);
   EXPECT_TRUE(result.options->help);
+  EXPECT_TRUE(ParseCommandLine({"-h"}).options->help);
+  EXPECT_TRUE(ParseCommandLine({"--help-all"}).options->help);
   EXPECT_FALSE(ParseCommandLine({}).options->help);
   const std::string text = UsageText();
   for (const char* option : {"--camera", "--sim-paced", "--usb-id", "--verbose", "--capture-dir", "--interval",
