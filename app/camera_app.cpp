@@ -1,8 +1,11 @@
 #include "app/camera_app.h"
 
+#include <utility>
+
 #include <QApplication>
 
-CCameraApp::CCameraApp(IUserDialogs& dialogs) : m_dialogs(dialogs) {}
+CCameraApp::CCameraApp(IUserDialogs& dialogs, PresenterOptions presenter)
+    : m_dialogs(dialogs), m_presenter(std::move(presenter)) {}
 
 CCameraApp::~CCameraApp() = default;
 
@@ -13,6 +16,7 @@ bool CCameraApp::InitInstance() {
   m_pMainWnd = std::make_unique<CMainFrame>(m_dialogs);
   QObject::connect(m_pMainWnd.get(), &CMainFrame::windowDestroyed, qApp, &QCoreApplication::quit,
                    Qt::QueuedConnection);
+  m_pMainWnd->SetPresenterOptions(m_presenter);
   if (!m_pMainWnd->Create()) return false;
   m_pMainWnd->show();
   return true;

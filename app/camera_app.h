@@ -10,7 +10,7 @@ class IUserDialogs;
 
 class CCameraApp {
  public:
-  explicit CCameraApp(IUserDialogs& dialogs);
+  explicit CCameraApp(IUserDialogs& dialogs, PresenterOptions presenter = {});
   ~CCameraApp();
   CCameraApp(const CCameraApp&) = delete;
   CCameraApp& operator=(const CCameraApp&) = delete;
@@ -24,5 +24,6 @@ class CCameraApp {
 
  private:
   IUserDialogs& m_dialogs;
+  PresenterOptions m_presenter;
   std::unique_ptr<CMainFrame> m_pMainWnd;
 };

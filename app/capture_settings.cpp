@@ -9,31 +9,32 @@
 
 namespace {
 
-QSettings Profile() {
-  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "TQ400 Application", "TAVROCAM");
-  settings.beginGroup("Setting");
-  return settings;
-}
+// The profile's "Setting" section.
+struct SettingSection {
+  SettingSection() { settings.beginGroup("Setting"); }
+  QVariant value(const char* key) const { return settings.value(QLatin1String(key)); }
+  QSettings settings{QSettings::NativeFormat, QSettings::UserScope, "TQ400 Application", "TAVROCAM"};
+};
 
 }  // namespace
 
 QString CaptureFolder(const PresenterOptions& options) {
   if (options.captureDir) return QString::fromStdString(*options.captureDir);
-  if (const QString kept = Profile().value(kProfileCaptureDir).toString(); !kept.isEmpty()) return kept;
+  if (const QString kept = SettingSection().value(kProfileCaptureDir).toString(); !kept.isEmpty()) return kept;
   QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
   if (pictures.isEmpty()) pictures = QDir::homePath();
   return QDir(pictures).filePath(QStringLiteral("Tavrocam"));
 }
 
 CaptureFormat ProfileCaptureFormat() {
-  const QString kept = Profile().value(kProfileCaptureFormat).toString().trimmed();
+  const QString kept = SettingSection().value(kProfileCaptureFormat).toString().trimmed();
   return kept.compare(QStringLiteral("bmp"), Qt::CaseInsensitive) == 0 ? CaptureFormat::kBmp : CaptureFormat::kJpeg;
 }
 
 double CaptureIntervalSeconds(const PresenterOptions& options) {
   if (options.intervalSeconds) return *options.intervalSeconds;
   bool ok = false;
-  const double kept = Profile().value(kProfileCaptureInterval).toDouble(&ok);
+  const double kept = SettingSection().value(kProfileCaptureInterval).toDouble(&ok);
   if (ok && kept >= kMinIntervalSeconds && kept <= kMaxIntervalSeconds) return kept;
   return kDefaultIntervalSeconds;
 }
@@ -41,11 +42,11 @@ double CaptureIntervalSeconds(const PresenterOptions& options) {
 int StartRotationDegrees(const PresenterOptions& options) {
   if (options.rotationDegrees && QuarterTurnsForDegrees(*options.rotationDegrees)) return *options.rotationDegrees;
   bool ok = false;
-  const int kept = Profile().value(kProfileRotation).toInt(&ok);
+  const int kept = SettingSection().value(kProfileRotation).toInt(&ok);
   return ok && QuarterTurnsForDegrees(kept) ? kept : 0;
 }
 
 void WriteProfileRotation(int degrees) {
-  QSettings settings = Profile();
-  settings.setValue(kProfileRotation, degrees);
+  SettingSection section;
+  section.settings.setValue(QLatin1String(kProfileRotation), degrees);
 }

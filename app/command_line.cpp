@@ -1,56 +1,132 @@
 #include "app/command_line.h"
 
-#include <charconv>
-#include <string_view>
-
 #include "server/serve_address.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+namespace {
+
+struct Options {
+  QCommandLineOption camera{"camera", "usb (the default): a real TQ400; sim: the built-in simulated camera.",
+                            "usb|sim"};
+  QCommandLineOption simPaced{"sim-paced", "Deliver the simulated picture at USB 2.0 high-speed rate."};
+  QCommandLineOption usbId{"usb-id", "Also look for cameras with this vendor:product id (repeatable).",
+                           "VVVV:PPPP"};
+  QCommandLineOption verbose{"verbose", "Log every open and transfer on standard error."};
+  QCommandLineOption captureDir{"capture-dir", "Folder for quick captures (Space).", "DIR"};
+  QCommandLineOption interval{"interval", "Start a quick capture every SECONDS (0.5 to 3600) at once.",
+                              "SECONDS"};
+  QCommandLineOption rotate{"rotate", "Turn the picture clockwise by this many degrees.", "0|90|180|270"};
+  QCommandLineOption serve{"serve", "Serve the picture and the panel over HTTP (default 127.0.0.1:8400).",
+                           "ADDR:PORT"};
+  QCommandLineOption serveToken{"serve-token", "The token every request must carry (at least 16 characters).",
+                                "SECRET"};
+  QCommandLineOption headless{"headless", "Run without a window on screen (Qt's offscreen platform)."};
+  QCommandLineOption push{"push", "Push the picture to a streaming server or a .mkv/.mp4 file.", "URL"};
+  QCommandLineOption pushBitrate{"push-bitrate", "The push's bit rate, 100 to 50000.", "KBIT"};
+};
+
+void Describe(QCommandLineParser& parser, const Options& o) {
+  parser.setApplicationDescription("The viewer and remote control of the TQ400 camera.");
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  parser.addHelpOption();
+  for (const QCommandLineOption* option :
+       {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval, &o.rotate, &o.serve,
+        &o.serveToken, &o.headless, &o.push, &o.pushBitrate})
+    parser.addOption(*option);
+}
+
+std::string Refusal(const QString& option, const QString& value, const char* wants) {
+  return "--" + option.toStdString() + "=" + value.toStdString() + ": " + wants;
+}
+
+}  // namespace
+
 CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
-  CommandLine line;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--camera=usb") {
-      line.camera = CameraBackend::Usb;
-    } else if (arg == "--camera=sim") {
-      line.camera = CameraBackend::Simulated;
-    } else if (arg == "--sim-paced") {
-      line.simPaced = true;
-    } else if (arg == "--verbose") {
-      line.verbose = true;
-    } else if (arg == "--serve") {
-      line.serve = std::string();
-    } else if (arg.starts_with("--serve=")) {
-      line.serve = std::string(arg.substr(8));
-      if (!server::ParseServeAddress(*line.serve)) return {std::nullopt, "--serve wants ADDR:PORT, not " + *line.serve};
-    } else if (arg.starts_with("--serve-token=")) {
-      line.serveToken = std::string(arg.substr(14));
-    } else if (arg == "--headless") {
-      line.headless = true;
-    } else if (arg == "--usb-id") {
-      if (i + 1 >= args.size()) return {std::nullopt, "--usb-id needs a value VVVV:PPPP"};
-      line.usbIds.push_back(args[++i]);
-    } else if (arg.starts_with("--usb-id=")) {
-      line.usbIds.emplace_back(arg.substr(9));
-    } else if (arg.starts_with("--push=")) {
-      line.pushUrl = std::string(arg.substr(7));
-      if (line.pushUrl.empty()) return {std::nullopt, "--push needs a URL or a .mkv/.mp4 file"};
-    } else if (arg.starts_with("--push-bitrate=")) {
-      const std::string_view value = arg.substr(15);
-      int kbit = 0;
-      const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), kbit);
-      if (failure != std::errc() || end != value.data() + value.size() || kbit < 100 || kbit > 50000) {
-        return {std::nullopt, "--push-bitrate wants kilobits per second from 100 to 50000"};
-      }
-      line.pushBitrateKbit = kbit;
-    } else {
-      return {std::nullopt, "unknown option: " + std::string(arg)};
-    }
+  Options o;
+  QCommandLineParser parser;
+  Describe(parser, o);
+  QStringList line{QStringLiteral("tavrocam")};
+  // --serve may stand without a value (the default address); the parser
+  // wants one for an option that takes values, so that form is read here.
+  bool serveDefault = false;
+  for (const std::string& arg : args) {
+    if (arg == "--serve") serveDefault = true;
+    else line << QString::fromStdString(arg);
   }
-  return {line, {}};
+  if (!parser.parse(line)) {
+    if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+      const QString name = unknown.front();
+      return {std::nullopt, "unknown option: " + std::string(name.size() == 1 ? "-" : "--") + name.toStdString()};
+    }
+    return {std::nullopt, parser.errorText().toStdString()};
+  }
+  if (!parser.positionalArguments().isEmpty())
+    return {std::nullopt, "unexpected argument: " + parser.positionalArguments().front().toStdString()};
+
+  CommandLine result;
+  // --help-all is the parser's own longer form; both print our help.
+  result.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+  if (parser.isSet(o.camera)) {
+    // The last one given wins, as with every repeated switch.
+    const QString value = parser.values(o.camera).back();
+    if (value == u"usb") result.camera = CameraBackend::Usb;
+    else if (value == u"sim") result.camera = CameraBackend::Simulated;
+    else return {std::nullopt, Refusal(o.camera.names().front(), value, "the camera is usb or sim")};
+  }
+  result.simPaced = parser.isSet(o.simPaced);
+  result.verbose = parser.isSet(o.verbose);
+  for (const QString& id : parser.values(o.usbId)) result.usbIds.push_back(id.toStdString());
+  if (parser.isSet(o.captureDir)) {
+    const QString dir = parser.value(o.captureDir);
+    if (dir.isEmpty()) return {std::nullopt, "--capture-dir needs a folder"};
+    result.captureDir = dir.toStdString();
+  }
+  if (parser.isSet(o.interval)) {
+    const QString value = parser.value(o.interval);
+    bool ok = false;
+    const double seconds = value.toDouble(&ok);
+    if (!ok || !(seconds >= kMinIntervalSeconds && seconds <= kMaxIntervalSeconds))
+      return {std::nullopt, Refusal(o.interval.names().front(), value, "seconds from 0.5 to 3600")};
+    result.intervalSeconds = seconds;
+  }
+  if (parser.isSet(o.rotate)) {
+    const QString value = parser.value(o.rotate);
+    bool ok = false;
+    const int degrees = value.toInt(&ok);
+    if (!ok || (degrees != 0 && degrees != 90 && degrees != 180 && degrees != 270))
+      return {std::nullopt, Refusal(o.rotate.names().front(), value, "the turn is 0, 90, 180 or 270")};
+    result.rotationDegrees = degrees;
+  }
+  if (parser.isSet(o.serve)) {
+    const std::string address = parser.values(o.serve).back().toStdString();
+    if (!server::ParseServeAddress(address)) return {std::nullopt, "--serve wants ADDR:PORT, not " + address};
+    result.serve = address;
+  } else if (serveDefault) {
+    result.serve = std::string();
+  }
+  if (parser.isSet(o.serveToken)) result.serveToken = parser.value(o.serveToken).toStdString();
+  result.headless = parser.isSet(o.headless);
+  if (parser.isSet(o.push)) {
+    result.pushUrl = parser.value(o.push).toStdString();
+    if (result.pushUrl.empty()) return {std::nullopt, "--push needs a URL or a .mkv/.mp4 file"};
+  }
+  if (parser.isSet(o.pushBitrate)) {
+    const QString value = parser.value(o.pushBitrate);
+    bool ok = false;
+    const int kbit = value.toInt(&ok);
+    if (!ok || kbit < 100 || kbit > 50000)
+      return {std::nullopt, "--push-bitrate wants kilobits per second from 100 to 50000"};
+    result.pushBitrateKbit = kbit;
+  }
+  return {result, {}};
 }
 
 std::string UsageText() {
-  return "usage: tavrocam [--camera=usb|sim] [--sim-paced] [--usb-id VVVV:PPPP]... [--verbose]\n"
-         "                [--serve[=ADDR:PORT]] [--serve-token=SECRET] [--headless]\n"
-         "                [--push=URL|FILE.mkv|FILE.mp4] [--push-bitrate=KBIT]\n";
+  Options o;
+  QCommandLineParser parser;
+  Describe(parser, o);
+  return parser.helpText().toStdString();
 }

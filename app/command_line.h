@@ -23,14 +23,26 @@ struct CommandLine {
   std::string pushUrl;
   // 0 for the push's own default.
   int pushBitrateKbit = 0;
+  // Where quick captures go, instead of the profile's folder or Pictures.
+  std::optional<std::string> captureDir;
+  // Seconds between captures of a series started at once.
+  std::optional<double> intervalSeconds;
+  // Clockwise turn of the picture in degrees: 0, 90, 180 or 270.
+  std::optional<int> rotationDegrees;
+  // --help: print the help text and end.
+  bool help = false;
 };
 
 struct CommandLineResult {
   std::optional<CommandLine> options;
-  std::string error;  // why the line was refused, when options is empty
+  std::string error;  // why the line was refused, one line, when options is empty
 };
+
+inline constexpr double kMinIntervalSeconds = 0.5;
+inline constexpr double kMaxIntervalSeconds = 3600.0;
 
 // `args` without the program name.
 CommandLineResult ParseCommandLine(const std::vector<std::string>& args);
 
+// Every option with what it does.
 std::string UsageText();

@@ -103,8 +103,12 @@ int main(int argc, char** argv) {
   for (qsizetype i = 1; i < all.size(); ++i) args.push_back(all[i].toStdString());
   const CommandLineResult parsed = ParseCommandLine(args);
   if (!parsed.options) {
-    std::fprintf(stderr, "tavrocam: %s\n%s", parsed.error.c_str(), UsageText().c_str());
+    std::fprintf(stderr, "tavrocam: %s (see --help)\n", parsed.error.c_str());
     return 2;
+  }
+  if (parsed.options->help) {
+    std::fputs(UsageText().c_str(), stdout);
+    return 0;
   }
   if (!InstallBackend(*parsed.options)) return 2;
   // A push URL that can never work is told once, before any window opens.
@@ -118,7 +122,8 @@ int main(int argc, char** argv) {
   int exitCode = EXIT_FAILURE;
   {
     QtUserDialogs dialogs;
-    CCameraApp app(dialogs);
+    const CommandLine& line = *parsed.options;
+    CCameraApp app(dialogs, {line.captureDir, line.intervalSeconds, line.rotationDegrees});
     if (app.InitInstance()) {
       dialogs.SetParent(app.MainWindow());
       if (parsed.options->verbose) {

@@ -70,6 +70,7 @@ bool CMainFrame::Create() {
   if (!m_wndRemocon.Create()) return false;
   m_wndRemocon.move(VisiblePosition(remoconPosition, m_wndRemocon.frameGeometry().size()));
   m_wndRemocon.show();
+  CreatePresenterActions();
 
   m_hRunEvent = platform::CreateEvent(/*manualReset=*/true, /*initiallySignalled=*/true);
 
@@ -87,6 +88,7 @@ bool CMainFrame::Create() {
   }
 
   m_szStartDir = QDir::currentPath();
+  StartPresenter();
   return true;
 }
 
@@ -122,6 +124,7 @@ void CMainFrame::PostExitCommand() {
 
 long CMainFrame::OnCamShutdown() {
   emit shuttingDown();
+  StopIntervalCapture();
   StopWorker();
   // No more pictures come: the push ends now, its file's trailer written.
   StopBroadcast();
@@ -189,7 +192,7 @@ long CMainFrame::OnCamPause() {
 
 long CMainFrame::OnCamResize() {
   const int mode = m_camera.m_mode.load();
-  if (const auto picture = PictureSizeForMode(mode)) setFixedSize(*picture);
+  if (const auto picture = PictureSizeForMode(mode)) FitWindowToPicture(*picture);
   m_nDisplayedMode.store(mode);
   return 0;
 }

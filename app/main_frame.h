@@ -11,10 +11,13 @@
 #include <string>
 
 #include <QBasicTimer>
+#include <QList>
 #include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
+#include "app/capture_settings.h"
 #include "app/resize_hand_over.h"
 #include "camera/usb_camera.h"
 #include "liveview/frame_taps.h"
@@ -31,6 +34,11 @@ class CPushOverlay;
 class CPushState;
 class IUserDialogs;
 struct PushSettings;
+class CCaptureOverlay;
+class IUserDialogs;
+class QAction;
+class QMenu;
+class QTimer;
 
 // Defined beside the movie handlers, where CAviWriter is a complete type.
 struct AviWriterDeleter {
@@ -88,6 +96,30 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void SetTimer(int id, int periodMs);
   void KillTimer(int id);
 
+  // ---- Presenter: quick and interval capture, clipboard, turning ----
+  // The command line's choices; before Create.
+  void SetPresenterOptions(const PresenterOptions& options) { m_presenterOptions = options; }
+  // Saves the picture on screen into the capture folder (Space); true when
+  // a file was written. Does nothing while a dialog of ours is open.
+  bool QuickCapture();
+  void StartIntervalCapture();
+  void StopIntervalCapture();
+  void ToggleIntervalCapture();
+  bool IntervalCaptureRunning() const;
+  int IntervalCaptureCount() const { return m_nIntervalCaptures; }
+  // The picture on screen onto the clipboard as an image (Ctrl+C).
+  void CopyPictureToClipboard();
+  // Turns the picture a quarter clockwise (R) or back (Shift+R); refused
+  // while a movie is being recorded, whose frames keep one size.
+  void RotateClockwise();
+  void RotateCounterClockwise();
+  bool SetRotationDegrees(int degrees);
+  int RotationDegrees() const { return m_nQuarterTurns.load() * 90; }
+  QString LastCapturePath() const { return m_strLastCapture; }
+  QString OverlayText() const;
+  // The right-click menu's entries, in order, with their shortcuts.
+  QList<QAction*> ContextMenuActions() const;
+
  signals:
   // The window is gone: the application leaves its message loop.
   void windowDestroyed();
@@ -101,6 +133,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   // Custom message handlers; each returns 0.
@@ -133,6 +166,22 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   ILiveFrameSource& FrameSource() override { return *this; }
   CLiveView& View() override { return m_wndView; }
   CFrameTaps* FrameTaps() override { return &m_frameTaps; }
+  int QuarterTurns() const override { return m_nQuarterTurns.load(); }
+
+  // Presenter helpers (main_frame_capture.cpp).
+  void CreatePresenterActions();
+  void StartPresenter();
+  void OnIntervalTick();
+  // True while a save, print or movie dialog of ours (or any modal one) is open.
+  bool OutputDialogOpen() const;
+  QuickCaptureResult CaptureShownPicture();
+  // The frame bitmap turned as the view shows it (itself when not turned),
+  // for stills, prints and movies.
+  CFrameBitmap& OutputFrame();
+  void FitWindowToPicture(QSize picture);
+  // Hook for the full-screen toggle: adds its entry to the right-click menu
+  // once the window has one (nothing until then).
+  void AddFullScreenEntry(QMenu& menu) const;
 
   // ILiveFrameSource: the camera link as the worker sees it.
   bool QueryMode() override { return m_camera.QueryMode(); }
@@ -176,5 +225,23 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // Working directory at start-up; print writes its intermediate file here.
   QString m_szStartDir;
   std::int32_t m_bFirstMovieFrame = 0;
+  // Open save, print and movie dialogs: quick captures wait until they close.
+  int m_nOutputDialogs = 0;
   // ---- end of image output members ----
+
+  // ---- Presenter ----
+  PresenterOptions m_presenterOptions;
+  // Clockwise quarter turns of everything shown and kept; the worker reads it for the taps.
+  std::atomic<std::int32_t> m_nQuarterTurns{0};
+  CFrameBitmap m_turnedFrame;    // stills, prints and movies of a turned picture
+  CFrameBitmap m_captureFrame;   // quick captures and the clipboard
+  std::unique_ptr<QTimer> m_pIntervalTimer;
+  int m_nIntervalCaptures = 0;
+  QString m_strLastCapture;
+  CCaptureOverlay* m_pOverlay = nullptr;  // a child of the view
+  std::unique_ptr<QAction> m_actCapture;
+  std::unique_ptr<QAction> m_actInterval;
+  std::unique_ptr<QAction> m_actCopy;
+  std::unique_ptr<QAction> m_actRotateCw;
+  std::unique_ptr<QAction> m_actRotateCcw;
 };

@@ -6,6 +6,7 @@
 #include "app/main_frame.h"
 #include "panel/messages.h"
 #include "output/user_dialogs.h"
+#include "app/output_dialog_scope.h"
 #include "output/avi_writer.h"
 #include "output/movie_clock.h"
 #include "platform/sleep.h"
@@ -21,7 +22,10 @@ long CMainFrame::OnCamMovie() {
   } else if (m_pAviWriter && m_pAviWriter->IsBusy()) {
     // The first frame is still being set up (its options dialog is open):
     // a new writer now would pull the old one from under it.
-  } else if (const auto path = m_dialogs.SaveFileName({QStringLiteral("Movie(*.avi)")}, QStringLiteral("AVI"))) {
+  } else if (const auto path = [this] {
+               const OutputDialogScope dialog(m_nOutputDialogs);
+               return m_dialogs.SaveFileName({QStringLiteral("Movie(*.avi)")}, QStringLiteral("AVI"));
+             }()) {
     auto writer = std::make_unique<CAviWriter>(path->toStdString(), -1, -1,
                                                [this] { return m_dialogs.ChooseMovieCompression(); });
     m_pAviWriter.reset(writer.release());
@@ -53,7 +57,7 @@ void CMainFrame::OnMovieTimer() {
   // and write nothing.
   m_bFirstMovieFrame = 0;
   m_pAviWriter->SetStartTime(MovieClockNow());
-  if (m_pAviWriter->AddFrame(m_wndView.Bitmap())) {
+  if (m_pAviWriter->AddFrame(OutputFrame())) {
     m_bRecording = 1;
     return;
   }
@@ -66,7 +70,7 @@ void CMainFrame::OnMovieTimer() {
 long CMainFrame::OnCamCaptureTick() {
   if (m_bRecording != 1 || !m_pAviWriter) return 0;
   m_pAviWriter->SetPosition(MoviePositionAt(MovieClockNow(), m_pAviWriter->StartTime()));
-  if (!m_pAviWriter->AddFrame(m_wndView.Bitmap())) {
+  if (!m_pAviWriter->AddFrame(OutputFrame())) {
     KillTimer(TIMER_MOVIE_FRAME);
     m_pAviWriter.reset();  // the file keeps the frames written so far
     m_bRecording = 0;

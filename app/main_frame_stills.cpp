@@ -3,6 +3,7 @@
 // or a stale page.
 #include "app/main_frame.h"
 #include "output/user_dialogs.h"
+#include "app/output_dialog_scope.h"
 #include "output/still_commands.h"
 
 namespace {
@@ -12,13 +13,15 @@ const QString kErrorText = QStringLiteral("Error!");
 }  // namespace
 
 long CMainFrame::OnCamSaveAs() {
-  const StillOutcome outcome = SaveFrameAs(m_wndView.Bitmap(), m_dialogs);
+  const OutputDialogScope dialog(m_nOutputDialogs);
+  const StillOutcome outcome = SaveFrameAs(OutputFrame(), m_dialogs);
   if (outcome.Failed()) m_dialogs.MessageBox(kErrorText);
   return 0;
 }
 
 long CMainFrame::OnCamPrint() {
-  const StillOutcome outcome = PrintFrame(m_wndView.Bitmap(), m_szStartDir, m_dialogs);
+  const OutputDialogScope dialog(m_nOutputDialogs);
+  const StillOutcome outcome = PrintFrame(OutputFrame(), m_szStartDir, m_dialogs);
   if (outcome.Failed()) m_dialogs.MessageBox(kErrorText);
   return 0;
 }

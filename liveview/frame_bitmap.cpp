@@ -1,5 +1,7 @@
 #include "liveview/frame_bitmap.h"
 
+#include "liveview/frame_rotation.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -112,4 +114,21 @@ void CFrameBitmap::FillDisplayImage(const QRect& source) const {
     auto* to = reinterpret_cast<QRgb*>(m_displayImage.scanLine(y)) + source.left();
     for (int x = 0; x < source.width(); ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
   }
+}
+
+int CFrameBitmap::DrawTurned(QPainter& painter, int quarterTurns) const {
+  if ((quarterTurns & 3) == 0) return Draw(painter);
+  if (!m_packed || m_bitsPerPixel != 24) return 0;
+  const TurnedSize size = TurnSize(m_width, m_height, quarterTurns);
+  if (m_turnedImage.width() != size.width || m_turnedImage.height() != size.height)
+    m_turnedImage = QImage(size.width, size.height, QImage::Format_RGB32);
+  const auto stride = static_cast<std::ptrdiff_t>(Stride());
+  const PixelRows stored{m_packed.get() + kHeaderBytes + (m_height - 1) * stride, -stride, m_width, m_height};
+  TurnPixelsToRgb32(stored, quarterTurns, reinterpret_cast<std::uint32_t*>(m_turnedImage.bits()),
+                    m_turnedImage.bytesPerLine() / 4);
+  painter.save();
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(QPoint(0, 0), m_turnedImage);
+  painter.restore();
+  return 1;
 }

@@ -44,6 +44,9 @@ class CFrameBitmap {
   // draws nothing when there is no packed bitmap, 1 otherwise.
   int Draw(QPainter& painter) const;
   int DrawRect(QPainter& painter, const QRect& source, const QRect& destination) const;
+  // Paints the picture turned clockwise by `quarterTurns` (1..3; 0 is Draw)
+  // at its turned natural size; the caller holds LockBuffers().
+  int DrawTurned(QPainter& painter, int quarterTurns) const;
 
   // Held by Create while it replaces the buffers, and by every reader of
   // them on another thread than the worker (painting, saving, recording,
@@ -84,5 +87,7 @@ class CFrameBitmap {
   // rows on every draw (under the buffer lock). Allocated once per size, so
   // drawing a frame allocates nothing, and blitting it needs no conversion.
   mutable QImage m_displayImage;
+  // The same for a turned picture, allocated once per turned size.
+  mutable QImage m_turnedImage;
   mutable std::mutex m_lock;
 };

@@ -30,5 +30,11 @@ void CLiveView::InvalidateFromWorker() {
 void CLiveView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   auto lock = m_bitmap.LockBuffers();
-  m_bitmap.Draw(painter);
+  if (m_nQuarterTurns == 0) m_bitmap.Draw(painter);
+  else m_bitmap.DrawTurned(painter, m_nQuarterTurns);
+}
+
+void CLiveView::SetQuarterTurns(int quarterTurns) {
+  m_nQuarterTurns = quarterTurns & 3;
+  update();
 }

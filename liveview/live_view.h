@@ -27,11 +27,17 @@ class CLiveView : public QWidget {
   // flooded with repaint events.
   void InvalidateFromWorker();
 
+  // Clockwise quarter turns (0..3) the picture is shown with; set and read
+  // on the user-interface thread.
+  void SetQuarterTurns(int quarterTurns);
+  int QuarterTurns() const { return m_nQuarterTurns; }
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   std::atomic<std::int32_t> m_bHasWindow{1};
   std::atomic<bool> m_updatePending{false};
+  int m_nQuarterTurns = 0;
   CFrameBitmap m_bitmap;
 };

@@ -1,8 +1,10 @@
 #include "liveview/live_view_thread.h"
 
 #include <chrono>
+#include <memory>
 #include <span>
 
+#include "liveview/frame_rotation.h"
 #include "liveview/frame_taps.h"
 #include "liveview/live_view.h"
 #include "platform/sleep.h"
@@ -29,6 +31,8 @@ std::uint32_t LiveViewThread(void* param) {
   const platform::EventHandle gate = host.RunEvent();
   CLiveView& view = host.View();
   ILiveFrameSource& source = host.FrameSource();
+  // The taps' copy of a turned picture; made on the first turned frame.
+  std::unique_ptr<std::uint8_t[]> turned;
 
   for (;;) {
     // A gate closed under us means the owner is going away.
@@ -63,12 +67,25 @@ std::uint32_t LiveViewThread(void* param) {
     view.InvalidateFromWorker();
     if (CFrameTaps* taps = host.FrameTaps(); taps != nullptr && !taps->Empty()) {
       // Only this thread writes the pixel buffer, so reading it needs no lock.
-      const int rowBytes = bitmap.RowBytes();
-      const auto bytes = static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(bitmap.Height());
-      taps->Publish({.width = bitmap.Width(),
-                     .height = bitmap.Height(),
+      int width = bitmap.Width();
+      int height = bitmap.Height();
+      int rowBytes = bitmap.RowBytes();
+      const std::uint8_t* pixels = bitmap.Pixels();
+      if (const int turns = host.QuarterTurns() & 3; turns != 0) {
+        // Receivers get the picture the way the view shows it.
+        if (!turned) turned = std::make_unique_for_overwrite<std::uint8_t[]>(CFrameBitmap::kPixelCapacity);
+        const TurnedSize size = TurnSize(width, height, turns);
+        TurnPixels({pixels, rowBytes, width, height}, turns, turned.get(), size.width * 3);
+        width = size.width;
+        height = size.height;
+        rowBytes = size.width * 3;
+        pixels = turned.get();
+      }
+      const auto bytes = static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height);
+      taps->Publish({.width = width,
+                     .height = height,
                      .rowBytes = rowBytes,
-                     .pixels = std::span<const std::uint8_t>(bitmap.Pixels(), bytes),
+                     .pixels = std::span<const std::uint8_t>(pixels, bytes),
                      .captured = std::chrono::steady_clock::now()});
     }
     if (host.LiveRunning().load() == 0) break;

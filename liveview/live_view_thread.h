@@ -45,6 +45,9 @@ class ILiveViewHost {
   virtual CLiveView& View() = 0;
   // Receivers of each new picture, or null when nobody listens.
   virtual CFrameTaps* FrameTaps() { return nullptr; }
+  // Clockwise quarter turns (0..3) of the picture as the view shows it;
+  // read once per frame, from the worker's thread.
+  virtual int QuarterTurns() const { return 0; }
 };
 
 // The thread procedure; `param` is the ILiveViewHost. Returns 0.

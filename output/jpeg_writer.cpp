@@ -72,9 +72,15 @@ class EncodeSession {
 StillError WriteJpeg(CFrameBitmap& bitmap, const std::string& path) {
   if (!bitmap.PackedBitmap() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return StillError::kNoBitmap;
   if (bitmap.BitsPerPixel() != 24) return StillError::kNotTrueColour;
-
   PendingFile file(path);
   if (const StillError e = file.Create(); e != StillError::kNone) return e;
+  if (const StillError e = WriteJpegInto(bitmap, file); e != StillError::kNone) return e;
+  return file.Commit();
+}
+
+StillError WriteJpegInto(CFrameBitmap& bitmap, PendingFile& file) {
+  if (!bitmap.PackedBitmap() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return StillError::kNoBitmap;
+  if (bitmap.BitsPerPixel() != 24) return StillError::kNotTrueColour;
   // The encoder opens the temporary file by name itself.
   file.CloseDescriptor();
   {
@@ -84,5 +90,5 @@ StillError WriteJpeg(CFrameBitmap& bitmap, const std::string& path) {
     if (result == JpegErrFile) return StillError::kWriteFailed;
     if (result != JpegSuccess) return StillError::kEncoderFailed;
   }
-  return file.Commit();
+  return StillError::kNone;
 }

@@ -98,6 +98,33 @@ StillError PendingFile::Commit() {
   return StillError::kNone;
 }
 
+StillError PendingFile::SyncAndClose() {
+  if (m_tempPath.empty() || m_committed) return StillError::kWriteFailed;
+  if (m_fd < 0) {
+    m_fd = ::open(m_tempPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m_fd < 0) return StillError::kWriteFailed;
+  }
+  const bool synced = ::fsync(m_fd) == 0;
+  const bool closed = ::close(m_fd) == 0;
+  m_fd = -1;
+  return synced && closed ? StillError::kNone : StillError::kWriteFailed;
+}
+
+PendingFile::LinkResult PendingFile::LinkAsNew(const std::string& target) {
+  // An atomic rename that refuses an existing name; file systems without it
+  // get a hard link, which refuses one too.
+  if (::renameat2(AT_FDCWD, m_tempPath.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    m_committed = true;
+    return LinkResult::kDone;
+  }
+  if (errno == EEXIST) return LinkResult::kTaken;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return LinkResult::kFailed;
+  if (::link(m_tempPath.c_str(), target.c_str()) != 0) return errno == EEXIST ? LinkResult::kTaken : LinkResult::kFailed;
+  ::unlink(m_tempPath.c_str());
+  m_committed = true;
+  return LinkResult::kDone;
+}
+
 void PendingFile::Discard() {
   CloseDescriptor();
   if (!m_tempPath.empty()) ::unlink(m_tempPath.c_str());

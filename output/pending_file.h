@@ -25,9 +25,29 @@ class PendingFile {
   void CloseDescriptor();
   // Makes the written data durable and renames it onto the target.
   StillError Commit();
+  // Like Commit, but never replaces a file: gives the data the first of
+  // `candidate`(1), `candidate`(2), ... that no file holds yet (at most
+  // kMaxNewNames tries) and answers that name in `committedName`.
+  static constexpr int kMaxNewNames = 1000;
+  template <typename NameFor>
+  StillError CommitAsNew(NameFor candidate, std::string* committedName = nullptr) {
+    if (const StillError e = SyncAndClose(); e != StillError::kNone) return e;
+    for (int attempt = 1; attempt <= kMaxNewNames; ++attempt) {
+      std::string name = candidate(attempt);
+      const LinkResult result = LinkAsNew(name);
+      if (result == LinkResult::kTaken) continue;
+      if (result == LinkResult::kFailed) return StillError::kCannotReplace;
+      if (committedName) *committedName = std::move(name);
+      return StillError::kNone;
+    }
+    return StillError::kCannotReplace;
+  }
 
  private:
+  enum class LinkResult { kDone, kTaken, kFailed };
   void Discard();
+  StillError SyncAndClose();
+  LinkResult LinkAsNew(const std::string& target);
 
   std::string m_target;
   std::string m_tempPath;

@@ -10,6 +10,7 @@
 #include "output/still_error.h"
 
 class CFrameBitmap;
+class PendingFile;
 
 // The BMP file: a 14-byte file header, then the packed bitmap unchanged.
 StillError WriteBmp(const CFrameBitmap& bitmap, const std::string& path);
@@ -18,6 +19,11 @@ StillError WriteBmp(const CFrameBitmap& bitmap, const std::string& path);
 // wants the top row first, so the packed rows are flipped in place for the
 // encode and rebuilt from the pixel buffer afterwards, on every path.
 StillError WriteJpeg(CFrameBitmap& bitmap, const std::string& path);
+
+// The same files into a pending file that Create has opened; the caller
+// commits it.
+StillError WriteBmpInto(const CFrameBitmap& bitmap, PendingFile& file);
+StillError WriteJpegInto(CFrameBitmap& bitmap, PendingFile& file);
 
 // Picks the writer by the extension of the file's own name: .bmp, or .jpg,
 // .jpeg and .jpe, in any case. Takes the bitmap's buffer lock.

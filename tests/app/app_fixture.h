@@ -1,6 +1,7 @@
 // A main window against the simulated camera, with a test playing the user.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,16 +17,23 @@
 #include "platform/driver.h"
 #include "sim/sim_driver.h"
 
-// Answers every dialog at once: message boxes are recorded, file and print
-// dialogs cancelled.
+// Answers every dialog at once: message boxes are recorded, file dialogs
+// answered with `saveAnswer` (cancelled by default), print dialogs cancelled.
 class RecordingDialogs final : public IUserDialogs {
  public:
   void MessageBox(const QString& text) override { messages << text; }
-  std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
+  std::optional<QString> SaveFileName(const QStringList&, const QString&) override {
+    // What the user does while the dialog is open.
+    if (whileSaveDialogOpen) whileSaveDialogOpen();
+    return saveAnswer;
+  }
   bool ChoosePrinter(QPrinter&) override { return false; }
-  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
+  // Movies record whole frames, without asking.
+  std::optional<MovieCompression> ChooseMovieCompression() override { return MovieCompression{}; }
 
   QStringList messages;
+  std::optional<QString> saveAnswer;
+  std::function<void()> whileSaveDialogOpen;
 };
 
 inline QSettings Profile() {
@@ -81,6 +89,7 @@ class MainFrameTest : public ::testing::Test {
   void Start() {
     m_frame = std::make_unique<CMainFrame>(m_dialogs, platform::CurrentDriver(), CameraTiming{kTimeScale});
     m_destroyed = std::make_unique<QSignalSpy>(m_frame.get(), &CMainFrame::windowDestroyed);
+    m_frame->SetPresenterOptions(m_presenter);
     ASSERT_TRUE(m_frame->Create());
     m_frame->show();
   }
@@ -107,6 +116,8 @@ class MainFrameTest : public ::testing::Test {
   static constexpr std::uint8_t kGrabRequest = 0xB4;
 
   RecordingDialogs m_dialogs;
+  // The command line's presenter options for the next Start.
+  PresenterOptions m_presenter;
   std::shared_ptr<sim::SimDriver> m_sim;
   std::unique_ptr<CMainFrame> m_frame;
   std::unique_ptr<QSignalSpy> m_destroyed;

@@ -44,6 +44,42 @@ TEST(CommandLine, ReadsThePushAndItsBitRate) {
                           "--push-bitrate=-5", "--push-bitrate=99999999999"}) {
     EXPECT_FALSE(ParseCommandLine({bad}).options) << bad;
   }
+TEST(CommandLine, ReadsTheCaptureAndRotationOptions) {
+  const auto result = ParseCommandLine({"--capture-dir=/tmp/pages", "--interval", "2.5", "--rotate=270"});
+  ASSERT_TRUE(result.options) << result.error;
+  EXPECT_EQ(result.options->captureDir, "/tmp/pages");
+  EXPECT_DOUBLE_EQ(result.options->intervalSeconds.value_or(0), 2.5);
+  EXPECT_EQ(result.options->rotationDegrees, 270);
+  const auto none = ParseCommandLine({});
+  EXPECT_FALSE(none.options->captureDir || none.options->intervalSeconds || none.options->rotationDegrees);
+  // The interval's bounds are inclusive.
+  EXPECT_TRUE(ParseCommandLine({"--interval=0.5"}).options);
+  EXPECT_TRUE(ParseCommandLine({"--interval=3600"}).options);
+}
+
+TEST(CommandLine, RefusesOutOfRangeValuesInOneLineNamingThem) {
+  for (const char* bad : {"--interval=0.4", "--interval=3601", "--interval=soon", "--interval=nan", "--rotate=45",
+                          "--rotate=-90", "--rotate=ninety", "--capture-dir=", "--frobnicate", "stray", "-x"}) {
+    const auto result = ParseCommandLine({bad});
+    EXPECT_FALSE(result.options) << bad;
+    EXPECT_FALSE(result.error.empty()) << bad;
+    EXPECT_EQ(result.error.find('\n'), std::string::npos) << bad;
+  }
+  EXPECT_EQ(ParseCommandLine({"--frobnicate"}).error, "unknown option: --frobnicate");
+  EXPECT_NE(ParseCommandLine({"--rotate=45"}).error.find("--rotate=45"), std::string::npos);
+}
+
+TEST(CommandLine, HelpListsEveryOption) {
+  const auto result = ParseCommandLine({"--help"});
+  ASSERT_TRUE(result.options);
+  EXPECT_TRUE(result.options->help);
+  EXPECT_TRUE(ParseCommandLine({"-h"}).options->help);
+  EXPECT_TRUE(ParseCommandLine({"--help-all"}).options->help);
+  EXPECT_FALSE(ParseCommandLine({}).options->help);
+  const std::string text = UsageText();
+  for (const char* option : {"--camera", "--sim-paced", "--usb-id", "--verbose", "--capture-dir", "--interval",
+                             "--rotate", "--help"})
+    EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
 TEST(DisplayCheck, NeedsADisplayOrAChosenPlatform) {

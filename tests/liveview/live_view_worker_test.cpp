@@ -114,8 +114,10 @@ class WorkerHost final : public ILiveViewHost {
   ILiveFrameSource& FrameSource() override { return m_source; }
   CLiveView& View() override { return m_view; }
   CFrameTaps* FrameTaps() override { return &m_taps; }
+  int QuarterTurns() const override { return m_turns.load(); }
 
   ScriptedSource m_source;
+  std::atomic<int> m_turns{0};
   CFrameTaps m_taps;
   CLiveView m_view;
   platform::EventHandle m_gate;
@@ -194,6 +196,35 @@ TEST(LiveViewWorker, EveryShownPictureReachesTheTapsWhole) {
   // The picture published last is the one whose number matches the grab.
   const auto expected = PatternPicture(static_cast<int>(tap.m_numbers.back()), 1024, 768);
   EXPECT_EQ(tap.m_last, expected);
+}
+
+TEST(LiveViewWorker, TapsReceiveThePictureTurnedAsTheViewShowsIt) {
+  WorkerHost host;
+  RecordingTap tap;
+  host.m_taps.Add(tap);
+  host.m_source.SetMode(2, 1024, 768);
+  host.m_turns.store(1);
+  host.Start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() >= 2; }, 5000));
+  host.Stop();
+  host.m_taps.Remove(tap);
+
+  std::lock_guard lock(tap.m_mutex);
+  ASSERT_FALSE(tap.m_numbers.empty());
+  EXPECT_EQ(tap.m_width, 768);
+  EXPECT_EQ(tap.m_height, 1024);
+  EXPECT_EQ(tap.m_rowBytes, 768 * 3);
+  ASSERT_EQ(tap.m_last.size(), 768u * 1024u * 3u);
+  // Clockwise: the top-right of the turned picture is the camera's top-left,
+  // its top-left the camera's bottom-left.
+  const int seed = static_cast<int>(tap.m_numbers.back());
+  std::uint8_t expected[3];
+  PatternPixel(seed, 0, 0, expected);
+  EXPECT_EQ(std::memcmp(&tap.m_last[767 * 3], expected, 3), 0);
+  PatternPixel(seed, 0, 767, expected);
+  EXPECT_EQ(std::memcmp(&tap.m_last[0], expected, 3), 0);
+  // The view's own bitmap stays in the camera's orientation.
+  EXPECT_EQ(host.m_view.Bitmap().Width(), 1024);
 }
 
 TEST(LiveView, ShowsBlack640x480BeforeTheFirstFrame) {
