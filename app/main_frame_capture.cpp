@@ -16,7 +16,7 @@
 #include "app/capture_overlay.h"
 #include "app/main_frame.h"
 #include "app/mode_sizes.h"
-#include "app/user_dialogs.h"
+#include "output/user_dialogs.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
 #include "output/avi_writer.h"

@@ -44,6 +44,8 @@ TEST(CommandLine, ReadsThePushAndItsBitRate) {
                           "--push-bitrate=-5", "--push-bitrate=99999999999"}) {
     EXPECT_FALSE(ParseCommandLine({bad}).options) << bad;
   }
+}
+
 TEST(CommandLine, ReadsTheCaptureAndRotationOptions) {
   const auto result = ParseCommandLine({"--capture-dir=/tmp/pages", "--interval", "2.5", "--rotate=270"});
   ASSERT_TRUE(result.options) << result.error;

@@ -11,8 +11,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include "output/save_image.h"
 #include "app/capture_settings.h"
-#include "app/messages.h"
+#include "panel/messages.h"
 #include "app_fixture.h"
 #include "liveview/frame_rotation.h"
 
@@ -280,7 +281,7 @@ TEST_F(PresenterTest, UnturnedSavesAreTheFramesOwnBytes) {
   m_dialogs.saveAnswer = m_captures.filePath("after.bmp");
   m_frame->SendCamMessage(WM_CAM_SAVE_AS);
   CFrameBitmap& bitmap = m_frame->LiveView().Bitmap();
-  ASSERT_EQ(bitmap.SaveImage(m_captures.filePath("direct.bmp").toStdString()), 1);
+  ASSERT_EQ(SaveImage(bitmap, m_captures.filePath("direct.bmp").toStdString()), 1);
   EXPECT_EQ(FileBytes(m_captures.filePath("before.bmp")), FileBytes(m_captures.filePath("direct.bmp")));
   EXPECT_EQ(FileBytes(m_captures.filePath("after.bmp")), FileBytes(m_captures.filePath("direct.bmp")));
   EXPECT_EQ(m_frame->size(), QSize(640, 480));
