@@ -117,6 +117,7 @@ void CMainFrame::PostExitCommand() {
 }
 
 long CMainFrame::OnCamShutdown() {
+  m_wndRemocon.StopTimers();
   StopWorker();
   SavePositions();
   PostExitCommand();
