@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <QBasicTimer>
 #include <QPoint>
@@ -26,6 +27,7 @@
 
 class CAviWriter;
 class IUserDialogs;
+class QAction;
 
 // Defined beside the movie handlers, where CAviWriter is a complete type.
 struct AviWriterDeleter {
@@ -75,6 +77,15 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void SetTimer(int id, int periodMs);
   void KillTimer(int id);
 
+  // Full screen on and off (F11; Escape also leaves it). A maximised window
+  // goes back to maximised.
+  void ToggleFullScreen();
+  QAction* FullScreenAction() const { return m_actFullScreen.get(); }
+  // True while the window takes its size from the camera's picture; false
+  // once the user has resized, maximised or full-screened it, when the view
+  // scales the picture to fit instead.
+  bool FollowsPicture() const;
+
  signals:
   // The window is gone: the application leaves its message loop.
   void windowDestroyed();
@@ -85,6 +96,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   // Custom message handlers; each returns 0.
@@ -106,6 +118,16 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void DestroyWindow();
   void StopWorker();
   void SavePositions();
+
+  // Window behaviour (main_frame_window.cpp).
+  void CreateWindowActions();
+  // The panel at its saved position, or on a first start beside this window.
+  void PlaceRemocon();
+  // Sizes the window for a picture unless the user has chosen its size.
+  void FollowPicture(QSize picture);
+  // A panel still where a first start put it stays beside the resized window.
+  void KeepFirstStartPanelBeside();
+  void UpdateViewFit();
 
   // ILiveViewHost
   platform::EventHandle RunEvent() override { return m_hRunEvent; }
@@ -144,6 +166,12 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   ResizeHandOver m_resizeHandOver;
 
   std::array<QBasicTimer, 2> m_timers;
+  // The client size the program last gave the window for its picture.
+  QSize m_sizedForPicture;
+  // Where a first start put the panel and this window, while neither has moved.
+  std::optional<QPoint> m_firstStartPanelSpot;
+  std::optional<QPoint> m_firstStartMainSpot;
+  std::unique_ptr<QAction> m_actFullScreen;
   bool m_bCreated = false;
   bool m_bDestroyed = false;
 

@@ -45,6 +45,10 @@ class CFrameBitmap {
   // draws nothing when there is no packed bitmap, 1 otherwise.
   int Draw(QPainter& painter) const;
   int DrawRect(QPainter& painter, const QRect& source, const QRect& destination) const;
+  // The whole picture scaled onto `destination` with smooth filtering, for a
+  // window the user has sized; answers like DrawRect. The caller holds
+  // LockBuffers().
+  int DrawScaled(QPainter& painter, const QRect& destination) const;
 
   // Writes the picture to a BMP or JPEG file chosen by the name's extension;
   // 1 when a file was written, 0 otherwise. Implemented with the image

@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QPainter>
 
+#include "liveview/picture_fit.h"
+
 CLiveView::CLiveView(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -27,8 +29,23 @@ void CLiveView::InvalidateFromWorker() {
       Qt::QueuedConnection);
 }
 
+void CLiveView::SetFitToWindow(bool fit) {
+  if (fit == m_bFitToWindow) return;
+  m_bFitToWindow = fit;
+  update();
+}
+
 void CLiveView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   auto lock = m_bitmap.LockBuffers();
-  m_bitmap.Draw(painter);
+  const QSize picture(m_bitmap.Width(), m_bitmap.Height());
+  if (!m_bFitToWindow || picture == size()) {
+    m_bitmap.Draw(painter);
+    return;
+  }
+  const QRect target = FitPicture(picture, rect());
+  const PictureBars bars = BarsAround(target, rect());
+  for (const QRect& bar : {bars.top, bars.bottom, bars.left, bars.right})
+    if (!bar.isEmpty()) painter.fillRect(bar, Qt::black);
+  m_bitmap.DrawScaled(painter, target);
 }
