@@ -7,6 +7,7 @@
 #include <QTimerEvent>
 
 #include "panel/messages.h"
+#include "app/main_frame_sizes.h"
 #include "app/mode_sizes.h"
 #include "output/user_dialogs.h"
 #include "app/window_placement.h"
@@ -16,17 +17,11 @@
 
 namespace {
 
-// Caption, system menu (with its close box) and minimize box; no sizing
-// border and no maximize box.
+// Caption, system menu (with its close box), minimize and maximize boxes and
+// a sizing border, so that the picture can fill a projector.
 constexpr Qt::WindowFlags kFrameFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                         Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                                        Qt::WindowCloseButtonHint;
-
-// The window is created for a 640 x 480 picture less the frame that its
-// outer size of 645 x 500 allowed for, so the picture's last rows stay
-// hidden until the camera first reports another mode.
-constexpr QSize kCreatedClientSize(640, 475);
-constexpr QSize kCreatedOuterSize(645, 500);
+                                        Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
 
 constexpr std::uint32_t kWorkerPollMs = 10;
 constexpr std::uint32_t kWorkerSettleMs = 100;
@@ -43,6 +38,7 @@ CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraT
       m_broadcastState(std::make_shared<CPushState>()) {
   setWindowTitle(QStringLiteral("TAVROCAM DISPLAY"));
   m_wndView.setGeometry(0, 0, 0, 0);
+  CreateWindowActions();
 }
 
 CMainFrame::~CMainFrame() {
@@ -63,12 +59,17 @@ bool CMainFrame::Create() {
   m_camera.Open();
   const QPoint mainPosition = ReadProfilePosition(kMainWindowKeys);
   m_wndView.show();
-  setFixedSize(kCreatedClientSize);
-  move(VisiblePosition(mainPosition, kCreatedOuterSize));
+  setMinimumSize(kMinimumClientSize);
+  m_sizedForPicture = kCreatedClientSize;
+  resize(kCreatedClientSize);
+  MoveFrameTo(*this, VisiblePosition(mainPosition, kCreatedOuterSize));
 
-  const QPoint remoconPosition = ReadProfilePosition(kRemoconKeys);
   if (!m_wndRemocon.Create()) return false;
-  m_wndRemocon.move(VisiblePosition(remoconPosition, m_wndRemocon.frameGeometry().size()));
+  PlaceRemocon();
+  // The main window is mapped first: a window manager takes the panel as
+  // owned by it (kept above it, minimised with it) only when the owner is
+  // already managed when the panel appears.
+  show();
   m_wndRemocon.show();
   CreatePresenterActions();
 
@@ -125,6 +126,7 @@ void CMainFrame::PostExitCommand() {
 long CMainFrame::OnCamShutdown() {
   emit shuttingDown();
   StopIntervalCapture();
+  m_wndRemocon.StopTimers();
   StopWorker();
   // No more pictures come: the push ends now, its file's trailer written.
   StopBroadcast();
@@ -246,7 +248,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-    OnCommand(IDCANCEL, false);
+    // Leaving full screen is all Escape does there.
+    if (isFullScreen()) ToggleFullScreen();
+    else OnCommand(IDCANCEL, false);
     return;
   }
   QWidget::keyPressEvent(event);
@@ -255,6 +259,7 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   m_wndView.setGeometry(0, 0, width(), height());
+  UpdateViewFit();
 }
 
 void CMainFrame::focusInEvent(QFocusEvent* event) {

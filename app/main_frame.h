@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <optional>
 
 #include <QBasicTimer>
 #include <QList>
@@ -119,6 +120,14 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   QString OverlayText() const;
   // The right-click menu's entries, in order, with their shortcuts.
   QList<QAction*> ContextMenuActions() const;
+  // Full screen on and off (F11; Escape also leaves it). A maximised window
+  // goes back to maximised.
+  void ToggleFullScreen();
+  QAction* FullScreenAction() const { return m_actFullScreen.get(); }
+  // True while the window takes its size from the camera's picture; false
+  // once the user has resized, maximised or full-screened it, when the view
+  // scales the picture to fit instead.
+  bool FollowsPicture() const;
 
  signals:
   // The window is gone: the application leaves its message loop.
@@ -134,6 +143,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void keyPressEvent(QKeyEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   // Custom message handlers; each returns 0.
@@ -156,6 +166,16 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void StopWorker();
   void StopBroadcast();
   void SavePositions();
+
+  // Window behaviour (main_frame_window.cpp).
+  void CreateWindowActions();
+  // The panel at its saved position, or on a first start beside this window.
+  void PlaceRemocon();
+  // Sizes the window for a picture unless the user has chosen its size.
+  void FollowPicture(QSize picture);
+  // A panel still where a first start put it stays beside the resized window.
+  void KeepFirstStartPanelBeside();
+  void UpdateViewFit();
 
   // ILiveViewHost
   platform::EventHandle RunEvent() override { return m_hRunEvent; }
@@ -210,6 +230,12 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   ResizeHandOver m_resizeHandOver;
 
   std::array<QBasicTimer, 2> m_timers;
+  // The client size the program last gave the window for its picture.
+  QSize m_sizedForPicture;
+  // Where a first start put the panel and this window, while neither has moved.
+  std::optional<QPoint> m_firstStartPanelSpot;
+  std::optional<QPoint> m_firstStartMainSpot;
+  std::unique_ptr<QAction> m_actFullScreen;
   bool m_bCreated = false;
   bool m_bDestroyed = false;
 

@@ -65,8 +65,9 @@ QList<QAction*> CMainFrame::ContextMenuActions() const {
   return {m_actCapture.get(), m_actInterval.get(), m_actCopy.get(), m_actRotateCw.get(), m_actRotateCcw.get()};
 }
 
-void CMainFrame::AddFullScreenEntry(QMenu&) const {
-  // The window has no full-screen mode yet; its toggle belongs here.
+void CMainFrame::AddFullScreenEntry(QMenu& menu) const {
+  menu.addSeparator();
+  menu.addAction(m_actFullScreen.get());
 }
 
 void CMainFrame::contextMenuEvent(QContextMenuEvent* event) {
@@ -174,7 +175,7 @@ bool CMainFrame::SetRotationDegrees(int degrees) {
 
 void CMainFrame::FitWindowToPicture(QSize picture) {
   const TurnedSize turned = TurnSize(picture.width(), picture.height(), m_nQuarterTurns.load());
-  setFixedSize(turned.width, turned.height);
+  FollowPicture(QSize(turned.width, turned.height));
 }
 
 CFrameBitmap& CMainFrame::OutputFrame() {

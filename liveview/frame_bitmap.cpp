@@ -104,6 +104,19 @@ int CFrameBitmap::DrawRect(QPainter& painter, const QRect& source, const QRect& 
   return 1;
 }
 
+int CFrameBitmap::DrawScaled(QPainter& painter, const QRect& destination) const {
+  if (!m_packed || m_displayImage.isNull()) return 0;
+  if (destination.isEmpty()) return 1;
+  const QRect whole(0, 0, m_width, m_height);
+  FillDisplayImage(whole);
+  painter.save();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(destination, m_displayImage, whole);
+  painter.restore();
+  return 1;
+}
+
 void CFrameBitmap::FillDisplayImage(const QRect& source) const {
   // One pass that turns the stored rows the right way up and widens each
   // blue-green-red pixel to the 32-bit form the painter copies directly.

@@ -47,6 +47,11 @@ class CFrameBitmap {
   // Paints the picture turned clockwise by `quarterTurns` (1..3; 0 is Draw)
   // at its turned natural size; the caller holds LockBuffers().
   int DrawTurned(QPainter& painter, int quarterTurns) const;
+  // The whole picture scaled onto `destination` with smooth filtering, for a
+  // window the user has sized; answers like DrawRect. The caller holds
+  // LockBuffers().
+  int DrawScaled(QPainter& painter, const QRect& destination) const;
+
 
   // Held by Create while it replaces the buffers, and by every reader of
   // them on another thread than the worker (painting, saving, recording,

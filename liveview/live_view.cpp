@@ -3,6 +3,8 @@
 #include <QMetaObject>
 #include <QPainter>
 
+#include "liveview/picture_fit.h"
+
 CLiveView::CLiveView(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -27,11 +29,37 @@ void CLiveView::InvalidateFromWorker() {
       Qt::QueuedConnection);
 }
 
+void CLiveView::SetFitToWindow(bool fit) {
+  if (fit == m_bFitToWindow) return;
+  m_bFitToWindow = fit;
+  update();
+}
+
 void CLiveView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   auto lock = m_bitmap.LockBuffers();
-  if (m_nQuarterTurns == 0) m_bitmap.Draw(painter);
-  else m_bitmap.DrawTurned(painter, m_nQuarterTurns);
+  const int turns = m_nQuarterTurns;
+  const QSize picture = turns % 2 == 0 ? QSize(m_bitmap.Width(), m_bitmap.Height())
+                                       : QSize(m_bitmap.Height(), m_bitmap.Width());
+  if (!m_bFitToWindow || picture == size()) {
+    if (turns == 0) m_bitmap.Draw(painter);
+    else m_bitmap.DrawTurned(painter, turns);
+    return;
+  }
+  const QRect target = FitPicture(picture, rect());
+  const PictureBars bars = BarsAround(target, rect());
+  for (const QRect& bar : {bars.top, bars.bottom, bars.left, bars.right})
+    if (!bar.isEmpty()) painter.fillRect(bar, Qt::black);
+  if (turns == 0) {
+    m_bitmap.DrawScaled(painter, target);
+    return;
+  }
+  // The turned picture, scaled into the target by the painter.
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.translate(target.topLeft());
+  painter.scale(static_cast<double>(target.width()) / picture.width(),
+                static_cast<double>(target.height()) / picture.height());
+  m_bitmap.DrawTurned(painter, turns);
 }
 
 void CLiveView::SetQuarterTurns(int quarterTurns) {

@@ -1,6 +1,9 @@
 // The child window that fills the main window's client area and shows the
 // frame bitmap one to one at its top-left corner. It never erases its
 // background: what the picture does not cover keeps its old contents.
+// Once the user has chosen the window's size (resized, maximised, full
+// screen), a picture of another size is scaled to fit instead, aspect kept,
+// centred on black.
 #pragma once
 
 #include <atomic>
@@ -31,6 +34,10 @@ class CLiveView : public QWidget {
   // on the user-interface thread.
   void SetQuarterTurns(int quarterTurns);
   int QuarterTurns() const { return m_nQuarterTurns; }
+  // Scale the picture to the view when their sizes differ (the main window
+  // decides: only while the window does not follow the picture's size).
+  void SetFitToWindow(bool fit);
+  bool FitsToWindow() const { return m_bFitToWindow; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -39,5 +46,6 @@ class CLiveView : public QWidget {
   std::atomic<std::int32_t> m_bHasWindow{1};
   std::atomic<bool> m_updatePending{false};
   int m_nQuarterTurns = 0;
+  bool m_bFitToWindow = false;
   CFrameBitmap m_bitmap;
 };

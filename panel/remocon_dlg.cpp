@@ -44,8 +44,7 @@ CRemoconDlg::CRemoconDlg(IRemoconHost& host, QWidget* parent, PanelTiming timing
 }
 
 CRemoconDlg::~CRemoconDlg() {
-  m_timerWatchdog.stop();
-  m_timerRate.stop();
+  StopTimers();
   // The link outlives the panel inside the main window; it must not log into a dead panel.
   if (m_bLogSinkSet) m_host.Camera().SetLogSink(nullptr);
 }
@@ -256,6 +255,11 @@ bool CRemoconDlg::IsTimerRunning(int timerId) const {
   if (timerId == TIMER_WATCHDOG) return m_timerWatchdog.isActive();
   if (timerId == TIMER_RATE) return m_timerRate.isActive();
   return false;
+}
+
+void CRemoconDlg::StopTimers() {
+  m_timerWatchdog.stop();
+  m_timerRate.stop();
 }
 
 void CRemoconDlg::OnTimer(int timerId) {

@@ -60,6 +60,9 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   // Timer handler, public so that a timer tick can be replayed.
   void OnTimer(int timerId);
   bool IsTimerRunning(int timerId) const;
+  // Shutdown has begun: no watchdog tick may find the link the shutdown has
+  // just closed and report it as a lost camera.
+  void StopTimers();
 
   CPanelButton* Button(int id) const;
   QWidget* Control(int id) const;

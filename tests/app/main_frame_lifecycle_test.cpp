@@ -9,9 +9,10 @@ TEST_F(MainFrameTest, FirstStartWithAnEmptyProfilePlacesBothWindowsTopLeft) {
   EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("TAVROCAM DISPLAY"));
   EXPECT_EQ(m_frame->pos(), QPoint(0, 0));
   EXPECT_EQ(m_frame->size(), QSize(640, 475));
-  EXPECT_EQ(m_frame->minimumSize(), m_frame->maximumSize()) << "no sizing border";
-  EXPECT_FALSE(m_frame->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_NE(m_frame->minimumSize(), m_frame->maximumSize()) << "a sizing border";
+  EXPECT_TRUE(m_frame->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(m_frame->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_TRUE(m_frame->FollowsPicture());
   EXPECT_EQ(m_frame->LiveView().geometry(), QRect(0, 0, 640, 475));
   EXPECT_EQ(m_frame->Remocon().pos(), QPoint(0, 0));
   EXPECT_TRUE(m_frame->Remocon().isVisible());
