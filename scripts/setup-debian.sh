@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ make pkg-config
+  # packaging: the desktop entry's check, and the package's dependencies
+  desktop-file-utils dpkg-dev
   # GUI, printing, the panel's font (Arial's metrics)
   qt6-base-dev fonts-liberation2
   # movies
