@@ -13,7 +13,7 @@ TEST(PushTarget, EachSchemeAndFileEndingPicksItsContainer) {
   const Case cases[] = {
       {"rtmp://live.example.com/app/key", PushKind::Rtmp, "flv", "live.example.com"},
       {"RTMPS://ingest.example.com:443/app/key", PushKind::Rtmp, "flv", "ingest.example.com"},
-      {"srt://10.0.0.5:9000?streamid=publish:cam", PushKind::Srt, "mpegts", "10.0.0.5"},
+      {"srt://192.0.2.5:9000?streamid=publish:cam", PushKind::Srt, "mpegts", "192.0.2.5"},
       {"rtsp://user:secret@[::1]:8554/cam", PushKind::Rtsp, "rtsp", "::1"},
       {"/tmp/lecture.mkv", PushKind::File, "matroska", ""},
       {"Lecture.MP4", PushKind::File, "mp4", ""},
@@ -43,7 +43,7 @@ TEST(PushTarget, UrlsThatCanNeverWorkAreRefusedWithTheReason) {
   const Case cases[] = {
       {"", "empty"},
       {"http://example.com/live", "unknown push scheme"},
-      {"udp://239.0.0.1:1234", "unknown push scheme"},
+      {"udp://127.0.0.1:1234", "unknown push scheme"},
       {"rtmp:///live/key", "no host"},
       {"srt://:9000", "no host"},
       {"movie.avi", ".mkv or .mp4"},

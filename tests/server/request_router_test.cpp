@@ -202,7 +202,7 @@ TEST(AccessTokenTest, ComparesWholeTokensOnly) {
 TEST(AccessTokenTest, OnlyLoopbackAddressesGoWithoutAToken) {
   for (const char* host : {"127.0.0.1", "127.1.2.3", "::1", "localhost", "::ffff:127.0.0.1"})
     EXPECT_TRUE(IsLoopbackHost(host)) << host;
-  for (const char* host : {"0.0.0.0", "::", "192.168.1.5", "10.0.0.1", "128.0.0.1", "fe80::1", "localhost.evil", ""})
+  for (const char* host : {"0.0.0.0", "::", "192.0.2.5", "198.51.100.1", "128.0.0.1", "fe80::1", "localhost.evil", ""})
     EXPECT_FALSE(IsLoopbackHost(host)) << host;
 
   CameraServerOptions loopback;
