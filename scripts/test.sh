@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
-scripts/build.sh "$@"
+scripts/build.sh -DTAVROCAM_WERROR=ON "$@"
 cd "${BUILD_DIR:-build}"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 --timeout 300
