@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "jpeg/bgr_picture.h"
 #include "jpeg/jpeg.h"
 #include "liveview/frame_bitmap.h"
 #include "output/pending_file.h"
@@ -44,19 +45,12 @@ class EncodeSession {
     m_flipped = true;
     FlipRows(rows, height, stride);
 
-    m_props.dib_pixels = rows;
-    m_props.dib_width = width;
-    m_props.dib_height = height;  // positive: the first row in memory is the top
-    m_props.dib_pad = static_cast<std::int32_t>(stride) - 3 * width;
-    m_props.dib_channels = 3;
-    m_props.dib_color = JpegColorBgr;
+    // The rows are top-down now.
+    DescribeBgrPicture(
+        m_props,
+        {.pixels = rows, .width = width, .height = height, .rowPad = static_cast<std::int32_t>(stride) - 3 * width},
+        kStillQuality);
     m_props.jpeg_file_name = fileName;
-    m_props.jpeg_width = width;
-    m_props.jpeg_height = height;
-    m_props.jpeg_channels = 3;
-    m_props.jpeg_color = JpegColorYCbCr;
-    m_props.jpeg_subsampling = JpegSampling420;
-    m_props.jpeg_quality = kStillQuality;
     return JpegWrite(&m_props, WholeImageToFile);
   }
 

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "jpeg/bgr_picture.h"
 #include "jpeg/jpeg.h"
 #include "output/movie_compressor.h"
 
@@ -69,21 +70,15 @@ class CBuiltinJpegCompressor final : public IMovieCompressor {
  private:
   std::int32_t Encode(const std::uint8_t* rows, std::int32_t& produced) {
     JPEG_PROPERTIES& props = m_record.Props();
-    props.dib_pixels = rows;
-    props.dib_width = m_frame.width;
-    // A negative height tells the encoder that the rows run bottom-up.
-    props.dib_height = m_frame.bottomUp ? -m_frame.height : m_frame.height;
-    props.dib_pad = m_frame.stride - m_frame.width * 3;
-    props.dib_channels = 3;
-    props.dib_color = JpegColorBgr;
+    DescribeBgrPicture(props,
+                       {.pixels = rows,
+                        .width = m_frame.width,
+                        .height = m_frame.height,
+                        .rowPad = m_frame.stride - m_frame.width * 3,
+                        .bottomUp = m_frame.bottomUp},
+                       m_quality);
     props.jpeg_buffer = m_output.data();
     props.jpeg_size = static_cast<std::int32_t>(m_output.size());
-    props.jpeg_width = m_frame.width;
-    props.jpeg_height = m_frame.height;
-    props.jpeg_channels = 3;
-    props.jpeg_color = JpegColorYCbCr;
-    props.jpeg_subsampling = JpegSampling420;
-    props.jpeg_quality = m_quality;
     const std::int32_t result = JpegWrite(&props, WholeImageToBuffer);
     produced = props.jpeg_size;
     return result;

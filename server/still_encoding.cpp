@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "jpeg/bgr_picture.h"
 #include "liveview/frame_bitmap.h"
 #include "output/bmp_file.h"
 
@@ -33,20 +34,15 @@ bool CStillJpegEncoder::Encode(const PictureView& picture, std::vector<std::uint
   // covers headers of tiny pictures. A second try doubles it.
   out.resize(static_cast<std::size_t>(picture.width) * picture.height * 3 / 2 + 4096);
   for (int attempt = 0; attempt < 2; ++attempt) {
-    m_props.dib_pixels = picture.pixels.data();
-    m_props.dib_width = picture.width;
-    m_props.dib_height = picture.height;  // positive: the first row in memory is the top
-    m_props.dib_pad = picture.rowBytes - 3 * picture.width;
-    m_props.dib_channels = 3;
-    m_props.dib_color = JpegColorBgr;
+    // Top-down rows, as the view holds them.
+    DescribeBgrPicture(m_props,
+                       {.pixels = picture.pixels.data(),
+                        .width = picture.width,
+                        .height = picture.height,
+                        .rowPad = picture.rowBytes - 3 * picture.width},
+                       kStillQuality);
     m_props.jpeg_buffer = out.data();
     m_props.jpeg_size = static_cast<std::int32_t>(out.size());
-    m_props.jpeg_width = picture.width;
-    m_props.jpeg_height = picture.height;
-    m_props.jpeg_channels = 3;
-    m_props.jpeg_color = JpegColorYCbCr;
-    m_props.jpeg_subsampling = JpegSampling420;
-    m_props.jpeg_quality = kStillQuality;
     const std::int32_t result = JpegWrite(&m_props, WholeImageToBuffer);
     if (result == JpegSuccess && m_props.jpeg_size > 0) {
       out.resize(static_cast<std::size_t>(m_props.jpeg_size));

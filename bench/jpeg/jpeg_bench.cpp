@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "jpeg/bgr_picture.h"
 #include "jpeg/jpeg.h"
 #include "jpeg/vector_kernels.h"
 #include "natural_picture.h"
@@ -165,18 +166,7 @@ class Ours {
   std::int32_t CpuClass() const { return props_.state.cpu_type; }
 
   void Describe(const std::vector<std::uint8_t>& bgr, const Size& s) {
-    props_.dib_pixels = bgr.data();
-    props_.dib_width = s.width;
-    props_.dib_height = s.height;
-    props_.dib_pad = 0;
-    props_.dib_channels = 3;
-    props_.dib_color = JpegColorBgr;
-    props_.jpeg_width = s.width;
-    props_.jpeg_height = s.height;
-    props_.jpeg_channels = 3;
-    props_.jpeg_color = JpegColorYCbCr;
-    props_.jpeg_subsampling = JpegSampling420;
-    props_.jpeg_quality = kQuality;
+    DescribeBgrPicture(props_, {.pixels = bgr.data(), .width = s.width, .height = s.height}, kQuality);
   }
 
   // The output buffer only grows, so timed runs measure the encoder, not the

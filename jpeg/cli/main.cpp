@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "jpeg/bgr_picture.h"
 #include "jpeg/cli/cpu_info.h"
 #include "jpeg/cli/image_file.h"
 #include "jpeg/jpeg.h"
@@ -94,18 +95,10 @@ std::int32_t Encode(const jpeg_cli::Picture& pic, const std::vector<std::uint8_t
   JPEG_PROPERTIES p;
   std::int32_t rc = JpegInit(&p);
   if (rc != 0) return rc;
-  p.dib_pixels = bitmap.data();
-  p.dib_width = pic.width;
-  p.dib_height = o.bottom_up ? -pic.height : pic.height;
-  p.dib_pad = o.pad;
-  p.dib_channels = 3;
-  p.dib_color = JpegColorBgr;
-  p.jpeg_width = pic.width;
-  p.jpeg_height = pic.height;
-  p.jpeg_channels = 3;
-  p.jpeg_color = JpegColorYCbCr;
-  p.jpeg_subsampling = JpegSampling420;
-  p.jpeg_quality = o.quality;
+  DescribeBgrPicture(
+      p,
+      {.pixels = bitmap.data(), .width = pic.width, .height = pic.height, .rowPad = o.pad, .bottomUp = o.bottom_up},
+      o.quality);
   if (buffer != nullptr) {
     p.jpeg_buffer = buffer->data();
     p.jpeg_size = static_cast<std::int32_t>(buffer->size());

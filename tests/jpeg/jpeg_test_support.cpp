@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+#include "jpeg/bgr_picture.h"
+
 namespace jpeg_test {
 
 TempDir::TempDir() {
@@ -72,18 +74,7 @@ Picture NoisePicture(int width, int height, std::uint32_t seed) {
 }
 
 void FillLikeStillCapture(JPEG_PROPERTIES& p, const Picture& pic, std::int32_t quality) {
-  p.dib_pixels = pic.bgr.data();
-  p.dib_width = pic.width;
-  p.dib_height = pic.height;
-  p.dib_pad = 0;
-  p.dib_channels = 3;
-  p.dib_color = JpegColorBgr;
-  p.jpeg_width = pic.width;
-  p.jpeg_height = pic.height;
-  p.jpeg_channels = 3;
-  p.jpeg_color = JpegColorYCbCr;
-  p.jpeg_subsampling = JpegSampling420;
-  p.jpeg_quality = quality;
+  DescribeBgrPicture(p, {.pixels = pic.bgr.data(), .width = pic.width, .height = pic.height}, quality);
 }
 
 std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int height, int pad,
