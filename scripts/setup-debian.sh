@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ make pkg-config
+  # the format check
+  clang-format
   # packaging: the desktop entry's check, and the package's dependencies
   desktop-file-utils dpkg-dev
   # GUI, printing, the panel's font (Arial's metrics)
@@ -22,7 +24,7 @@ packages=(
   # fuzzing (libFuzzer with ASan+UBSan), and the soak run's window manager and clicks
   clang-14 libclang-rt-14-dev openbox xdotool x11-utils
   # the web server's tests: an HTTP client library, and a browser with its driver's runtime
-  libcurl4-openssl-dev chromium nodejs
+  curl libcurl4-openssl-dev chromium nodejs
 )
 
 # The browser test's driver, at the version the committed lock file names.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Soak: runs the program on the paced simulated camera for MINUTES (default 10)
 # under Xvfb and openbox, used the way a person would through xdotool: random
-# panel clicks, freeze, a saved still and unfreeze, and a movie started and
-# stopped every minute. Samples resident memory at the end of each minute and
+# panel clicks, freeze, a saved still and unfreeze, a quick capture, a
+# snapshot over HTTP and a movie started and stopped every minute, with one
+# browser-like viewer reading the MJPEG stream on the loopback throughout. Samples resident memory at the end of each minute and
 # takes that minute's frame rate from the program's --verbose rate readout.
 # Prints a table; fails when memory grows by more than 5 MB after the first
 # minute, the frame rate falls below 90% of the first minute's, or the program
@@ -42,11 +43,21 @@ pids+=($!)
 sleep 1
 
 export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$work/out"
+mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$work/out" "$work/captures"
 chmod 700 "$XDG_RUNTIME_DIR"
-"$program" --camera=sim --sim-paced --verbose >"$work/program.log" 2>&1 &
+# Port 0: the server takes a free loopback port and prints its address.
+"$program" --camera=sim --sim-paced --verbose --serve=127.0.0.1:0 --capture-dir="$work/captures" \
+  >"$work/program.log" 2>&1 &
 app=$!
 pids+=("$app")
+server_url=""
+for _ in $(seq 300); do
+  server_url=$(sed -n 's|^tavrocam: serving the camera at \(http://[^ ]*\)/$|\1|p' "$work/program.log" | head -n1)
+  [ -n "$server_url" ] && break
+  kill -0 "$app" 2>/dev/null || break
+  sleep 0.1
+done
+[ -n "$server_url" ] || { echo "soak: the web server did not start" >&2; cat "$work/program.log" >&2; exit 1; }
 
 # --- driving the windows ---
 # The visible window with this exact title, waiting up to $2 seconds.
@@ -143,8 +154,29 @@ save_still() {
   click_control $freeze_button
   [ "$saved" -eq 1 ] || { echo "soak: minute $step saved no $name" >&2; return 1; }
 }
-every_minute=(record_movie save_still)
-alongside=()
+quick_capture() {
+  local before after
+  before=$(find "$work/captures" -type f | wc -l)
+  panel_key space
+  for _ in $(seq 30); do
+    after=$(find "$work/captures" -type f | wc -l)
+    [ "$after" -gt "$before" ] && break
+    sleep 0.1
+  done
+  [ "$after" -gt "$before" ] || { echo "soak: minute $step made no quick capture" >&2; return 1; }
+  find "$work/captures" -type f -delete
+}
+fetch_snapshot() {
+  curl -sf --max-time 10 -o "$work/out/snapshot.jpg" "$server_url/snapshot.jpg" &&
+    [ -s "$work/out/snapshot.jpg" ] || { echo "soak: minute $step got no snapshot" >&2; return 1; }
+  rm -f "$work/out/snapshot.jpg"
+}
+# One viewer for the whole soak; the server must still count it at the end.
+stream_viewer() {
+  exec curl -sN --max-time $((minutes * 60 + 60)) -o /dev/null "$server_url/stream.mjpg"
+}
+every_minute=(record_movie save_still quick_capture fetch_snapshot)
+alongside=(stream_viewer)
 
 for job in "${alongside[@]}"; do
   "$job" &
@@ -191,6 +223,9 @@ for step in $(seq "$minutes"); do
   printf 'soak: minute %d: %d kB resident, %s frames/s\n' "$step" "$kb" "$rate"
 done
 
+viewers=$(curl -sf --max-time 5 "$server_url/api/state" | sed -n 's/.*"viewers": *\([0-9]*\).*/\1/p' || true)
+echo "soak: ${viewers:-no} stream viewer(s) connected at the end"
+[ "${viewers:-0}" -ge 1 ] || { echo "soak: the stream viewer lost its stream" >&2; failed=1; }
 echo "=== soak table (${minutes} min, paced simulated camera)"
 printf '%6s %12s %10s %10s  %s\n' minute "resident kB" "growth kB" "frames/s" verdict
 printf '%s\n' "${table[@]}"
