@@ -104,7 +104,7 @@ class ServerPushTest : public ServerTest {
   std::string m_lastBody;
 };
 
-TEST_F(ServerPushTest, AFilePushShowsLiveWithItsFrames) {
+TEST_F(ServerPushTest, AFilePushShowsLiveWithItsFramesAndFollowsATurnWhileFrozen) {
   Start();
   QJsonObject state = State();
   ASSERT_TRUE(state.contains("push"));
@@ -124,6 +124,15 @@ TEST_F(ServerPushTest, AFilePushShowsLiveWithItsFrames) {
   EXPECT_EQ(push["width"].toInt(), 1024);
   EXPECT_EQ(push["height"].toInt(), 768);
   EXPECT_TRUE(push["error"].isNull());
+
+  // Frozen, then turned: the push goes on with the held picture turned.
+  ASSERT_EQ(Client([&] { return Fetch("POST", Url("/api/click/1000")); }).status, 200);
+  ASSERT_TRUE(m_frame->SetRotationDegrees(90));
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    const QJsonObject turned = State()["push"].toObject();
+    return turned["width"].toInt() == 768 && turned["height"].toInt() == 1024;
+  }, 20000)) << m_lastBody;
+  EXPECT_EQ(State()["push"].toObject()["state"].toString(), "live");
 }
 
 TEST_F(ServerPushTest, APushThatCannotConnectShowsRetryingWithoutItsKey) {
