@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/main_frame.h"
+#include "broadcast/push_state.h"
 #include "server/camera_server_host.h"
 
 class CCameraServerLink final : public server::ICameraServerHost {
@@ -12,6 +13,7 @@ class CCameraServerLink final : public server::ICameraServerHost {
   CRemoconDlg& Remocon() override { return m_frame.Remocon(); }
   int CameraMode() const override { return m_frame.Camera().m_mode.load(); }
   bool IsRecording() const override { return m_frame.IsRecording(); }
+  PushStatus BroadcastStatus() const override { return m_frame.BroadcastState().Snapshot(); }
 
  private:
   CMainFrame& m_frame;

@@ -199,6 +199,9 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // for stills, prints and movies.
   CFrameBitmap& OutputFrame();
   void FitWindowToPicture(QSize picture);
+  // While frozen no new picture comes: hands the held one, turned as now
+  // shown, to the frame taps so that viewers and the push follow the turn.
+  void RepublishHeldPicture();
   // Hook for the full-screen toggle: adds its entry to the right-click menu
   // once the window has one (nothing until then).
   void AddFullScreenEntry(QMenu& menu) const;

@@ -1,7 +1,9 @@
 // The presenter's commands of the main window: quick capture (Space, also on
 // the panel), a capture series, the picture onto the clipboard, turning the
 // picture, and the right-click menu that offers them all.
+#include <chrono>
 #include <cmath>
+#include <span>
 
 #include <QAction>
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include "output/user_dialogs.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
+#include "liveview/frame_taps.h"
 #include "output/avi_writer.h"
 
 namespace {
@@ -170,7 +173,18 @@ bool CMainFrame::SetRotationDegrees(int degrees) {
     picture = QSize(bitmap.Width(), bitmap.Height());
   }
   FitWindowToPicture(picture);
+  if (m_wndRemocon.m_bFreeze != 0) RepublishHeldPicture();
   return true;
+}
+
+void CMainFrame::RepublishHeldPicture() {
+  if (m_frameTaps.Empty() || !TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_turnedFrame)) return;
+  const auto bytes = static_cast<std::size_t>(m_turnedFrame.RowBytes()) * static_cast<std::size_t>(m_turnedFrame.Height());
+  m_frameTaps.Publish({.width = m_turnedFrame.Width(),
+                       .height = m_turnedFrame.Height(),
+                       .rowBytes = m_turnedFrame.RowBytes(),
+                       .pixels = std::span<const std::uint8_t>(m_turnedFrame.Pixels(), bytes),
+                       .captured = std::chrono::steady_clock::now()});
 }
 
 void CMainFrame::FitWindowToPicture(QSize picture) {

@@ -1,10 +1,12 @@
 #include "server/access_token.h"
 
 #include <arpa/inet.h>
+#include <sys/random.h>
 
+#include <array>
+#include <cerrno>
 #include <cstring>
-
-#include <QRandomGenerator>
+#include <stdexcept>
 
 namespace server {
 
@@ -21,9 +23,20 @@ bool TokensEqual(std::string_view given, std::string_view expected) {
 
 std::string GenerateToken() {
   static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::string token(32, 'A');
-  QRandomGenerator* random = QRandomGenerator::system();
-  for (char& c : token) c = kAlphabet[random->bounded(static_cast<quint32>(kAlphabet.size()))];
+  // Bytes at or above the largest multiple of the alphabet's size are drawn
+  // again, so that every character is equally likely.
+  constexpr unsigned kUsable = 256 / kAlphabet.size() * kAlphabet.size();
+  std::string token;
+  std::array<unsigned char, 64> random{};
+  while (token.size() < 32) {
+    const ssize_t got = ::getrandom(random.data(), random.size(), 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw std::runtime_error(std::string("no random source: ") + std::strerror(errno));
+    }
+    for (ssize_t i = 0; i < got && token.size() < 32; ++i)
+      if (random[static_cast<std::size_t>(i)] < kUsable) token += kAlphabet[random[static_cast<std::size_t>(i)] % kAlphabet.size()];
+  }
   return token;
 }
 

@@ -2,6 +2,7 @@
 
 #include "liveview/frame_taps.h"
 #include "server/access_token.h"
+#include "server/push_state_json.h"
 
 namespace server {
 
@@ -62,7 +63,8 @@ std::optional<std::string> CCameraServer::StateJson() {
   return "{\"width\": " + std::to_string(rate.width) + ", \"height\": " + std::to_string(rate.height) +
          ", \"mode\": " + std::to_string(m_host.CameraMode()) + ", \"frames\": " + std::to_string(rate.frames) +
          ", \"fps\": " + std::to_string(rate.fps) + ", \"bytes_per_second\": " + std::to_string(bytesPerSecond) +
-         ", \"viewers\": " + std::to_string(m_pHttp ? m_pHttp->StreamCount() : 0) + ", " + *panel + "}";
+         ", \"viewers\": " + std::to_string(m_pHttp ? m_pHttp->StreamCount() : 0) +
+         ", \"push\": " + PushStateJson(m_host.BroadcastStatus()) + ", " + *panel + "}";
 }
 
 ControlOutcome CCameraServer::RunControlEvent(ControlEvent event, int id, std::uintptr_t client) {

@@ -2,6 +2,8 @@
 // provides it.
 #pragma once
 
+#include "broadcast/push_state.h"
+
 class CFrameTaps;
 class CRemoconDlg;
 
@@ -18,6 +20,8 @@ class ICameraServerHost {
   virtual int CameraMode() const = 0;
   // Whether a movie is being recorded; user-interface thread.
   virtual bool IsRecording() const = 0;
+  // The broadcast push's state (phase Off without one); read from any thread.
+  virtual PushStatus BroadcastStatus() const = 0;
 };
 
 }  // namespace server

@@ -41,6 +41,7 @@ struct PartCounter {
           pending.compare(end - 2, 2, "\r\n") != 0)
         result->jpegPartsValid = false;
       result->partEnds.push_back(std::chrono::steady_clock::now());
+      result->lastPart = std::string(jpeg);
       ++result->parts;
       pending.erase(0, end);
       if (result->parts >= wanted) return false;

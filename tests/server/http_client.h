@@ -25,6 +25,7 @@ struct StreamResult {
   int parts = 0;          // complete JPEG parts received
   bool jpegPartsValid = true;  // every part started with a JPEG marker and had its declared length
   std::vector<std::chrono::steady_clock::time_point> partEnds;  // when each part's last byte arrived
+  std::string lastPart;  // the last complete part's JPEG bytes
 };
 
 // Reads the multipart stream until `parts` parts came or `limit` passed.

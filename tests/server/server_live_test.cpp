@@ -59,10 +59,11 @@ TEST_F(ServerTest, EveryEndpointAnswersWithItsContent) {
   const HttpReply state = Client([&] { return Fetch("GET", Url("/api/state")); });
   ASSERT_EQ(state.status, 200);
   const QJsonObject s = JsonOf(state.body);
-  for (const char* key : {"width", "height", "mode", "frozen", "recording", "frames", "fps", "bytes_per_second", "buttons"})
+  for (const char* key : {"width", "height", "mode", "frozen", "recording", "frames", "fps", "bytes_per_second", "push", "buttons"})
     EXPECT_TRUE(s.contains(key)) << key;
   EXPECT_EQ(s["width"].toInt(), 1024);
   EXPECT_EQ(s["height"].toInt(), 768);
+  EXPECT_TRUE(s["push"].isNull());
   EXPECT_EQ(s["buttons"].toObject().size(), 69);
   EXPECT_EQ(s["buttons"].toObject()["1048"].toString(), "latched");  // Zoom, latched at start
 }

@@ -1,0 +1,165 @@
+// The web server's request handling, as a connection thread would call it,
+// with any method, path, query, headers and body. Checks what must hold
+// whatever a client sends: a known status, a token-protected server answers
+// nothing but 401 without the token, every JSON answer is an object, only a
+// POST with a well-formed id reaches the panel, only GET of the stream path
+// streams, and a 405 names what is allowed.
+//
+// Input, front to back: a flags byte (bit 0: the server wants a token; bit 1:
+// the body was cut at the limit; bit 2: the desktop does not answer; bit 3:
+// no picture yet; bits 4-6: what the panel's handler reports), then text:
+// "METHOD TARGET" on the first line, where TARGET is a path with an optional
+// "?name=value&..." query, a header "Name: value" on each following line up
+// to an empty line, and the body after it.
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/fuzz_input.h"
+#include "server/request_router.h"
+
+namespace {
+
+constexpr std::string_view kToken = "fuzz-token-0123456789abcdef";
+
+void Require(bool condition) {
+  if (!condition) std::abort();
+}
+
+class FixedBackend final : public server::IRouterBackend {
+ public:
+  FixedBackend(std::uint8_t flags, const fuzz::FuzzInput& input)
+      : m_stateAnswers(!input.Flag(flags, 2)), m_hasPicture(!input.Flag(flags, 3)),
+        m_outcome(static_cast<server::ControlOutcome::Kind>((flags >> 4 & 7) % 6)) {}
+
+  std::optional<std::string> StateJson() override {
+    if (!m_stateAnswers) return std::nullopt;
+    return std::string("{\"width\": 1024, \"height\": 768}");
+  }
+  std::string LayoutJson() override { return "{\"controls\": []}"; }
+  server::ControlOutcome RunControlEvent(server::ControlEvent, int id, std::uintptr_t) override {
+    ++controlCalls;
+    lastId = id;
+    return {m_outcome, "reason \"quoted\"\n"};
+  }
+  std::optional<std::string> SnapshotJpeg() override {
+    return m_hasPicture ? std::optional<std::string>("\xFF\xD8\xFF\xD9") : std::nullopt;
+  }
+  std::optional<std::string> SnapshotBmp() override {
+    return m_hasPicture ? std::optional<std::string>("BM") : std::nullopt;
+  }
+  std::optional<Asset> FindAsset(std::string_view path) override {
+    if (path == "/") return Asset{"text/html; charset=utf-8", "<html></html>"};
+    if (path == "/img/panel.png") return Asset{"image/png", "\x89PNG"};
+    return std::nullopt;
+  }
+
+  int controlCalls = 0;
+  int lastId = -1;
+
+ private:
+  bool m_stateAnswers;
+  bool m_hasPicture;
+  server::ControlOutcome::Kind m_outcome;
+};
+
+std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view query) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  while (!query.empty()) {
+    const std::string_view item = query.substr(0, query.find('&'));
+    query.remove_prefix(std::min(query.size(), item.size() + 1));
+    const auto equals = item.find('=');
+    if (equals == std::string_view::npos) pairs.emplace_back(std::string(item), std::string());
+    else pairs.emplace_back(std::string(item.substr(0, equals)), std::string(item.substr(equals + 1)));
+  }
+  return pairs;
+}
+
+// The next line of `text` without its end, which is taken off `text`.
+std::string_view TakeLine(std::string_view& text) {
+  const auto end = text.find('\n');
+  std::string_view line = text.substr(0, end);
+  text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
+
+server::HttpRequest ParseRequest(std::string_view text) {
+  server::HttpRequest request;
+  const std::string_view first = TakeLine(text);
+  const auto space = first.find(' ');
+  request.method = std::string(first.substr(0, space));
+  const std::string_view target = space == std::string_view::npos ? std::string_view() : first.substr(space + 1);
+  const auto question = target.find('?');
+  request.path = std::string(target.substr(0, question));
+  if (question != std::string_view::npos) request.query = ParseQuery(target.substr(question + 1));
+  while (!text.empty()) {
+    const std::string_view line = TakeLine(text);
+    if (line.empty()) break;
+    const auto colon = line.find(':');
+    std::string_view value = colon == std::string_view::npos ? std::string_view() : line.substr(colon + 1);
+    while (value.starts_with(' ')) value.remove_prefix(1);
+    request.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+  }
+  request.body = std::string(text.substr(0, server::kMaxBodyBytes));
+  return request;
+}
+
+bool CarriesToken(const server::HttpRequest& request) {
+  if (const auto query = request.Query("token")) return *query == kToken;
+  const auto header = request.Header("Authorization");
+  if (!header || header->size() <= 7) return false;
+  std::string scheme(header->substr(0, 7));
+  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return scheme == "bearer " && header->substr(7) == kToken;
+}
+
+bool IsControlPath(std::string_view path) {
+  return path.starts_with("/api/click/") || path.starts_with("/api/down/") || path.starts_with("/api/up/");
+}
+
+bool HasHeader(const server::HttpResponse& response, std::string_view name) {
+  for (const auto& [key, value] : response.headers)
+    if (key == name && !value.empty()) return true;
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::FuzzInput input(data, size);
+  const std::uint8_t flags = input.Byte();
+  const auto rest = input.Remaining();
+  server::HttpRequest request = ParseRequest(std::string_view(reinterpret_cast<const char*>(rest.data()), rest.size()));
+  request.bodyTooLarge = input.Flag(flags, 1);
+  request.client = 1;
+  server::RouterConfig config;
+  if (input.Flag(flags, 0)) config.token = std::string(kToken);
+
+  FixedBackend backend(flags, input);
+  const server::HttpResponse response = server::RouteRequest(request, backend, config);
+
+  Require(response.status >= 200 && response.status <= 599);
+  const bool admitted = config.token.empty() || CarriesToken(request);
+  if (!admitted) {
+    Require(response.status == 401 && HasHeader(response, "WWW-Authenticate"));
+    Require(backend.controlCalls == 0);
+  }
+  if (response.contentType == "application/json") {
+    Require(response.body.size() >= 2 && response.body.front() == '{' && response.body.back() == '}');
+    // Text from the request or the handler is escaped: no raw control byte.
+    for (const char c : response.body) Require(static_cast<unsigned char>(c) >= 0x20);
+  }
+  if (backend.controlCalls != 0) {
+    Require(backend.controlCalls == 1 && admitted && request.method == "POST" && IsControlPath(request.path));
+    Require(backend.lastId >= 0 && !request.bodyTooLarge);
+  }
+  if (response.stream) Require(request.method == "GET" && request.path == "/stream.mjpg");
+  if (response.status == 405) Require(HasHeader(response, "Allow"));
+  if (response.status == 413) Require(request.bodyTooLarge);
+  return 0;
+}
