@@ -45,7 +45,7 @@ struct Block8 {
         secondHalf(clockwise ? 12 : 0) {}
 
   // One output row: pixels 0-3 in the low half, 4-7 in the high half.
-  void Put(std::uint8_t* to, __m256i wide, bool spill) const {
+  [[gnu::always_inline]] void Put(std::uint8_t* to, __m256i wide, bool spill) const {
     if constexpr (kBytes == 4) {
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
                           _mm256_or_si256(wide, _mm256_set1_epi32(static_cast<int>(0xFF000000u))));
@@ -66,7 +66,7 @@ struct Block8 {
 
   // Four registers of four pixels from rows i and i+4 each, transposed in
   // their halves and put as four output rows.
-  void TurnHalfBlock(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
+  [[gnu::always_inline]] void TurnHalfBlock(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
                      bool spill) const {
     __m256i v[4];
     for (int i = 0; i < 4; ++i) v[i] = _mm256_shuffle_epi8(BothHalves(base + i * perX, base + (i + 4) * perX), widen);
@@ -80,7 +80,7 @@ struct Block8 {
     Put(to + 3 * outStep, _mm256_unpackhi_epi64(t1, t3), spill);
   }
 
-  void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
+  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
                   bool spill) const {
     TurnHalfBlock(base + firstHalf, perX, to, outStep, spill);
     TurnHalfBlock(base + secondHalf, perX, to + 4 * outStep, outStep, spill);

@@ -31,7 +31,7 @@ struct Block4 {
                         : _mm_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1)),
         narrow(_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1)) {}
 
-  void Put(std::uint8_t* to, __m128i wide, bool spill) const {
+  [[gnu::always_inline]] void Put(std::uint8_t* to, __m128i wide, bool spill) const {
     if constexpr (kBytes == 4) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_or_si128(wide, _mm_set1_epi32(static_cast<int>(0xFF000000u))));
     } else {
@@ -46,7 +46,7 @@ struct Block4 {
     }
   }
 
-  void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
+  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
                   bool spill) const {
     const __m128i v0 = _mm_shuffle_epi8(Load16(base), widen);
     const __m128i v1 = _mm_shuffle_epi8(Load16(base + perX), widen);

@@ -38,8 +38,10 @@ inline void PutPlainPixel(std::uint8_t* to, const std::uint8_t* from) {
   }
 }
 
-// Output tiles of this many pixels a side.
-constexpr int kTurnTile = 32;
+// Output tiles of 64 rows (192 bytes of each source row: whole cache lines)
+// by 16 pixels (16 source rows).
+constexpr int kTileRows = 64;
+constexpr int kTileColumns = 16;
 
 // Output (x, y) comes from source byte offset origin + x * perX + y * perY;
 // perY is +3 or -3 (along a source row, forwards or backwards), perX +/- a
@@ -49,7 +51,7 @@ void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, st
                  std::ptrdiff_t outStep) {
   constexpr int n = Block::kSize;
   constexpr int bytes = Block::kPixelBytes;
-  static_assert(kTurnTile % n == 0);
+  static_assert(kTileRows % n == 0 && kTileColumns % n == 0);
   const std::ptrdiff_t w = from.width, h = from.height, s = from.step;
   const bool clockwise = quarterTurns == 1;
   const std::ptrdiff_t origin = clockwise ? (h - 1) * s : (w - 1) * 3;
@@ -68,10 +70,10 @@ void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, st
   const int ySafeBlocksEnd = ySafeBegin + std::max(0, ySafeEnd - ySafeBegin) / n * n;
   const int xBlocksEnd = outWidth / n * n;
 
-  for (int ty = ySafeBegin; ty < ySafeBlocksEnd; ty += kTurnTile) {
-    const int tyEnd = std::min(ySafeBlocksEnd, ty + kTurnTile);
-    for (int tx = 0; tx < xBlocksEnd; tx += kTurnTile) {
-      const int txEnd = std::min(xBlocksEnd, tx + kTurnTile);
+  for (int ty = ySafeBegin; ty < ySafeBlocksEnd; ty += kTileRows) {
+    const int tyEnd = std::min(ySafeBlocksEnd, ty + kTileRows);
+    for (int tx = 0; tx < xBlocksEnd; tx += kTileColumns) {
+      const int txEnd = std::min(xBlocksEnd, tx + kTileColumns);
       for (int y = ty; y < tyEnd; y += n) {
         const std::ptrdiff_t low = clockwise ? y * perY : (y + n - 1) * perY;
         const std::uint8_t* rows = from.top + origin + low;
