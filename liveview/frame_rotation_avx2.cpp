@@ -68,12 +68,15 @@ struct Block8 {
   // their halves and put as four output rows.
   [[gnu::always_inline]] void TurnHalfBlock(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
                      bool spill) const {
-    __m256i v[4];
-    for (int i = 0; i < 4; ++i) v[i] = _mm256_shuffle_epi8(BothHalves(base + i * perX, base + (i + 4) * perX), widen);
-    const __m256i t0 = _mm256_unpacklo_epi32(v[0], v[1]);
-    const __m256i t1 = _mm256_unpackhi_epi32(v[0], v[1]);
-    const __m256i t2 = _mm256_unpacklo_epi32(v[2], v[3]);
-    const __m256i t3 = _mm256_unpackhi_epi32(v[2], v[3]);
+    // Written out: a loop over an array of registers is kept in memory at -O2.
+    const __m256i v0 = _mm256_shuffle_epi8(BothHalves(base, base + 4 * perX), widen);
+    const __m256i v1 = _mm256_shuffle_epi8(BothHalves(base + perX, base + 5 * perX), widen);
+    const __m256i v2 = _mm256_shuffle_epi8(BothHalves(base + 2 * perX, base + 6 * perX), widen);
+    const __m256i v3 = _mm256_shuffle_epi8(BothHalves(base + 3 * perX, base + 7 * perX), widen);
+    const __m256i t0 = _mm256_unpacklo_epi32(v0, v1);
+    const __m256i t1 = _mm256_unpackhi_epi32(v0, v1);
+    const __m256i t2 = _mm256_unpacklo_epi32(v2, v3);
+    const __m256i t3 = _mm256_unpackhi_epi32(v2, v3);
     Put(to, _mm256_unpacklo_epi64(t0, t2), spill);
     Put(to + outStep, _mm256_unpackhi_epi64(t0, t2), spill);
     Put(to + 2 * outStep, _mm256_unpacklo_epi64(t1, t3), spill);
@@ -82,6 +85,9 @@ struct Block8 {
 
   [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
                   bool spill) const {
+    // Addresses from these two each block: left to itself the compiler keeps
+    // one running pointer per row, more than there are registers.
+    asm("" : "+r"(base), "+r"(to));
     TurnHalfBlock(base + firstHalf, perX, to, outStep, spill);
     TurnHalfBlock(base + secondHalf, perX, to + 4 * outStep, outStep, spill);
   }
