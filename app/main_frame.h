@@ -238,6 +238,8 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // Where a first start put the panel and this window, while neither has moved.
   std::optional<QPoint> m_firstStartPanelSpot;
   std::optional<QPoint> m_firstStartMainSpot;
+  // Every spot the panel was sent to since (the window system reports a move late).
+  QList<QPoint> m_firstStartPanelSpots;
   std::unique_ptr<QAction> m_actFullScreen;
   bool m_bCreated = false;
   bool m_bDestroyed = false;

@@ -3,6 +3,9 @@
 // screen.
 #include <QAction>
 #include <QEvent>
+#include <QTimer>
+
+#include <memory>
 
 #include "app/main_frame.h"
 #include "app/main_frame_sizes.h"
@@ -51,19 +54,38 @@ void CMainFrame::PlaceRemocon() {
       FirstStartPanelPosition(mainFrame, m_wndRemocon.size() + kFrameAllowance, ScreenAreaFor(mainFrame));
   MoveFrameTo(m_wndRemocon, spot);
   m_firstStartPanelSpot = spot;
+  m_firstStartPanelSpots = {spot};
   m_firstStartMainSpot = pos();
+  // The spot was worked out from a guessed frame; the window manager's real
+  // one arrives a little later, and the panel moves up to it then.
+  static constexpr int kPollMs = 50;
+  static constexpr int kWatchPolls = 3000 / kPollMs;
+  auto* watch = new QTimer(this);
+  auto polls = std::make_shared<int>(0);
+  connect(watch, &QTimer::timeout, this, [this, watch, polls] {
+    KeepFirstStartPanelBeside();
+    if (++*polls >= kWatchPolls || !m_firstStartPanelSpot) watch->deleteLater();
+  });
+  watch->start(kPollMs);
 }
 
 void CMainFrame::KeepFirstStartPanelBeside() {
   if (!m_firstStartPanelSpot || !m_firstStartMainSpot) return;
-  // Once the user has moved either window, the panel stays where it is.
-  if (m_wndRemocon.pos() != *m_firstStartPanelSpot || pos() != *m_firstStartMainSpot) {
+  // Once the user has moved either window, the panel stays where it is. The
+  // window system reports positions late: a panel still seen at an earlier
+  // spot of ours has not been moved.
+  if (!m_firstStartPanelSpots.contains(m_wndRemocon.pos()) || pos() != *m_firstStartMainSpot) {
     m_firstStartPanelSpot.reset();
+    m_firstStartPanelSpots.clear();
     return;
   }
   const QRect mainFrame = OuterFrameRect(*this, kFrameAllowance);
+  // A frame reported for an older, smaller size is not this size's frame.
+  if (mainFrame.width() < width() || mainFrame.height() < height()) return;
   const QPoint spot = FirstStartPanelPosition(mainFrame, OuterFrameRect(m_wndRemocon, kFrameAllowance).size(),
                                               ScreenAreaFor(mainFrame));
+  if (spot == *m_firstStartPanelSpot) return;
   MoveFrameTo(m_wndRemocon, spot);
   m_firstStartPanelSpot = spot;
+  m_firstStartPanelSpots.append(spot);
 }

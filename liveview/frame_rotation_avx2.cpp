@@ -1,14 +1,18 @@
 // Built with -mavx2 on x86; nothing here runs before TurnAvx2Available()
-// said yes. Quarter turns (1 and 3) in blocks of 8 x 8 pixels: eight source
-// runs of eight pixels are widened to 32 bits, transposed in registers, and
-// narrowed again (or kept wide for painting) into eight output rows.
+// said yes. Quarter turns (1 and 3) in blocks of 8 x 8 pixels. Each register
+// holds four pixels of a source row in its low half and the same four
+// pixels of the row four further on in its high half (two broadcast loads
+// and a blend: no shuffle). Widened to 32 bits, one 4 x 4 transpose within
+// the halves then gives whole output rows of eight pixels, which are
+// narrowed again (or kept wide for painting).
 #include "liveview/frame_rotation_kernels.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
+
+#include "liveview/frame_rotation_tiles.h"
 #endif
 
-#include <algorithm>
 #include <cstring>
 
 namespace rotation_kernels {
@@ -17,131 +21,91 @@ namespace rotation_kernels {
 
 namespace {
 
-constexpr int kBlock = 8;
-// Output tiles of 32 x 32 pixels keep the source rows they read in cache.
-constexpr int kTileBlocks = 4;
-
-inline __m256i Load32(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-
-struct NarrowStore {
-  static void Put(std::uint8_t* to, __m256i wide, __m256i narrow, __m256i gather) {
-    // Twelve bytes at the bottom of each half, then the halves side by side.
-    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(wide, narrow), gather);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm256_castsi256_si128(packed));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 16), _mm256_extracti128_si256(packed, 1));
-  }
-  static constexpr std::ptrdiff_t kBytes = 3;
-};
-
-struct WideStore {
-  static void Put(std::uint8_t* to, __m256i wide, __m256i, __m256i) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
-                        _mm256_or_si256(wide, _mm256_set1_epi32(static_cast<int>(0xFF000000u))));
-  }
-  static constexpr std::ptrdiff_t kBytes = 4;
-};
-
-template <typename Store>
-void PutPlain(std::uint8_t* to, const std::uint8_t* from) {
-  if constexpr (Store::kBytes == 3) {
-    std::memcpy(to, from, 3);
-  } else {
-    const std::uint32_t pixel = 0xFF000000u | std::uint32_t{from[2]} << 16 | std::uint32_t{from[1]} << 8 | from[0];
-    std::memcpy(to, &pixel, 4);
-  }
+inline __m256i BothHalves(const std::uint8_t* low, const std::uint8_t* high) {
+  const __m256i a = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low)));
+  const __m256i b = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(high)));
+  return _mm256_blend_epi32(a, b, 0xF0);
 }
 
-// Output (x, y) comes from source byte offset origin + x * perX + y * perY;
-// perY is +3 or -3 (a source row, forwards or backwards), perX +/- a row step.
-template <typename Store>
-void TurnBlocks(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
-  const std::ptrdiff_t w = from.width, h = from.height, s = from.step;
-  const bool clockwise = quarterTurns == 1;
-  const std::ptrdiff_t origin = clockwise ? (h - 1) * s : (w - 1) * 3;
-  const std::ptrdiff_t perX = clockwise ? -s : s;
-  const std::ptrdiff_t perY = clockwise ? 3 : -3;
-  const int outWidth = static_cast<int>(h);
-  const int outHeight = static_cast<int>(w);
+template <int kBytes>
+struct Block8 {
+  static constexpr int kSize = 8;
+  // Pixels 0-3 from the run's start, pixels 4-7 from 12 bytes on.
+  static constexpr int kLoadBytes = 12 + 16;
+  static constexpr int kPixelBytes = kBytes;
 
-  // Output row y reads source column y (clockwise) or w-1-y. A block loads
-  // 32 bytes from its lowest source column; that stays inside the source
-  // row while the lowest column is at most w - 11.
-  int ySafeBegin = 0;
-  int ySafeEnd = outHeight;
-  if (clockwise) ySafeEnd = std::max(0, static_cast<int>(w) - 10);  // lowest column y
-  else ySafeBegin = std::min(outHeight, 3);                         // lowest column w-8-y
-  const int ySafeBlocksEnd = ySafeBegin + (ySafeEnd - ySafeBegin) / kBlock * kBlock;
-  const int xBlocksEnd = outWidth / kBlock * kBlock;
+  explicit Block8(bool clockwise)
+      : widen(clockwise ? _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5,
+                                           -1, 6, 7, 8, -1, 9, 10, 11, -1)
+                        : _mm256_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1, 9, 10, 11, -1, 6, 7,
+                                           8, -1, 3, 4, 5, -1, 0, 1, 2, -1)),
+        narrow(_mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9, 10,
+                                12, 13, 14, -1, -1, -1, -1)),
+        firstHalf(clockwise ? 0 : 12),
+        secondHalf(clockwise ? 12 : 0) {}
 
-  // Pixels 0-3 of the run into the low half, 4-7 into the high half (for a
-  // backward run, the run's last four pixels first), then each widened.
-  const __m256i halves = clockwise ? _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6) : _mm256_setr_epi32(3, 4, 5, 6, 0, 1, 2, 3);
-  const __m256i widen =
-      clockwise ? _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7,
-                                   8, -1, 9, 10, 11, -1)
-                : _mm256_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1, 9, 10, 11, -1, 6, 7, 8, -1, 3,
-                                   4, 5, -1, 0, 1, 2, -1);
-  const __m256i narrow = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
-                                          9, 10, 12, 13, 14, -1, -1, -1, -1);
-  const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-
-  const auto plainPixel = [&](int x, int y) {
-    PutPlain<Store>(out + y * outStep + x * Store::kBytes, from.top + origin + x * perX + y * perY);
-  };
-
-  constexpr int kTile = kBlock * kTileBlocks;
-  for (int ty = ySafeBegin; ty < ySafeBlocksEnd; ty += kTile) {
-    const int tyEnd = std::min(ySafeBlocksEnd, ty + kTile);
-    for (int tx = 0; tx < xBlocksEnd; tx += kTile) {
-      const int txEnd = std::min(xBlocksEnd, tx + kTile);
-      for (int y = ty; y < tyEnd; y += kBlock) {
-        const std::ptrdiff_t low = clockwise ? y * perY : (y + kBlock - 1) * perY;
-        for (int x = tx; x < txEnd; x += kBlock) {
-          const std::uint8_t* base = from.top + origin + low + x * perX;
-          __m256i v[kBlock];
-          for (int i = 0; i < kBlock; ++i)
-            v[i] = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(Load32(base + i * perX), halves), widen);
-          __m256i t[kBlock];
-          for (int i = 0; i < kBlock; i += 2) {
-            t[i] = _mm256_unpacklo_epi32(v[i], v[i + 1]);
-            t[i + 1] = _mm256_unpackhi_epi32(v[i], v[i + 1]);
-          }
-          __m256i u[kBlock];
-          for (int i = 0; i < kBlock; i += 4) {
-            u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
-            u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
-            u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
-            u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
-          }
-          std::uint8_t* to = out + y * outStep + x * Store::kBytes;
-          for (int j = 0; j < 4; ++j) {
-            Store::Put(to + j * outStep, _mm256_permute2x128_si256(u[j], u[j + 4], 0x20), narrow, gather);
-            Store::Put(to + (j + 4) * outStep, _mm256_permute2x128_si256(u[j], u[j + 4], 0x31), narrow, gather);
-          }
-        }
+  // One output row: pixels 0-3 in the low half, 4-7 in the high half.
+  [[gnu::always_inline]] void Put(std::uint8_t* to, __m256i wide, bool spill) const {
+    if constexpr (kBytes == 4) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to),
+                          _mm256_or_si256(wide, _mm256_set1_epi32(static_cast<int>(0xFF000000u))));
+    } else {
+      const __m256i packed = _mm256_shuffle_epi8(wide, narrow);  // twelve bytes at the bottom of each half
+      // The low half's four spare bytes are written over by the high half.
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm256_castsi256_si128(packed));
+      const __m128i high = _mm256_extracti128_si256(packed, 1);
+      if (spill) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 12), high);
+        return;
       }
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 12), high);
+      const std::uint32_t tail = static_cast<std::uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(high, 8)));
+      std::memcpy(to + 20, &tail, 4);
     }
   }
-  // What the blocks left: the right-hand columns, and the rows near the
-  // source rows' ends.
-  for (int y = ySafeBegin; y < ySafeBlocksEnd; ++y)
-    for (int x = xBlocksEnd; x < outWidth; ++x) plainPixel(x, y);
-  for (int y = 0; y < outHeight; ++y) {
-    if (y >= ySafeBegin && y < ySafeBlocksEnd) continue;
-    for (int x = 0; x < outWidth; ++x) plainPixel(x, y);
+
+  // Four registers of four pixels from rows i and i+4 each, transposed in
+  // their halves and put as four output rows.
+  [[gnu::always_inline]] void TurnHalfBlock(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
+                     bool spill) const {
+    // Written out: a loop over an array of registers is kept in memory at -O2.
+    const __m256i v0 = _mm256_shuffle_epi8(BothHalves(base, base + 4 * perX), widen);
+    const __m256i v1 = _mm256_shuffle_epi8(BothHalves(base + perX, base + 5 * perX), widen);
+    const __m256i v2 = _mm256_shuffle_epi8(BothHalves(base + 2 * perX, base + 6 * perX), widen);
+    const __m256i v3 = _mm256_shuffle_epi8(BothHalves(base + 3 * perX, base + 7 * perX), widen);
+    const __m256i t0 = _mm256_unpacklo_epi32(v0, v1);
+    const __m256i t1 = _mm256_unpackhi_epi32(v0, v1);
+    const __m256i t2 = _mm256_unpacklo_epi32(v2, v3);
+    const __m256i t3 = _mm256_unpackhi_epi32(v2, v3);
+    Put(to, _mm256_unpacklo_epi64(t0, t2), spill);
+    Put(to + outStep, _mm256_unpackhi_epi64(t0, t2), spill);
+    Put(to + 2 * outStep, _mm256_unpacklo_epi64(t1, t3), spill);
+    Put(to + 3 * outStep, _mm256_unpackhi_epi64(t1, t3), spill);
   }
-}
+
+  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
+                  bool spill) const {
+    // Addresses from these two each block: left to itself the compiler keeps
+    // one running pointer per row, more than there are registers.
+    asm("" : "+r"(base), "+r"(to));
+    TurnHalfBlock(base + firstHalf, perX, to, outStep, spill);
+    TurnHalfBlock(base + secondHalf, perX, to + 4 * outStep, outStep, spill);
+  }
+
+  __m256i widen, narrow;
+  std::ptrdiff_t firstHalf, secondHalf;
+};
 
 }  // namespace
 
 bool TurnAvx2Available() { return __builtin_cpu_supports("avx2"); }
 
 void TurnQuarterAvx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
-  TurnBlocks<NarrowStore>(from, quarterTurns, out, outStep);
+  TurnInTiles(Block8<3>(quarterTurns == 1), from, quarterTurns, out, outStep);
 }
 
 void TurnQuarterToRgb32Avx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
-  TurnBlocks<WideStore>(from, quarterTurns, out, outStepBytes);
+  TurnInTiles(Block8<4>(quarterTurns == 1), from, quarterTurns, out, outStepBytes);
 }
 
 #else
