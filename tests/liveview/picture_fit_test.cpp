@@ -112,7 +112,9 @@ TEST(PictureFit, BarsAndPictureCoverTheAreaOnceEach) {
     EXPECT_EQ(std::count(count.begin(), count.end(), 1), static_cast<long>(count.size()))
         << picture.width() << "x" << picture.height();
     for (const QRect& bar : {bars.top, bars.bottom, bars.left, bars.right})
-      if (!bar.isEmpty()) EXPECT_TRUE(area.contains(bar));
+      if (!bar.isEmpty()) {
+        EXPECT_TRUE(area.contains(bar));
+      }
   }
   // No picture: the whole area is one bar.
   const PictureBars none = BarsAround(QRect(), area);
