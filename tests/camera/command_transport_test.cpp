@@ -5,11 +5,11 @@
 namespace camera_test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_support::Bytes;
 using Kind = DriverCall::Kind;
 
-const Bytes kGoodReply{0x55, 0x00, 0x00, 0x25, 0x07, 0x2C, 0x5A};
-const Bytes kRepeatReply{0x55, 0x02, 0x00, 0x25, 0x07, 0x2E, 0x5A};
+const Bytes kGoodReply = test_support::ReplyFrame(0x25, 0x07);
+const Bytes kRepeatReply = test_support::ReplyFrame(0x25, 0x07, 2);
 
 class CommandTest : public LinkTest {
  protected:

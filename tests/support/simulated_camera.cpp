@@ -43,6 +43,9 @@ void Give(std::span<const std::uint8_t> bytes, std::span<std::uint8_t> buffer, s
 
 }  // namespace
 
+Bytes ReplyFrame(std::uint8_t code, std::uint8_t value, std::uint8_t status) {
+  return WithChecksum({0x55, status, 0x00, code, value}, 0x5A);
+}
 Bytes SetFrame(std::uint8_t code, std::uint8_t value) { return WithChecksum({0xAA, 0x80, 0x00, code, value}, 0xA5); }
 Bytes PlainFrame(std::uint8_t code, std::uint8_t value) { return WithChecksum({0xAA, 0x00, 0x00, code, value}, 0xA5); }
 Bytes ShortFrame(std::uint8_t code) { return WithChecksum({0xAA, 0x00, 0x00, code}, 0xA5); }
@@ -393,7 +396,7 @@ void SimulatedCamera::AnswerCommand(const Bytes& frame) {
       value = frame[4];
       m_readBack[commandCode] = OnValue(commandCode, frame[4]);
     }
-    m_replies.push_back({WithChecksum({0x55, 0x00, 0x00, commandCode, value}, 0x5A), false});
+    m_replies.push_back({ReplyFrame(commandCode, value), false});
     return;
   }
   if (m_silent || m_autoReply.empty()) return;

@@ -179,6 +179,11 @@ class SimulatedCamera final : public platform::IDriver {
   std::vector<DriverCall> m_calls;
 };
 
+// A command reply as the camera writes it: 0x55, the status (0 done, 1 failed,
+// 2 "send the same frame again"), 0, the command code, the value, the checksum
+// of the four bytes before it, 0x5A.
+Bytes ReplyFrame(std::uint8_t code, std::uint8_t value, std::uint8_t status = 0);
+
 // Command frames as the camera link builds them, for the REMOCON panel's tests:
 // a set command, a plain one and a 6-byte query.
 Bytes SetFrame(std::uint8_t code, std::uint8_t value);
