@@ -168,59 +168,6 @@ int SimulatedCamera::PendingBulkReads() const {
   return m_pendingReads;
 }
 
-// --- the record
-
-void SimulatedCamera::Record(DriverCall call) {
-  call.at = std::chrono::steady_clock::now();
-  std::lock_guard lock(m_recordMutex);
-  m_calls.push_back(std::move(call));
-}
-
-std::vector<DriverCall> SimulatedCamera::Calls() const {
-  std::lock_guard lock(m_recordMutex);
-  return m_calls;
-}
-
-std::vector<DriverCall> SimulatedCamera::VendorCalls(std::uint8_t requestCode) const {
-  std::vector<DriverCall> out;
-  for (const DriverCall& c : Calls()) {
-    if (c.kind == DriverCall::Kind::Vendor && c.vendor->requestCode == requestCode) out.push_back(c);
-  }
-  return out;
-}
-
-std::vector<std::size_t> SimulatedCamera::BulkLengths(std::uint32_t pipe) const {
-  std::vector<std::size_t> out;
-  for (const DriverCall& c : Calls()) {
-    if (c.kind == DriverCall::Kind::Bulk && c.pipe == pipe) out.push_back(c.length);
-  }
-  return out;
-}
-
-std::vector<std::uint8_t> SimulatedCamera::VendorSequence() const {
-  std::vector<std::uint8_t> out;
-  for (const DriverCall& c : Calls()) {
-    if (c.kind == DriverCall::Kind::Vendor) out.push_back(c.vendor->requestCode);
-  }
-  return out;
-}
-
-std::vector<Bytes> SimulatedCamera::Commands() const {
-  std::vector<Bytes> out;
-  for (const DriverCall& c : Calls()) {
-    if (c.kind == DriverCall::Kind::Vendor && c.ok && c.vendor->requestCode == 0xBC &&
-        c.vendor->transferDirection == platform::TransferDirection::HostToDevice) {
-      out.push_back(c.data);
-    }
-  }
-  return out;
-}
-
-void SimulatedCamera::Clear() {
-  std::lock_guard lock(m_recordMutex);
-  m_calls.clear();
-}
-
 // --- the driver interface
 
 DeviceHandle SimulatedCamera::Open(std::string_view devicePath) {
@@ -244,7 +191,7 @@ DeviceHandle SimulatedCamera::Open(std::string_view devicePath) {
   }
   call.ok = call.handle != DeviceHandle::Null;
   const DeviceHandle handle = call.handle;
-  Record(std::move(call));
+  Add(std::move(call));
   return handle;
 }
 
@@ -262,7 +209,7 @@ void SimulatedCamera::CancelIo(DeviceHandle handle) {
   DriverCall call;
   call.kind = DriverCall::Kind::Cancel;
   call.handle = handle;
-  Record(std::move(call));
+  Add(std::move(call));
 }
 
 void SimulatedCamera::Close(DeviceHandle handle) {
@@ -279,31 +226,14 @@ void SimulatedCamera::Close(DeviceHandle handle) {
   DriverCall call;
   call.kind = DriverCall::Kind::Close;
   call.handle = handle;
-  Record(std::move(call));
+  Add(std::move(call));
 }
 
 bool SimulatedCamera::DeviceIoControl(DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> input,
                                       std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned) {
-  DriverCall call;
-  call.handle = handle;
-  call.length = buffer.size();
-  if (code == platform::kVendorRequestIoctl && input.size() == platform::kVendorRequestBlockSize) {
-    call.kind = DriverCall::Kind::Vendor;
-    call.vendor = platform::VendorRequestBlock::Decode(input);
-    if (call.vendor->transferDirection == platform::TransferDirection::HostToDevice) {
-      call.data.assign(buffer.begin(), buffer.end());
-    }
-  } else if (code == platform::kBulkReadIoctl && input.size() == platform::kBulkReadBlockSize) {
-    call.kind = DriverCall::Kind::Bulk;
-    call.pipe = platform::BulkReadBlock::Decode(input)->pipeIndex;
-  }
-  call.ok = Control(handle, code, input, buffer, bytesReturned);
-  if (call.kind == DriverCall::Kind::Vendor &&
-      call.vendor->transferDirection == platform::TransferDirection::DeviceToHost && call.ok) {
-    call.data.assign(buffer.begin(), buffer.begin() + std::min<std::size_t>(bytesReturned, buffer.size()));
-  }
-  const bool ok = call.ok;
-  Record(std::move(call));
+  DriverCall call = Before(handle, code, input, buffer);
+  const bool ok = Control(handle, code, input, buffer, bytesReturned);
+  After(std::move(call), ok, buffer, bytesReturned);
   return ok;
 }
 

@@ -16,32 +16,15 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <set>
-#include <string>
 #include <vector>
 
+#include "call_record.h"
 #include "frame_pattern.h"
 #include "platform/driver.h"
-#include "platform/driver_records.h"
 #include "sim/sim_driver.h"
 
 namespace test_support {
-
-using Bytes = std::vector<std::uint8_t>;
-
-struct DriverCall {
-  enum class Kind { Open, Close, Cancel, Vendor, Bulk, Unknown };
-  Kind kind = Kind::Unknown;
-  platform::DeviceHandle handle = platform::DeviceHandle::Null;  // the handle used, or the one Open gave
-  std::string path;                                               // Open only
-  std::optional<platform::VendorRequestBlock> vendor;
-  std::uint32_t pipe = 0;
-  std::size_t length = 0;  // data stage length
-  Bytes data;              // bytes sent (out) or received (in)
-  bool ok = false;
-  std::chrono::steady_clock::time_point at;
-};
 
 // Who answers the command frames (requests 0xBC and 0xBD).
 enum class CommandReplies {
@@ -63,7 +46,7 @@ struct SimulatedCameraOptions {
   sim::SimOptions sim;
 };
 
-class SimulatedCamera final : public platform::IDriver {
+class SimulatedCamera final : public platform::IDriver, public CallRecord {
  public:
   struct ReplyStep {
     Bytes bytes;        // handed out over as many reads as the asked lengths need
@@ -106,14 +89,6 @@ class SimulatedCamera final : public platform::IDriver {
   void SetReadTimeout(std::chrono::milliseconds timeout);
   int PendingBulkReads() const;
 
-  // --- the record
-  std::vector<DriverCall> Calls() const;
-  std::vector<DriverCall> VendorCalls(std::uint8_t requestCode) const;
-  std::vector<std::size_t> BulkLengths(std::uint32_t pipe) const;
-  std::vector<std::uint8_t> VendorSequence() const;  // request codes in the order sent
-  std::vector<Bytes> Commands() const;               // command frames (0xBC) in the order sent
-  void Clear();
-
   platform::DeviceHandle Open(std::string_view devicePath) override;
   bool DeviceIoControl(platform::DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> input,
                        std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned) override;
@@ -134,7 +109,6 @@ class SimulatedCamera final : public platform::IDriver {
     int failReads = 0;
   };
 
-  void Record(DriverCall call);
   bool Control(platform::DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> input,
                std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned);
   bool Usable(platform::DeviceHandle handle) const;  // lock held
@@ -174,9 +148,6 @@ class SimulatedCamera final : public platform::IDriver {
   std::array<PipeState, 4> m_pipes;
   std::chrono::milliseconds m_readTimeout{5000};
   int m_pendingReads = 0;
-
-  mutable std::mutex m_recordMutex;
-  std::vector<DriverCall> m_calls;
 };
 
 // A command reply as the camera writes it: 0x55, the status (0 done, 1 failed,
