@@ -70,11 +70,6 @@ void SimulatedCamera::Attach(int number) {
   m_attached.insert(number);
 }
 
-void SimulatedCamera::FailOpens(int count) {
-  std::lock_guard lock(m_mutex);
-  m_failOpens = count;
-}
-
 void SimulatedCamera::Unplug() {
   {
     std::lock_guard lock(m_mutex);
@@ -177,9 +172,7 @@ DeviceHandle SimulatedCamera::Open(std::string_view devicePath) {
   {
     std::lock_guard lock(m_mutex);
     const int number = platform::DeviceNumberFromPath(devicePath);
-    if (m_failOpens > 0) {
-      --m_failOpens;
-    } else if (m_plugged && m_attached.contains(number)) {
+    if (m_plugged && m_attached.contains(number)) {
       // Every attached number is the one simulated camera underneath.
       const DeviceHandle simHandle = m_sim->Open(platform::DevicePath(0));
       if (simHandle != DeviceHandle::Null) {

@@ -1,7 +1,7 @@
 // The camera every suite tests against: the simulated TQ400 the program runs
 // its demo on, behind the driver interface, with the hooks tests need on top.
 // By default each call goes to the simulated camera unchanged. Tests can
-// instead attach other device numbers or none, fail opens and requests, hold a
+// instead attach other device numbers or none, fail requests, hold a
 // request, script the vendor answers and the command replies (wrong, short,
 // overlong, silent, or a read-back table), and serve place-dependent frames
 // whose pipes stall, lag or fail. Every call is recorded, decoded from its
@@ -56,12 +56,12 @@ class SimulatedCamera final : public platform::IDriver, public CallRecord {
   explicit SimulatedCamera(SimulatedCameraOptions options = {});
   ~SimulatedCamera() override;
 
-  // The simulated camera underneath, for its own faults and its state.
+  // The simulated camera underneath, for its own faults (its stalled,
+  // failing or vanishing pipes with Frames::Camera) and its state.
   sim::SimCamera& Sim();
 
   // --- devices
   void Attach(int number);
-  void FailOpens(int count);
   void Unplug();  // opens fail; calls on old handles fail, pending ones at once
   int OpenHandleCount() const;
 
@@ -130,7 +130,6 @@ class SimulatedCamera final : public platform::IDriver, public CallRecord {
   std::condition_variable m_changed;
   std::set<int> m_attached;
   bool m_plugged = true;
-  int m_failOpens = 0;
   std::map<std::uintptr_t, HandleState> m_handles;
   std::uintptr_t m_nextHandle = 100;
   std::map<std::uint8_t, Bytes> m_vendorReplies;
