@@ -5,11 +5,11 @@
 namespace camera_test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test_support::Bytes;
 using Kind = DriverCall::Kind;
 
-const Bytes kGoodReply{0x55, 0x00, 0x00, 0x25, 0x07, 0x2C, 0x5A};
-const Bytes kRepeatReply{0x55, 0x02, 0x00, 0x25, 0x07, 0x2E, 0x5A};
+const Bytes kGoodReply = test_support::ReplyFrame(0x25, 0x07);
+const Bytes kRepeatReply = test_support::ReplyFrame(0x25, 0x07, 2);
 
 class CommandTest : public LinkTest {
  protected:
@@ -19,46 +19,46 @@ class CommandTest : public LinkTest {
   }
   std::vector<std::size_t> ReplyReadLengths() const {
     std::vector<std::size_t> out;
-    for (const DriverCall& c : driver.VendorCalls(0xBD)) out.push_back(c.length);
+    for (const DriverCall& c : camera.VendorCalls(0xBD)) out.push_back(c.length);
     return out;
   }
 };
 
 TEST_F(CommandTest, CommandGoesOutOnAHandleOfItsOwnAndItsReplyValueComesBack) {
-  fake.AnswerEveryCommand(kGoodReply);
+  camera.AnswerEveryCommand(kGoodReply);
   EXPECT_EQ(link->SendCommand(0x25, 0x01), 7);
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::None);
-  EXPECT_EQ(fake.Commands(), (std::vector<Bytes>{{0xAA, 0x80, 0x00, 0x25, 0x01, 0xA6, 0xA5}}));
+  EXPECT_EQ(camera.Commands(), (std::vector<Bytes>{{0xAA, 0x80, 0x00, 0x25, 0x01, 0xA6, 0xA5}}));
   EXPECT_EQ(log.Lines(), (std::vector<Bytes>{{0xAA, 0x80, 0x00, 0x25, 0x01, 0xA6, 0xA5}, kGoodReply}));
 
-  const auto write = driver.VendorCalls(0xBC);
+  const auto write = camera.VendorCalls(0xBC);
   ASSERT_EQ(write.size(), 1u);
   EXPECT_EQ(write[0].length, 7u);
   EXPECT_EQ(write[0].vendor->transferDirection, platform::TransferDirection::HostToDevice);
   EXPECT_NE(write[0].handle, OpenedHandle(0));
   EXPECT_NE(write[0].handle, OpenedHandle(1));
-  const auto read = driver.VendorCalls(0xBD);
+  const auto read = camera.VendorCalls(0xBD);
   ASSERT_EQ(read.size(), 1u);
   EXPECT_EQ(read[0].length, 24u);
   EXPECT_EQ(read[0].vendor->transferDirection, platform::TransferDirection::DeviceToHost);
   // Each request's own handle is closed again.
   bool writeHandleClosed = false;
-  for (const DriverCall& c : driver.Calls()) {
+  for (const DriverCall& c : camera.Calls()) {
     if (c.kind == Kind::Close && c.handle == write[0].handle) writeHandleClosed = true;
   }
   EXPECT_TRUE(writeHandleClosed);
 }
 
 TEST_F(CommandTest, ShortAndPlainFormsAndTheirFrames) {
-  fake.AnswerEveryCommand({0x55, 0x00, 0x00, 0x36, 0x04, 0x3A, 0x5A});
+  camera.AnswerEveryCommand({0x55, 0x00, 0x00, 0x36, 0x04, 0x3A, 0x5A});
   EXPECT_EQ(link->SendShortCommand(0x36), 4);
   EXPECT_EQ(link->SendPlainCommand(0x81, 0x90), 4);
-  EXPECT_EQ(fake.Commands(),
+  EXPECT_EQ(camera.Commands(),
             (std::vector<Bytes>{{0xAA, 0x00, 0x00, 0x36, 0x36, 0xA5}, {0xAA, 0x00, 0x00, 0x81, 0x90, 0x11, 0xA5}}));
 }
 
 TEST_F(CommandTest, ReplyInPiecesIsJoinedAndLoggedAsOneLine) {
-  fake.QueueReplies({{{0x55, 0x00, 0x00}}, {{0x25, 0x07, 0x2C, 0x5A}}});
+  camera.QueueReplies({{{0x55, 0x00, 0x00}}, {{0x25, 0x07, 0x2C, 0x5A}}});
   EXPECT_EQ(link->SendCommand(0x25, 0x01), 7);
   EXPECT_EQ(log.Lines().back(), kGoodReply);
   // Each read asks for the room left after what arrived.
@@ -66,7 +66,7 @@ TEST_F(CommandTest, ReplyInPiecesIsJoinedAndLoggedAsOneLine) {
 }
 
 TEST_F(CommandTest, EmptyReadsBetweenPiecesAreWaitedOut) {
-  fake.QueueReplies({{{0x55, 0x00}}, {{}}, {{}}, {{0x00, 0x25, 0x07, 0x2C, 0x5A}}});
+  camera.QueueReplies({{{0x55, 0x00}}, {{}}, {{}}, {{0x00, 0x25, 0x07, 0x2C, 0x5A}}});
   EXPECT_EQ(link->SendCommand(0x25, 0x01), 7);
 }
 
@@ -75,10 +75,10 @@ TEST_F(CommandTest, StatusTwoSendsTheSameFrameAgain) {
     Bytes repeat = kRepeatReply;
     repeat[1] = status;
     repeat[5] = static_cast<std::uint8_t>(status + 0x25 + 0x07);
-    fake.QueueReplies({{repeat}, {kGoodReply}});
+    camera.QueueReplies({{repeat}, {kGoodReply}});
     EXPECT_EQ(link->SendShortCommand(0x25), 7) << int(status);
   }
-  const auto commands = fake.Commands();
+  const auto commands = camera.Commands();
   ASSERT_EQ(commands.size(), 4u);
   EXPECT_EQ(commands[0], commands[1]);
   // Frame, reply, frame, reply for each exchange.
@@ -92,41 +92,41 @@ TEST_F(CommandTest, FailureStatusAndMalformedRepliesGiveZeroWithoutRepeat) {
       {0x54, 0x00, 0x00, 0x25, 0x07, 0x2C, 0x5A},  // start byte
   };
   for (const Bytes& reply : bad) {
-    fake.QueueReplies({{reply}});
+    camera.QueueReplies({{reply}});
     EXPECT_EQ(link->SendPlainCommand(0x25, 0x01), 0);
   }
-  EXPECT_EQ(fake.Commands().size(), bad.size());
+  EXPECT_EQ(camera.Commands().size(), bad.size());
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::MalformedReply);
-  fake.QueueReplies({{bad[0]}});
+  camera.QueueReplies({{bad[0]}});
   EXPECT_EQ(link->SendPlainCommand(0x25, 0x01), 0);
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::CommandRefused);
 }
 
 TEST_F(CommandTest, ShortReplyIsRepeatedByTheReadBackFormsOnly) {
   const Bytes shortReply{0x55, 0x00, 0x00, 0x5A};
-  fake.QueueReplies({{shortReply}, {kGoodReply}});
+  camera.QueueReplies({{shortReply}, {kGoodReply}});
   EXPECT_EQ(link->SendShortCommand(0x25), 7);
-  EXPECT_EQ(fake.Commands().size(), 2u);
-  fake.QueueReplies({{shortReply}, {kGoodReply}});
+  EXPECT_EQ(camera.Commands().size(), 2u);
+  camera.QueueReplies({{shortReply}, {kGoodReply}});
   EXPECT_EQ(link->SendPlainCommand(0x25, 1), 7);
-  EXPECT_EQ(fake.Commands().size(), 4u);
+  EXPECT_EQ(camera.Commands().size(), 4u);
   // The tagged form does not repeat, and must not return a byte 4 that never came.
-  fake.QueueReplies({{shortReply}});
+  camera.QueueReplies({{shortReply}});
   EXPECT_EQ(link->SendCommand(0x25, 1), 0);
-  EXPECT_EQ(fake.Commands().size(), 5u);
-  fake.QueueReplies({{{0x55, 0x00, 0x00, 0x00, 0x5A}}});
+  EXPECT_EQ(camera.Commands().size(), 5u);
+  camera.QueueReplies({{{0x55, 0x00, 0x00, 0x00, 0x5A}}});
   EXPECT_EQ(link->SendCommand(0x25, 1), 0);
 }
 
 TEST_F(CommandTest, OverlongReplyNeverWritesPastTheBufferAndIsMalformed) {
   Bytes overlong(30, 0x11);
   overlong[0] = 0x55;
-  fake.QueueReplies({{Bytes(overlong.begin(), overlong.begin() + 10)}, {Bytes(overlong.begin() + 10, overlong.end())}});
+  camera.QueueReplies({{Bytes(overlong.begin(), overlong.begin() + 10)}, {Bytes(overlong.begin() + 10, overlong.end())}});
   EXPECT_EQ(link->SendShortCommand(0x25), 0);
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::MalformedReply);
   EXPECT_EQ(ReplyReadLengths(), (std::vector<std::size_t>{24, 14}));
   EXPECT_EQ(log.Lines().back().size(), 24u);
-  EXPECT_EQ(fake.Commands().size(), 1u);
+  EXPECT_EQ(camera.Commands().size(), 1u);
 }
 
 TEST_F(CommandTest, SilentCameraIsGivenTwentyReads) {
@@ -134,11 +134,11 @@ TEST_F(CommandTest, SilentCameraIsGivenTwentyReads) {
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::NoReply);
   EXPECT_EQ(ReplyReadLengths().size(), 20u);
   EXPECT_EQ(log.Lines().back(), Bytes{});
-  EXPECT_EQ(fake.Commands().size(), 1u);
+  EXPECT_EQ(camera.Commands().size(), 1u);
 }
 
 TEST_F(CommandTest, FailedReadBeforeAnyByteEndsTheExchange) {
-  fake.QueueReplies({{{}, true}});
+  camera.QueueReplies({{{}, true}});
   EXPECT_EQ(link->SendShortCommand(0x25), 0);
   EXPECT_EQ(ReplyReadLengths().size(), 1u);
   EXPECT_EQ(log.Lines().size(), 2u);
@@ -146,40 +146,40 @@ TEST_F(CommandTest, FailedReadBeforeAnyByteEndsTheExchange) {
 }
 
 TEST_F(CommandTest, FailedReadAfterAWholeReplyStillChecksIt) {
-  fake.QueueReplies({{{0x55, 0x00, 0x00, 0x25, 0x07, 0x2C}}, {{}, true}});
+  camera.QueueReplies({{{0x55, 0x00, 0x00, 0x25, 0x07, 0x2C}}, {{}, true}});
   EXPECT_EQ(link->SendShortCommand(0x25), 0) << "no end byte arrived";
   EXPECT_EQ(log.Lines().back().size(), 6u);
 }
 
 TEST_F(CommandTest, CameraThatAlwaysAsksAgainIsGivenUpOn) {
-  fake.AnswerEveryCommand(kRepeatReply);
+  camera.AnswerEveryCommand(kRepeatReply);
   EXPECT_EQ(link->SendShortCommand(0x25), 0);
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::RepeatsExhausted);
-  EXPECT_EQ(fake.Commands().size(), static_cast<std::size_t>(CUsbCamera::kMaxCommandAttempts));
+  EXPECT_EQ(camera.Commands().size(), static_cast<std::size_t>(CUsbCamera::kMaxCommandAttempts));
 }
 
 TEST_F(CommandTest, ClosedLinkSendsNothingAndLogsAnEmptyReply) {
   link->Close();
-  driver.Clear();
+  camera.Clear();
   EXPECT_EQ(link->SendCommand(0x25, 1), 0);
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::NotOpen);
-  EXPECT_TRUE(driver.Calls().empty());
+  EXPECT_TRUE(camera.Calls().empty());
   EXPECT_EQ(log.Lines().back(), Bytes{});
   EXPECT_EQ(log.Lines().size(), 1u) << "no frame was written, so only the empty reply is logged";
 }
 
 TEST_F(CommandTest, NoLogSinkIsFine) {
   link->SetLogSink(nullptr);
-  fake.AnswerEveryCommand(kGoodReply);
+  camera.AnswerEveryCommand(kGoodReply);
   EXPECT_EQ(link->SendCommand(0x25, 1), 7);
   EXPECT_TRUE(log.Lines().empty());
 }
 
 // The worker's frames and mode queries run beside the user's commands.
 TEST_F(CommandTest, CommandsWhileFramesAreFetched) {
-  fake.SetModeReply({4});
-  fake.SetFrameSize(320, 240);
-  fake.AnswerEveryCommand(kGoodReply, 2);
+  camera.SetVendorReply(0xB0, {4});
+  camera.SetFrameSize(320, 240);
+  camera.AnswerEveryCommand(kGoodReply, 2);
   std::atomic<bool> stop{false};
   std::atomic<int> frames{0};
   std::thread worker([&] {

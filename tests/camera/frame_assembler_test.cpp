@@ -14,9 +14,9 @@ using camera::AssembleFrameDirect;
 using camera::AssembleFrameStaged;
 using camera::FrameShape;
 using camera::PipeViews;
-using camera_test::MakeSentFrame;
-using camera_test::Oriented;
-using camera_test::SentFrame;
+using test_support::MakeSentFrame;
+using test_support::Oriented;
+using test_support::SentFrame;
 
 constexpr std::size_t kPipeCapacity = 0x90000;
 

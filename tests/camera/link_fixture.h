@@ -1,4 +1,5 @@
-// A camera link on the scripted camera, its calls recorded, its command log read back.
+// A camera link on the simulated camera with scripted replies and place-dependent
+// frames, its calls recorded, its command log read back.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,10 +12,22 @@
 #include <vector>
 
 #include "camera/usb_camera.h"
-#include "fake_camera.h"
-#include "recording_driver.h"
+#include "simulated_camera.h"
 
 namespace camera_test {
+
+using test_support::DriverCall;
+using test_support::Oriented;
+using test_support::SentFrame;
+using test_support::SimulatedCamera;
+
+// The camera these tests script: every reply and every frame is the test's.
+inline test_support::SimulatedCameraOptions PatternCamera() {
+  test_support::SimulatedCameraOptions options;
+  options.replies = test_support::CommandReplies::Scripted;
+  options.frames = test_support::Frames::Pattern;
+  return options;
+}
 
 class RecordingLogSink final : public ICommandLogSink {
  public:
@@ -53,20 +66,19 @@ class LinkTest : public ::testing::Test {
   void SetUp() override { MakeLink(kFastTiming); }
   void MakeLink(double scale) {
     link.reset();
-    link = std::make_unique<CUsbCamera>(driver, CameraTiming{scale});
+    link = std::make_unique<CUsbCamera>(camera, CameraTiming{scale});
     link->SetLogSink(&log);
   }
   // The handle the link's n-th successful Open call got.
   platform::DeviceHandle OpenedHandle(std::size_t n) const {
     std::size_t seen = 0;
-    for (const DriverCall& c : driver.Calls()) {
+    for (const DriverCall& c : camera.Calls()) {
       if (c.kind == DriverCall::Kind::Open && c.ok && seen++ == n) return c.handle;
     }
     return platform::DeviceHandle::Null;
   }
 
-  FakeCamera fake;
-  RecordingDriver driver{fake};
+  SimulatedCamera camera{PatternCamera()};
   RecordingLogSink log;
   std::unique_ptr<CUsbCamera> link;
 };

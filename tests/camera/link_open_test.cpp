@@ -16,13 +16,13 @@ TEST_F(LinkTest, OpenClaimsTheFirstCameraSendsAttachOnTheSecondHandleAndStartsFo
   EXPECT_EQ(link->DevicePath(), "\\\\.\\EZUSB-0");
   EXPECT_EQ(link->MutexName(), "EZUSB-0");
 
-  const auto attach = driver.VendorCalls(0xBE);
+  const auto attach = camera.VendorCalls(0xBE);
   ASSERT_EQ(attach.size(), 1u);
   EXPECT_EQ(attach[0].handle, OpenedHandle(1)) << "0xBE goes through the second handle";
   EXPECT_EQ(attach[0].vendor->transferDirection, platform::TransferDirection::HostToDevice);
   EXPECT_EQ(attach[0].length, 0u);
   // Two handles of the link, one per reader.
-  EXPECT_TRUE(Eventually([&] { return fake.OpenHandleCount() == 6; }));
+  EXPECT_TRUE(Eventually([&] { return camera.OpenHandleCount() == 6; }));
 
   // The claim holds against every other holder of the name.
   std::uint32_t error = 0;
@@ -31,7 +31,7 @@ TEST_F(LinkTest, OpenClaimsTheFirstCameraSendsAttachOnTheSecondHandleAndStartsFo
 }
 
 TEST_F(LinkTest, CameraClaimedElsewhereIsSkippedForTheNextFreeNumber) {
-  fake.Attach(1);
+  camera.Attach(1);
   std::uint32_t error = 0;
   auto otherInstance = platform::DeviceClaim::Create("EZUSB-0", error);
   ASSERT_NE(otherInstance, nullptr);
@@ -41,7 +41,7 @@ TEST_F(LinkTest, CameraClaimedElsewhereIsSkippedForTheNextFreeNumber) {
   EXPECT_EQ(link->MutexName(), "EZUSB-1");
   EXPECT_EQ(link->ErrorText(), "EZUSB-0 failed: GetLastError returned 183\n");
 
-  const auto calls = driver.Calls();
+  const auto calls = camera.Calls();
   ASSERT_GE(calls.size(), 2u);
   EXPECT_EQ(calls[0].kind, Kind::Open);
   EXPECT_EQ(calls[0].path, "\\\\.\\EZUSB-0");
@@ -49,64 +49,63 @@ TEST_F(LinkTest, CameraClaimedElsewhereIsSkippedForTheNextFreeNumber) {
   EXPECT_EQ(calls[1].handle, calls[0].handle);
 
   link->Close();
-  EXPECT_EQ(fake.OpenHandleCount(), 0);
+  EXPECT_EQ(camera.OpenHandleCount(), 0);
 }
 
 TEST_F(LinkTest, OpenOnAnOpenLinkChangesNothing) {
   ASSERT_TRUE(link->Open());
-  ASSERT_TRUE(Eventually([&] { return fake.OpenHandleCount() == 6; }));
-  const std::size_t callsBefore = driver.Calls().size();
+  ASSERT_TRUE(Eventually([&] { return camera.OpenHandleCount() == 6; }));
+  const std::size_t callsBefore = camera.Calls().size();
   EXPECT_FALSE(link->Open());
   EXPECT_EQ(link->LastLinkError(), camera::CameraError::AlreadyOpen);
-  EXPECT_EQ(driver.Calls().size(), callsBefore);
-  EXPECT_EQ(fake.OpenHandleCount(), 6);
+  EXPECT_EQ(camera.Calls().size(), callsBefore);
+  EXPECT_EQ(camera.OpenHandleCount(), 6);
   EXPECT_TRUE(link->IsOpen());
 }
 
 TEST_F(LinkTest, NumbersZeroToThirtyOneAreTriedAndNoMore) {
-  fake.Unplug();
+  camera.Unplug();
   EXPECT_FALSE(link->Open());
   EXPECT_FALSE(link->IsOpen());
   EXPECT_EQ(link->LastLinkError(), camera::CameraError::NoFreeCamera);
-  const auto calls = driver.Calls();
+  const auto calls = camera.Calls();
   ASSERT_EQ(calls.size(), 32u);
   EXPECT_EQ(calls.back().path, "\\\\.\\EZUSB-31");
   // The link stays closed: no request goes out.
   EXPECT_FALSE(link->QueryMode());
   EXPECT_FALSE(link->QueryHighSpeed());
   EXPECT_EQ(link->ReadReplyBytes(nullptr, 0), -1);
-  EXPECT_EQ(driver.Calls().size(), 32u);
+  EXPECT_EQ(camera.Calls().size(), 32u);
 }
 
 TEST(LinkNumbering, ThirtyOneIsTheLastNumberAndIsStillFound) {
-  FakeCamera fake;  // device 0 is attached, but another instance holds it
-  fake.Attach(31);
-  RecordingDriver driver(fake);
-  CUsbCamera link(driver, CameraTiming{0.01});
+  SimulatedCamera camera{PatternCamera()};  // device 0 is attached, but another instance holds it
+  camera.Attach(31);
+  CUsbCamera link(camera, CameraTiming{0.01});
   std::uint32_t error = 0;
   auto other = platform::DeviceClaim::Create("EZUSB-0", error);
   ASSERT_NE(other, nullptr);
   ASSERT_TRUE(link.Open());
   EXPECT_EQ(link.DevicePath(), "\\\\.\\EZUSB-31");
   link.Close();
-  EXPECT_EQ(fake.OpenHandleCount(), 0);
+  EXPECT_EQ(camera.OpenHandleCount(), 0);
 }
 
 TEST_F(LinkTest, QueryModeAcceptsTheSixSizesOnly) {
   ASSERT_TRUE(link->Open());
-  fake.SetModeReply({5, 0xEE});
+  camera.SetVendorReply(0xB0, {5, 0xEE});
   ASSERT_TRUE(link->QueryMode());
   EXPECT_EQ(link->m_mode.load(), 5);
   EXPECT_EQ(link->m_width.load(), 400);
   EXPECT_EQ(link->m_height.load(), 300);
-  const auto query = driver.VendorCalls(0xB0);
+  const auto query = camera.VendorCalls(0xB0);
   ASSERT_EQ(query.size(), 1u);
   EXPECT_EQ(query[0].handle, OpenedHandle(1));
   EXPECT_EQ(query[0].length, 20u);
   EXPECT_EQ(query[0].vendor->transferDirection, platform::TransferDirection::DeviceToHost);
 
   for (std::uint8_t code : {3, 7, 0x80, 0xFF}) {
-    fake.SetModeReply({code});
+    camera.SetVendorReply(0xB0, {code});
     EXPECT_FALSE(link->QueryMode()) << int(code);
     EXPECT_EQ(link->m_mode.load(), static_cast<std::int8_t>(code));
     EXPECT_EQ(link->m_width.load(), 400);
@@ -114,34 +113,34 @@ TEST_F(LinkTest, QueryModeAcceptsTheSixSizesOnly) {
   }
   const std::array<std::pair<int, int>, 6> sizes{{{640, 480}, {800, 600}, {1024, 768}, {0, 0}, {320, 240}, {512, 384}}};
   for (std::uint8_t code : {0, 1, 2, 4, 6}) {
-    fake.SetModeReply({code});
+    camera.SetVendorReply(0xB0, {code});
     ASSERT_TRUE(link->QueryMode());
     EXPECT_EQ(link->m_width.load(), sizes[code < 5 ? code : 5].first);
     EXPECT_EQ(link->m_height.load(), sizes[code < 5 ? code : 5].second);
   }
   // A request that fails, or succeeds without a byte, tells nothing.
-  fake.SetModeReply({});
+  camera.SetVendorReply(0xB0, {});
   EXPECT_FALSE(link->QueryMode());
-  fake.SetModeReply({1});
-  fake.FailRequests(0xB0, 1);
+  camera.SetVendorReply(0xB0, {1});
+  camera.FailRequests(0xB0, 1);
   EXPECT_FALSE(link->QueryMode());
   EXPECT_TRUE(link->QueryMode());
 }
 
 TEST_F(LinkTest, QueryHighSpeedReadsOneByte) {
   ASSERT_TRUE(link->Open());
-  fake.SetSpeedReply({1});
+  camera.SetVendorReply(0xB3, {1});
   EXPECT_TRUE(link->QueryHighSpeed());
-  fake.SetSpeedReply({0x40});
+  camera.SetVendorReply(0xB3, {0x40});
   EXPECT_TRUE(link->QueryHighSpeed());
-  fake.SetSpeedReply({0});
+  camera.SetVendorReply(0xB3, {0});
   EXPECT_FALSE(link->QueryHighSpeed());
-  fake.SetSpeedReply({});
+  camera.SetVendorReply(0xB3, {});
   EXPECT_FALSE(link->QueryHighSpeed());
-  fake.SetSpeedReply({1});
-  fake.FailRequests(0xB3, 1);
+  camera.SetVendorReply(0xB3, {1});
+  camera.FailRequests(0xB3, 1);
   EXPECT_FALSE(link->QueryHighSpeed());
-  const auto query = driver.VendorCalls(0xB3);
+  const auto query = camera.VendorCalls(0xB3);
   ASSERT_FALSE(query.empty());
   EXPECT_EQ(query[0].length, 1u);
   EXPECT_EQ(query[0].handle, OpenedHandle(1));
@@ -152,10 +151,10 @@ TEST_F(LinkTest, CloseReleasesEverythingOnceAndTheLinkOpensAgain) {
   link->Close();
   EXPECT_FALSE(link->IsOpen());
   EXPECT_FALSE(link->ReadersRunning());
-  EXPECT_EQ(fake.OpenHandleCount(), 0);
-  const std::size_t callsAfterClose = driver.Calls().size();
+  EXPECT_EQ(camera.OpenHandleCount(), 0);
+  const std::size_t callsAfterClose = camera.Calls().size();
   link->Close();
-  EXPECT_EQ(driver.Calls().size(), callsAfterClose) << "a second Close does nothing";
+  EXPECT_EQ(camera.Calls().size(), callsAfterClose) << "a second Close does nothing";
 
   // The claim went with the link.
   std::uint32_t error = 0;
@@ -163,35 +162,35 @@ TEST_F(LinkTest, CloseReleasesEverythingOnceAndTheLinkOpensAgain) {
 
   ASSERT_TRUE(link->Open());
   EXPECT_TRUE(link->ReadersRunning());
-  EXPECT_TRUE(Eventually([&] { return fake.OpenHandleCount() == 6; }));
+  EXPECT_TRUE(Eventually([&] { return camera.OpenHandleCount() == 6; }));
 }
 
 TEST_F(LinkTest, UnpluggedCameraClosesTheLinkAtTheNextCheck) {
   ASSERT_TRUE(link->Open());
   EXPECT_TRUE(link->CheckPresent());
   EXPECT_TRUE(link->IsOpen());
-  fake.Unplug();
+  camera.Unplug();
   EXPECT_FALSE(link->CheckPresent());
   EXPECT_FALSE(link->IsOpen());
   EXPECT_EQ(link->ReadReplyBytes(nullptr, 0), -1);
   std::array<std::uint8_t, 24> buffer{};
   EXPECT_EQ(link->ReadReplyBytes(buffer.data(), 24), -1);
-  EXPECT_EQ(fake.OpenHandleCount(), 0);
+  EXPECT_EQ(camera.OpenHandleCount(), 0);
   EXPECT_FALSE(link->CheckPresent());
 }
 
 TEST_F(LinkTest, CommandWriteOnAClosedLinkSendsAndLogsNothing) {
   const std::array<std::uint8_t, 7> frame{0xAA, 0x80, 0x00, 0x25, 0x01, 0xA6, 0xA5};
   link->WriteCommandBytes(frame.data(), 7);
-  EXPECT_TRUE(driver.Calls().empty());
+  EXPECT_TRUE(camera.Calls().empty());
   EXPECT_TRUE(log.Lines().empty());
 }
 
 TEST_F(LinkTest, DestroyingAnOpenLinkStopsItsReaders) {
   ASSERT_TRUE(link->Open());
-  ASSERT_TRUE(Eventually([&] { return fake.OpenHandleCount() == 6; }));
+  ASSERT_TRUE(Eventually([&] { return camera.OpenHandleCount() == 6; }));
   link.reset();
-  EXPECT_EQ(fake.OpenHandleCount(), 0);
+  EXPECT_EQ(camera.OpenHandleCount(), 0);
 }
 
 TEST(CameraErrors, EveryErrorHasItsOwnText) {

@@ -7,21 +7,17 @@
 #include "answering_dialogs.h"
 #include "app/main_frame.h"
 #include "panel/messages.h"
-#include "platform/driver.h"
+#include "simulated_camera.h"
 #include "still_test_support.h"
 
 namespace {
 
-class NoCameraDriver final : public platform::IDriver {
- public:
-  platform::DeviceHandle Open(std::string_view) override { return platform::DeviceHandle::Null; }
-  bool DeviceIoControl(platform::DeviceHandle, std::uint32_t, std::span<const std::uint8_t>, std::span<std::uint8_t>,
-                       std::uint32_t&) override {
-    return false;
-  }
-  void CancelIo(platform::DeviceHandle) override {}
-  void Close(platform::DeviceHandle) override {}
-};
+// No camera is attached: every open fails.
+test_support::SimulatedCameraOptions NoCamera() {
+  test_support::SimulatedCameraOptions options;
+  options.attached.clear();
+  return options;
+}
 
 // Runs the test inside `folder`, restoring the working folder afterwards.
 class WorkingFolder {
@@ -42,7 +38,7 @@ class StillWindow : public ::testing::Test {
   QTemporaryDir m_startDir;
   QTemporaryDir m_output;
   AnsweringDialogs m_dialogs;
-  NoCameraDriver m_driver;
+  test_support::SimulatedCamera m_driver{NoCamera()};
 };
 
 TEST_F(StillWindow, PrintUsesTheStartFolderAfterTheSaveDialogMovedAway) {

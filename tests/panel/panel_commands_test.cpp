@@ -9,7 +9,7 @@
 namespace {
 
 namespace id = panel_id;
-using Frames = std::vector<FakeCameraDriver::Frame>;
+using Frames = std::vector<test_support::Bytes>;
 
 using PanelCommands = PanelTest;
 

@@ -40,9 +40,9 @@ void PanelTest::Click(int id) {
 void PanelTest::Press(int id, Qt::MouseButton button) { QTest::mousePress(Btn(id), button); }
 void PanelTest::Release(int id, Qt::MouseButton button) { QTest::mouseRelease(Btn(id), button); }
 
-std::vector<FakeCameraDriver::Frame> PanelTest::Sent() {
+std::vector<test_support::Bytes> PanelTest::Sent() {
   auto frames = driver.Commands();
-  driver.ClearCommands();
+  driver.Clear();
   return frames;
 }
 

@@ -1,4 +1,4 @@
-// A REMOCON panel on a scripted camera, with a main window stand-in that
+// A REMOCON panel on the simulated camera, with a main window stand-in that
 // records the messages it receives and the message boxes shown.
 #pragma once
 
@@ -13,10 +13,22 @@
 
 #include "output/user_dialogs.h"
 #include "camera/usb_camera.h"
-#include "fake_camera_driver.h"
 #include "panel/panel_button.h"
 #include "panel/remocon_dlg.h"
 #include "panel/remocon_host.h"
+#include "simulated_camera.h"
+
+using test_support::PlainFrame;
+using test_support::SetFrame;
+using test_support::ShortFrame;
+
+// The camera the panel talks to: the simulated one, answering each command
+// from a read-back table the tests can set.
+inline test_support::SimulatedCameraOptions PanelCamera() {
+  test_support::SimulatedCameraOptions options;
+  options.replies = test_support::CommandReplies::ReadBack;
+  return options;
+}
 
 class RecordingDialogs : public IUserDialogs {
  public:
@@ -76,11 +88,11 @@ class PanelTest : public ::testing::Test {
   void Press(int id, Qt::MouseButton button = Qt::LeftButton);
   void Release(int id, Qt::MouseButton button = Qt::LeftButton);
   // The frames the camera received since the last call.
-  std::vector<FakeCameraDriver::Frame> Sent();
+  std::vector<test_support::Bytes> Sent();
   bool Latched(int id) const;
 
   QTemporaryDir claimDir;
-  FakeCameraDriver driver;
+  test_support::SimulatedCamera driver{PanelCamera()};
   std::unique_ptr<FakeHost> host;
   std::unique_ptr<CRemoconDlg> panel;
 };

@@ -14,7 +14,7 @@
 namespace {
 
 namespace id = panel_id;
-using Frames = std::vector<FakeCameraDriver::Frame>;
+using Frames = std::vector<test_support::Bytes>;
 
 const Frames kSyncQueries = {ShortFrame(0x24), SetFrame(0x3C, 0), ShortFrame(0x80), ShortFrame(0x3F),
                              ShortFrame(0x36), ShortFrame(0x37), ShortFrame(0x30), ShortFrame(0x31),
@@ -100,7 +100,7 @@ TEST_F(PanelWindow, WatchdogOutcomes) {
 TEST_F(PanelWindow, WatchdogSeesAnUnpluggedCamera) {
   for (const int deviceOk : {1, 0}) {
     SCOPED_TRACE(deviceOk);
-    FakeCameraDriver camera;
+    test_support::SimulatedCamera camera{PanelCamera()};
     FakeHost mainWindow(camera);
     ASSERT_TRUE(mainWindow.camera.Open());
     CRemoconDlg remote(mainWindow, nullptr, PanelTiming{0.01});

@@ -59,12 +59,23 @@ std::string ContentType(CURL* curl) {
   return type ? type : "";
 }
 
+// libcurl's global state, set up once before the first handle (clients may
+// start on several threads at once) and torn down when the program ends.
+CURL* NewHandle() {
+  struct Global {
+    Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+    ~Global() { curl_global_cleanup(); }
+  };
+  static const Global global;
+  return curl_easy_init();
+}
+
 }  // namespace
 
 HttpReply Fetch(const std::string& method, const std::string& url, const std::string& body,
                 const std::vector<std::string>& headers) {
   HttpReply reply;
-  CURL* curl = curl_easy_init();
+  CURL* curl = NewHandle();
   if (!curl) return reply;
   curl_slist* list = nullptr;
   for (const auto& h : headers) list = curl_slist_append(list, h.c_str());
@@ -96,7 +107,7 @@ StreamResult ReadStream(const std::string& url, int parts, std::chrono::millisec
   PartCounter counter;
   counter.wanted = parts;
   counter.result = &result;
-  CURL* curl = curl_easy_init();
+  CURL* curl = NewHandle();
   if (!curl) return result;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, FeedParts);

@@ -19,6 +19,7 @@
 #include "camera/usb_camera.h"
 #include "emulated_camera.h"
 #include "platform/usb/libusb_driver.h"
+#include "simulated_camera.h"
 
 namespace {
 
@@ -175,7 +176,7 @@ TEST_F(CameraLinkOnUsb, AReplyStormNeverOverrunsTheReplyBufferAndEveryExchangeEn
   }
 
   // A camera that asks for every command again gets it a bounded number of times.
-  m_camera->SetReply(kReadReply, {0x55, 0x02, 0x00, 0x25, 0x07, 0x2E, 0x5A});
+  m_camera->SetReply(kReadReply, test_support::ReplyFrame(0x25, 0x07, 2));
   const std::size_t writesBefore = CountOf(RequestCodes(*m_camera), kWriteCommand);
   const int linesBefore = log.lines.load();
   EXPECT_EQ(m_link->SendPlainCommand(0x25, 1), 0);
@@ -185,7 +186,7 @@ TEST_F(CameraLinkOnUsb, AReplyStormNeverOverrunsTheReplyBufferAndEveryExchangeEn
 
   // Frames keep coming between the commands, and a good reply still gives its value.
   EXPECT_TRUE(m_link->GrabFrame(m_frame.data()));
-  m_camera->SetReply(kReadReply, {0x55, 0x00, 0x00, 0x25, 0x07, 0x2C, 0x5A});
+  m_camera->SetReply(kReadReply, test_support::ReplyFrame(0x25, 0x07));
   EXPECT_EQ(m_link->SendCommand(0x25, 1), 7);
   m_link->SetLogSink(nullptr);
   ExpectNothingLeft();

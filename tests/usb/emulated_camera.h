@@ -1,6 +1,10 @@
 // A USB camera emulated in the kernel's usbfs interface (via umockdev), so
 // the libusb backend can be driven without hardware. Tests run under
-// umockdev-wrapper; the testbed must exist before libusb starts.
+// umockdev-wrapper; the testbed must exist before libusb starts. It works a
+// layer below the shared simulated camera (tests/support), which stands in
+// for the whole driver and so cannot test the backend: here the URBs, claims,
+// halts and hot-unplug are what is tested, and the camera's answers are only
+// the canned bytes a test sets (command replies built with ReplyFrame).
 #pragma once
 
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace camera_test {
+namespace test_support {
 
 struct SentFrame {
   int width = 0;
@@ -22,4 +22,4 @@ SentFrame MakeSentFrame(int width, int height, std::uint32_t seed);
 // Pixel (x, y) of the delivered frame is pixel (sx, sy) of the frame as sent.
 std::vector<std::uint8_t> Oriented(const SentFrame& frame, int orientation);
 
-}  // namespace camera_test
+}  // namespace test_support

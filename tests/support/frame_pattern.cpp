@@ -1,6 +1,6 @@
 #include "frame_pattern.h"
 
-namespace camera_test {
+namespace test_support {
 
 SentFrame MakeSentFrame(int width, int height, std::uint32_t seed) {
   SentFrame f;
@@ -44,4 +44,4 @@ std::vector<std::uint8_t> Oriented(const SentFrame& frame, int orientation) {
   return out;
 }
 
-}  // namespace camera_test
+}  // namespace test_support
