@@ -14,8 +14,7 @@ bool CCameraApp::InitInstance() {
   // window happens to close (the panel may close first).
   QApplication::setQuitOnLastWindowClosed(false);
   m_pMainWnd = std::make_unique<CMainFrame>(m_dialogs);
-  QObject::connect(m_pMainWnd.get(), &CMainFrame::windowDestroyed, qApp, &QCoreApplication::quit,
-                   Qt::QueuedConnection);
+  QObject::connect(m_pMainWnd.get(), &CMainFrame::windowDestroyed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   m_pMainWnd->SetPresenterOptions(m_presenter);
   if (!m_pMainWnd->Create()) return false;
   m_pMainWnd->show();

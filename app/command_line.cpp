@@ -1,10 +1,10 @@
 #include "app/command_line.h"
 
-#include "server/serve_address.h"
-
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
+
+#include "server/serve_address.h"
 
 namespace {
 
@@ -12,15 +12,12 @@ struct Options {
   QCommandLineOption camera{"camera", "usb (the default): a real TQ400; sim: the built-in simulated camera.",
                             "usb|sim"};
   QCommandLineOption simPaced{"sim-paced", "Deliver the simulated picture at USB 2.0 high-speed rate."};
-  QCommandLineOption usbId{"usb-id", "Also look for cameras with this vendor:product id (repeatable).",
-                           "VVVV:PPPP"};
+  QCommandLineOption usbId{"usb-id", "Also look for cameras with this vendor:product id (repeatable).", "VVVV:PPPP"};
   QCommandLineOption verbose{"verbose", "Log every open and transfer on standard error."};
   QCommandLineOption captureDir{"capture-dir", "Folder for quick captures (Space).", "DIR"};
-  QCommandLineOption interval{"interval", "Start a quick capture every SECONDS (0.5 to 3600) at once.",
-                              "SECONDS"};
+  QCommandLineOption interval{"interval", "Start a quick capture every SECONDS (0.5 to 3600) at once.", "SECONDS"};
   QCommandLineOption rotate{"rotate", "Turn the picture clockwise by this many degrees.", "0|90|180|270"};
-  QCommandLineOption serve{"serve", "Serve the picture and the panel over HTTP (default 127.0.0.1:8400).",
-                           "ADDR:PORT"};
+  QCommandLineOption serve{"serve", "Serve the picture and the panel over HTTP (default 127.0.0.1:8400).", "ADDR:PORT"};
   QCommandLineOption serveToken{"serve-token", "The token every request must carry (at least 16 characters).",
                                 "SECRET"};
   QCommandLineOption headless{"headless", "Run without a window on screen (Qt's offscreen platform)."};
@@ -32,9 +29,8 @@ void Describe(QCommandLineParser& parser, const Options& o) {
   parser.setApplicationDescription("The viewer and remote control of the TQ400 camera.");
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.addHelpOption();
-  for (const QCommandLineOption* option :
-       {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval, &o.rotate, &o.serve,
-        &o.serveToken, &o.headless, &o.push, &o.pushBitrate})
+  for (const QCommandLineOption* option : {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval,
+                                           &o.rotate, &o.serve, &o.serveToken, &o.headless, &o.push, &o.pushBitrate})
     parser.addOption(*option);
 }
 
@@ -53,8 +49,10 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
   // wants one for an option that takes values, so that form is read here.
   bool serveDefault = false;
   for (const std::string& arg : args) {
-    if (arg == "--serve") serveDefault = true;
-    else line << QString::fromStdString(arg);
+    if (arg == "--serve")
+      serveDefault = true;
+    else
+      line << QString::fromStdString(arg);
   }
   if (!parser.parse(line)) {
     if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
@@ -72,9 +70,12 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
   if (parser.isSet(o.camera)) {
     // The last one given wins, as with every repeated switch.
     const QString value = parser.values(o.camera).back();
-    if (value == u"usb") result.camera = CameraBackend::Usb;
-    else if (value == u"sim") result.camera = CameraBackend::Simulated;
-    else return {std::nullopt, Refusal(o.camera.names().front(), value, "the camera is usb or sim")};
+    if (value == u"usb")
+      result.camera = CameraBackend::Usb;
+    else if (value == u"sim")
+      result.camera = CameraBackend::Simulated;
+    else
+      return {std::nullopt, Refusal(o.camera.names().front(), value, "the camera is usb or sim")};
   }
   result.simPaced = parser.isSet(o.simPaced);
   result.verbose = parser.isSet(o.verbose);

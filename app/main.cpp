@@ -16,9 +16,9 @@
 #include "app/main_frame.h"
 #include "app/profile_text.h"
 #include "app/qt_user_dialogs.h"
-#include "panel/remocon_dlg.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_target.h"
+#include "panel/remocon_dlg.h"
 #include "platform/driver.h"
 #include "platform/usb/usb_driver.h"
 #include "server/camera_server.h"
@@ -48,7 +48,8 @@ bool InstallBackend(const CommandLine& line) {
   if (const std::string kept = ReadProfileText(kProfileUsbIds); !kept.empty()) {
     const auto ids = platform::usb::ParseUsbIdList(kept);
     if (!ids) {
-      std::fprintf(stderr, "tavrocam: the profile's %s wants VVVV:PPPP ids, not \"%s\"\n", kProfileUsbIds, kept.c_str());
+      std::fprintf(stderr, "tavrocam: the profile's %s wants VVVV:PPPP ids, not \"%s\"\n", kProfileUsbIds,
+                   kept.c_str());
       return false;
     }
     options.extraIds.insert(options.extraIds.end(), ids->begin(), ids->end());

@@ -6,13 +6,13 @@
 #include <QMetaObject>
 #include <QTimerEvent>
 
-#include "panel/messages.h"
 #include "app/main_frame_sizes.h"
 #include "app/mode_sizes.h"
-#include "output/user_dialogs.h"
 #include "app/window_placement.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_overlay.h"
+#include "output/user_dialogs.h"
+#include "panel/messages.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -120,7 +120,8 @@ bool CMainFrame::OnCommand(unsigned id, bool fromControl) {
 }
 
 void CMainFrame::PostExitCommand() {
-  QMetaObject::invokeMethod(this, [this] { OnCommand(ID_APP_EXIT, false); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { OnCommand(ID_APP_EXIT, false); }, Qt::QueuedConnection);
 }
 
 long CMainFrame::OnCamShutdown() {
@@ -222,8 +223,10 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
 }
 
 void CMainFrame::OnTimer(int id) {
-  if (id == TIMER_NO_DEVICE) OnNoDeviceTimer();
-  else if (id == TIMER_MOVIE_FRAME) OnMovieTimer();
+  if (id == TIMER_NO_DEVICE)
+    OnNoDeviceTimer();
+  else if (id == TIMER_MOVIE_FRAME)
+    OnMovieTimer();
 }
 
 void CMainFrame::OnNoDeviceTimer() {
@@ -249,8 +252,10 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
     // Leaving full screen is all Escape does there.
-    if (isFullScreen()) ToggleFullScreen();
-    else OnCommand(IDCANCEL, false);
+    if (isFullScreen())
+      ToggleFullScreen();
+    else
+      OnCommand(IDCANCEL, false);
     return;
   }
   QWidget::keyPressEvent(event);

@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <optional>
+#include <string>
 
 #include <QBasicTimer>
 #include <QList>
@@ -54,8 +54,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   static constexpr int kNoDeviceMs = 1000;
   static constexpr int kMovieFrameMs = 66;
 
-  CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver = platform::CurrentDriver(),
-             CameraTiming timing = {});
+  CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver = platform::CurrentDriver(), CameraTiming timing = {});
   ~CMainFrame() override;
 
   // The window's creation: opens the camera, creates the view and the panel,
@@ -264,8 +263,8 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   PresenterOptions m_presenterOptions;
   // Clockwise quarter turns of everything shown and kept; the worker reads it for the taps.
   std::atomic<std::int32_t> m_nQuarterTurns{0};
-  CFrameBitmap m_turnedFrame;    // stills, prints and movies of a turned picture
-  CFrameBitmap m_captureFrame;   // quick captures and the clipboard
+  CFrameBitmap m_turnedFrame;   // stills, prints and movies of a turned picture
+  CFrameBitmap m_captureFrame;  // quick captures and the clipboard
   std::unique_ptr<QTimer> m_pIntervalTimer;
   int m_nIntervalCaptures = 0;
   QString m_strLastCapture;

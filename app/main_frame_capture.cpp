@@ -18,11 +18,11 @@
 #include "app/capture_overlay.h"
 #include "app/main_frame.h"
 #include "app/mode_sizes.h"
-#include "output/user_dialogs.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/frame_taps.h"
 #include "output/avi_writer.h"
+#include "output/user_dialogs.h"
 
 namespace {
 
@@ -123,8 +123,10 @@ void CMainFrame::StopIntervalCapture() {
 }
 
 void CMainFrame::ToggleIntervalCapture() {
-  if (IntervalCaptureRunning()) StopIntervalCapture();
-  else StartIntervalCapture();
+  if (IntervalCaptureRunning())
+    StopIntervalCapture();
+  else
+    StartIntervalCapture();
 }
 
 bool CMainFrame::IntervalCaptureRunning() const { return m_pIntervalTimer && m_pIntervalTimer->isActive(); }
@@ -179,7 +181,8 @@ bool CMainFrame::SetRotationDegrees(int degrees) {
 
 void CMainFrame::RepublishHeldPicture() {
   if (m_frameTaps.Empty() || !TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_turnedFrame)) return;
-  const auto bytes = static_cast<std::size_t>(m_turnedFrame.RowBytes()) * static_cast<std::size_t>(m_turnedFrame.Height());
+  const auto bytes =
+      static_cast<std::size_t>(m_turnedFrame.RowBytes()) * static_cast<std::size_t>(m_turnedFrame.Height());
   m_frameTaps.Publish({.width = m_turnedFrame.Width(),
                        .height = m_turnedFrame.Height(),
                        .rowBytes = m_turnedFrame.RowBytes(),

@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "app/main_frame.h"
-#include "panel/messages.h"
-#include "output/user_dialogs.h"
 #include "app/output_dialog_scope.h"
 #include "output/avi_writer.h"
 #include "output/movie_clock.h"
+#include "output/user_dialogs.h"
+#include "panel/messages.h"
 #include "platform/sleep.h"
 
 void AviWriterDeleter::operator()(CAviWriter* writer) const { std::default_delete<CAviWriter>()(writer); }

@@ -2,9 +2,9 @@
 // nothing tells the user, instead of leaving them to find an empty folder
 // or a stale page.
 #include "app/main_frame.h"
-#include "output/user_dialogs.h"
 #include "app/output_dialog_scope.h"
 #include "output/still_commands.h"
+#include "output/user_dialogs.h"
 
 namespace {
 

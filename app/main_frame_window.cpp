@@ -1,11 +1,11 @@
 // The main window as a desktop window: where the panel goes on a first
 // start, following the picture's size until the user chooses one, and full
 // screen.
+#include <memory>
+
 #include <QAction>
 #include <QEvent>
 #include <QTimer>
-
-#include <memory>
 
 #include "app/main_frame.h"
 #include "app/main_frame_sizes.h"

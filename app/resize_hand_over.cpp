@@ -12,7 +12,8 @@ void ResizeHandOver::Request() {
   m_pending = true;
   const unsigned long ticket = m_servedCount;
   // Dropped by Qt if the owner is destroyed first; Close releases us then.
-  QMetaObject::invokeMethod(&m_owner, [this] { Serve(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      &m_owner, [this] { Serve(); }, Qt::QueuedConnection);
   m_served.wait(lock, [&] { return m_closed || m_servedCount != ticket; });
 }
 

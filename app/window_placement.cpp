@@ -1,13 +1,13 @@
 #include "app/window_placement.h"
 
+#include <memory>
+
 #include <QGuiApplication>
 #include <QRect>
 #include <QScreen>
 #include <QSettings>
-#include <QWidget>
 #include <QTimer>
-
-#include <memory>
+#include <QWidget>
 
 namespace {
 
@@ -105,8 +105,7 @@ void MoveFrameTo(QWidget& window, QPoint frameTopLeft) {
 }
 
 QPoint RestoredFramePosition(const QWidget& window) {
-  if (!(window.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
-    return window.pos();
+  if (!(window.windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen))) return window.pos();
   // normalGeometry() is the client area; the frame's offset does not change
   // with the window's state.
   const QPoint frameOffset = window.geometry().topLeft() - window.frameGeometry().topLeft();

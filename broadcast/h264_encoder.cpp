@@ -69,9 +69,9 @@ std::string CH264Encoder::Open(const H264Settings& settings) {
   frame->width = settings.width;
   frame->height = settings.height;
   if (av_frame_get_buffer(frame.get(), 0) < 0) return "out of memory";
-  std::unique_ptr<SwsContext, ScalerDeleter> scaler(
-      sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGR24, settings.width, settings.height,
-                     AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+  std::unique_ptr<SwsContext, ScalerDeleter> scaler(sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGR24,
+                                                                   settings.width, settings.height, AV_PIX_FMT_YUV420P,
+                                                                   SWS_BILINEAR, nullptr, nullptr, nullptr));
   if (!scaler) return "no BGR to 4:2:0 conversion";
   // Limited-range BT.709 output, as the stream declares.
   const int* coefficients = sws_getCoefficients(SWS_CS_ITU709);

@@ -51,10 +51,18 @@ class CH264Encoder {
   void Close();
 
  private:
-  struct ContextDeleter { void operator()(AVCodecContext* c) const; };
-  struct FrameDeleter { void operator()(AVFrame* f) const; };
-  struct PacketDeleter { void operator()(AVPacket* p) const; };
-  struct ScalerDeleter { void operator()(SwsContext* s) const; };
+  struct ContextDeleter {
+    void operator()(AVCodecContext* c) const;
+  };
+  struct FrameDeleter {
+    void operator()(AVFrame* f) const;
+  };
+  struct PacketDeleter {
+    void operator()(AVPacket* p) const;
+  };
+  struct ScalerDeleter {
+    void operator()(SwsContext* s) const;
+  };
 
   bool Drain(const PacketSink& sink, std::string& error);
 

@@ -1,11 +1,11 @@
 #include "broadcast/push_output.h"
 
+#include <netdb.h>
+#include <sys/socket.h>
+
 #include <cerrno>
 #include <cstring>
 #include <memory>
-
-#include <netdb.h>
-#include <sys/socket.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -34,10 +34,8 @@ bool IsPassing(int code) {
     case AVERROR(EAGAIN):
     case AVERROR(ECONNRESET):
     case AVERROR(EPIPE):
-    case AVERROR_EXIT:
-      return true;
-    default:
-      return false;
+    case AVERROR_EXIT: return true;
+    default: return false;
   }
 }
 
@@ -91,8 +89,7 @@ PushOpenResult CPushOutput::Open(const AVCodecContext& encoder, std::chrono::mil
     if (PushOpenResult looked = Resolve(m_target.host); !looked.ok) return looked;
   }
   AVFormatContext* context = nullptr;
-  const int allocated =
-      avformat_alloc_output_context2(&context, nullptr, m_target.muxer.c_str(), m_target.url.c_str());
+  const int allocated = avformat_alloc_output_context2(&context, nullptr, m_target.muxer.c_str(), m_target.url.c_str());
   if (allocated < 0 || context == nullptr) {
     return {false, true, "this FFmpeg cannot write " + m_target.muxer + ": " + AvErrorText(allocated)};
   }
@@ -111,8 +108,8 @@ PushOpenResult CPushOutput::Open(const AVCodecContext& encoder, std::chrono::mil
   // A stream has no start to seek back to for its length.
   if (m_target.kind == PushKind::Rtmp) av_dict_set(&options, "flvflags", "no_duration_filesize", 0);
   if ((m_context->oformat->flags & AVFMT_NOFILE) == 0) {
-    const int opened = avio_open2(&m_context->pb, m_target.url.c_str(), AVIO_FLAG_WRITE, &m_context->interrupt_callback,
-                                  &options);
+    const int opened =
+        avio_open2(&m_context->pb, m_target.url.c_str(), AVIO_FLAG_WRITE, &m_context->interrupt_callback, &options);
     if (opened < 0) {
       av_dict_free(&options);
       Close(false);

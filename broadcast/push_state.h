@@ -17,12 +17,12 @@ enum class PushPhase {
 
 struct PushStatus {
   PushPhase phase = PushPhase::Off;
-  std::string target;     // the URL as shown (no stream key)
-  std::string lastError;  // the latest failure, kept while retrying
-  int retryInSeconds = 0; // the back-off before the next attempt
-  int width = 0;          // the picture being encoded
+  std::string target;      // the URL as shown (no stream key)
+  std::string lastError;   // the latest failure, kept while retrying
+  int retryInSeconds = 0;  // the back-off before the next attempt
+  int width = 0;           // the picture being encoded
   int height = 0;
-  std::uint64_t framesSent = 0;  // encoded pictures handed to the server, this run
+  std::uint64_t framesSent = 0;     // encoded pictures handed to the server, this run
   std::uint64_t framesDropped = 0;  // pictures the queue let go because the push was behind
   int reconnects = 0;
 };

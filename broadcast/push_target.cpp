@@ -75,7 +75,8 @@ PushTargetResult ParsePushTarget(const std::string& url) {
     return {target, {}};
   }
   if (lower.find("://") != std::string::npos) {
-    return {std::nullopt, "unknown push scheme in " + url + " (use rtmp://, rtmps://, srt://, rtsp:// or a .mkv/.mp4 file)"};
+    return {std::nullopt,
+            "unknown push scheme in " + url + " (use rtmp://, rtmps://, srt://, rtsp:// or a .mkv/.mp4 file)"};
   }
   const char* muxer = lower.ends_with(".mkv") ? "matroska" : lower.ends_with(".mp4") ? "mp4" : nullptr;
   if (muxer == nullptr) {

@@ -9,10 +9,10 @@ enum class PushKind { Rtmp, Srt, Rtsp, File };
 
 struct PushTarget {
   PushKind kind = PushKind::File;
-  std::string url;       // as given
-  std::string muxer;     // libavformat's name for the container
-  std::string host;      // empty for files
-  std::string display;   // the URL without credentials or stream key, for the screen
+  std::string url;      // as given
+  std::string muxer;    // libavformat's name for the container
+  std::string host;     // empty for files
+  std::string display;  // the URL without credentials or stream key, for the screen
 };
 
 struct PushTargetResult {

@@ -34,11 +34,11 @@ namespace {
 
 struct PlainRuns {
   void Forward(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
-                      std::uint8_t* out) const {
+               std::uint8_t* out) const {
     InterleaveForwardPlain(a, b, c, n, out);
   }
   void Reverse(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
-                      std::uint8_t* out) const {
+               std::uint8_t* out) const {
     InterleaveReversePlain(a, b, c, n, out);
   }
 };
@@ -69,7 +69,6 @@ bool ShapeFits(const PipeViews& pipes, FrameShape shape, std::span<std::uint8_t>
   }
   return true;
 }
-
 
 }  // namespace
 

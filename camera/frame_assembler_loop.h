@@ -37,7 +37,8 @@ void AssembleRuns(const K& kernel, const PipeViews& pipes, FrameShape shape, int
   }
   if (code == 3) {
     for (std::size_t j = 0; j < triples; ++j) {
-      kernel.Reverse(chunk(3 * j + 2), chunk(3 * j + 1), chunk(3 * j), kRun, out + kPixelBytes * (pixels - kRun * (j + 1)));
+      kernel.Reverse(chunk(3 * j + 2), chunk(3 * j + 1), chunk(3 * j), kRun,
+                     out + kPixelBytes * (pixels - kRun * (j + 1)));
     }
     return;
   }

@@ -150,11 +150,10 @@ bool CUsbCamera::GrabFrame(std::uint8_t* dest) {
   const camera::FrameShape shape{layout->width, layout->height, layout->chunkCount};
   const std::span<std::uint8_t> out(dest, layout->FrameBytes());
   const int orientation = m_orientation.load();
-  const bool assembled =
-      m_useVectorAssembly.load()
-          ? camera::AssembleFrameDirect(pipes, shape, orientation, out)
-          : camera::AssembleFrameStaged(pipes, shape, orientation, {m_stageA.get(), kFrameBytes},
-                                        {m_stageB.get(), kFrameBytes}, out);
+  const bool assembled = m_useVectorAssembly.load()
+                             ? camera::AssembleFrameDirect(pipes, shape, orientation, out)
+                             : camera::AssembleFrameStaged(pipes, shape, orientation, {m_stageA.get(), kFrameBytes},
+                                                           {m_stageB.get(), kFrameBytes}, out);
   if (!assembled) return FailFrame(CameraError::TransferFailed);
   m_lastLinkError = CameraError::None;
   return true;

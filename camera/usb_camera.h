@@ -30,8 +30,8 @@ struct CameraTiming {
 class CUsbCamera {
  public:
   static constexpr std::size_t kPipeCount = 4;
-  static constexpr std::size_t kPipeBufferBytes = 0x90000;   // 1024 x 768 x 3 / 4
-  static constexpr std::size_t kFrameBytes = 0x240000;       // 1024 x 768 x 3
+  static constexpr std::size_t kPipeBufferBytes = 0x90000;  // 1024 x 768 x 3 / 4
+  static constexpr std::size_t kFrameBytes = 0x240000;      // 1024 x 768 x 3
   static constexpr std::size_t kReplyBufferBytes = 24;
 
   explicit CUsbCamera(platform::IDriver& driver = platform::CurrentDriver(), CameraTiming timing = {});

@@ -129,15 +129,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   open.camera.Start(in);
   int result = 0;
   switch (operation) {
-    case 0:
-      result = open.link.SendCommand(code, value);
-      break;
-    case 1:
-      result = open.link.SendPlainCommand(code, value);
-      break;
-    default:
-      result = open.link.SendShortCommand(code);
-      break;
+    case 0: result = open.link.SendCommand(code, value); break;
+    case 1: result = open.link.SendPlainCommand(code, value); break;
+    default: result = open.link.SendShortCommand(code); break;
   }
   open.camera.Stop();
 

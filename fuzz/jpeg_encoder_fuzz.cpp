@@ -129,10 +129,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   if (in.Flag(flags, kSkipCopy)) {
     // The working copy is what gets encoded; the public fields say nothing usable.
-    p.state.image = {p.dib_pixels,       p.dib_width,     p.dib_height,      p.dib_pad,         p.dib_channels,
-                     p.dib_color,        p.dib_subsampling, nullptr,         p.jpeg_buffer,     p.jpeg_size,
-                     p.jpeg_width,       p.jpeg_height,   p.jpeg_channels,   p.jpeg_color,      p.jpeg_subsampling,
-                     0,                  0,               p.color_conversion, p.upsampling,     p.jpeg_quality};
+    p.state.image = {p.dib_pixels,
+                     p.dib_width,
+                     p.dib_height,
+                     p.dib_pad,
+                     p.dib_channels,
+                     p.dib_color,
+                     p.dib_subsampling,
+                     nullptr,
+                     p.jpeg_buffer,
+                     p.jpeg_size,
+                     p.jpeg_width,
+                     p.jpeg_height,
+                     p.jpeg_channels,
+                     p.jpeg_color,
+                     p.jpeg_subsampling,
+                     0,
+                     0,
+                     p.color_conversion,
+                     p.upsampling,
+                     p.jpeg_quality};
     p.skip_copy_in = 1;
     p.dib_pixels = nullptr;
     p.dib_width = 0;
@@ -146,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t produced = p.jpeg_size;
     if (produced < 4 || produced > capacity) std::abort();
     if (output[0] != 0xFF || output[1] != 0xD8) std::abort();
-    if (output[static_cast<std::size_t>(produced) - 2] != 0xFF || output[static_cast<std::size_t>(produced) - 1] != 0xD9) {
+    if (output[static_cast<std::size_t>(produced) - 2] != 0xFF ||
+        output[static_cast<std::size_t>(produced) - 1] != 0xD9) {
       std::abort();
     }
   } else if (std::strcmp(JpegErrorText(rc), "Unknown error code") == 0) {

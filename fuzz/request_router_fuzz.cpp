@@ -33,7 +33,8 @@ void Require(bool condition) {
 class FixedBackend final : public server::IRouterBackend {
  public:
   FixedBackend(std::uint8_t flags, const fuzz::FuzzInput& input)
-      : m_stateAnswers(!input.Flag(flags, 2)), m_hasPicture(!input.Flag(flags, 3)),
+      : m_stateAnswers(!input.Flag(flags, 2)),
+        m_hasPicture(!input.Flag(flags, 3)),
         m_outcome(static_cast<server::ControlOutcome::Kind>((flags >> 4 & 7) % 6)) {}
 
   std::optional<std::string> StateJson() override {
@@ -73,8 +74,10 @@ std::vector<std::pair<std::string, std::string>> ParseQuery(std::string_view que
     const std::string_view item = query.substr(0, query.find('&'));
     query.remove_prefix(std::min(query.size(), item.size() + 1));
     const auto equals = item.find('=');
-    if (equals == std::string_view::npos) pairs.emplace_back(std::string(item), std::string());
-    else pairs.emplace_back(std::string(item.substr(0, equals)), std::string(item.substr(equals + 1)));
+    if (equals == std::string_view::npos)
+      pairs.emplace_back(std::string(item), std::string());
+    else
+      pairs.emplace_back(std::string(item.substr(0, equals)), std::string(item.substr(equals + 1)));
   }
   return pairs;
 }

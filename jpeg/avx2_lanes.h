@@ -18,8 +18,8 @@ namespace {
 // For each zigzag group of eight values, the rows it draws from and, per
 // row, the byte-shuffle mask that moves that row's values into place.
 struct ZigzagShufflePlan {
-  std::array<std::uint8_t, 8> sources{};   // rows per group
-  std::array<std::uint8_t, 64> row{};      // row of each shuffle, groups in order
+  std::array<std::uint8_t, 8> sources{};  // rows per group
+  std::array<std::uint8_t, 64> row{};     // row of each shuffle, groups in order
   alignas(16) std::array<std::array<std::uint8_t, 16>, 64> mask{};
 };
 
@@ -67,9 +67,8 @@ inline __attribute__((always_inline)) void ZigzagByShuffles(const __m128i (&rows
 // Codes a block whose rows are already in registers (quantised or not)
 // through any bit writer.
 template <typename Writer>
-inline __attribute__((always_inline)) void CodeRows(Writer& out, const __m128i (&rows)[8],
-                                                    std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
-                                                    const HuffmanCodeTable& ac) {
+inline __attribute__((always_inline)) void CodeRows(Writer& out, const __m128i (&rows)[8], std::int32_t& dc_predictor,
+                                                    const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
   alignas(16) std::int16_t zigzag[64];
   ZigzagByShuffles(rows, zigzag);
   const std::uint64_t nonzero = NonzeroMask(zigzag) & ~std::uint64_t{1};  // the DC value is coded apart

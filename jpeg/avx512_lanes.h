@@ -36,9 +36,9 @@ TAVROCAM_LANES_INLINE void FdctPairLanes(std::int16_t* a) {
   std::int16_t* b = a + 64;
   __m256i lines[8];
   for (int i = 0; i < 8; ++i) {
-    lines[i] = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * i))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * i)), 1);
+    lines[i] =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * i))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * i)), 1);
   }
   Transpose8x8(lines);  // both blocks at once
   I32x16 x[8];
@@ -92,8 +92,7 @@ TAVROCAM_LANES_INLINE void CodeZigzagLanes(OutputSink& sink, const ZigzagBlock& 
   const __m512i thirty_two = _mm512_set1_epi32(32);
   for (int i = 0; i < 4; ++i) {
     const __m512i& half_source = i < 2 ? zz.first : zz.second;
-    const __m256i half =
-        i % 2 == 0 ? _mm512_castsi512_si256(half_source) : _mm512_extracti64x4_epi64(half_source, 1);
+    const __m256i half = i % 2 == 0 ? _mm512_castsi512_si256(half_source) : _mm512_extracti64x4_epi64(half_source, 1);
     const __m512i v = _mm512_cvtepi16_epi32(half);
     const __m512i sign = _mm512_srai_epi32(v, 31);
     const __m512i size = _mm512_sub_epi32(thirty_two, _mm512_lzcnt_epi32(_mm512_abs_epi32(v)));

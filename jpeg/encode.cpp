@@ -15,11 +15,10 @@ namespace jpeg {
 namespace {
 
 ImageFields CopyPublicFields(const JPEG_PROPERTIES& p) {
-  return ImageFields{p.dib_pixels,       p.dib_width,        p.dib_height,    p.dib_pad,
-                     p.dib_channels,     p.dib_color,        p.dib_subsampling, p.jpeg_file_name,
-                     p.jpeg_buffer,      p.jpeg_size,        p.jpeg_width,    p.jpeg_height,
-                     p.jpeg_channels,    p.jpeg_color,       p.jpeg_subsampling, p.thumb_width,
-                     p.thumb_height,     p.color_conversion, p.upsampling,    p.jpeg_quality};
+  return ImageFields{p.dib_pixels,  p.dib_width,       p.dib_height,       p.dib_pad,     p.dib_channels,
+                     p.dib_color,   p.dib_subsampling, p.jpeg_file_name,   p.jpeg_buffer, p.jpeg_size,
+                     p.jpeg_width,  p.jpeg_height,     p.jpeg_channels,    p.jpeg_color,  p.jpeg_subsampling,
+                     p.thumb_width, p.thumb_height,    p.color_conversion, p.upsampling,  p.jpeg_quality};
 }
 
 void InstallDefaultTables(JpegWorkState& st) {
@@ -157,8 +156,7 @@ std::int32_t Encode(JPEG_PROPERTIES& p, std::int32_t mode) {
   // Copy the description, derive the signed stride and the picture's top row.
   if (p.skip_copy_in == 0) st.image = CopyPublicFields(p);
   const ImageFields& f = st.image;
-  const std::int64_t row_bytes =
-      static_cast<std::int64_t>(f.dib_width) * (f.dib_subsampling == 2 ? 2 : f.dib_channels);
+  const std::int64_t row_bytes = static_cast<std::int64_t>(f.dib_width) * (f.dib_subsampling == 2 ? 2 : f.dib_channels);
   const std::int64_t stride = static_cast<std::int64_t>(f.dib_pad) + row_bytes;
   st.stride = f.dib_height < 0 ? -stride : stride;
   st.sampling = f.jpeg_subsampling;

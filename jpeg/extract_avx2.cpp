@@ -15,9 +15,9 @@ __attribute__((always_inline)) inline void ConvertRowPair256(const std::uint8_t*
                                                              std::int16_t* cr) {
   __m256i piece[3];
   for (int s = 0; s < 3; ++s) {
-    piece[s] = _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p0 + 16 * s))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1 + 16 * s)), 1);
+    piece[s] =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p0 + 16 * s))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p1 + 16 * s)), 1);
   }
   const __m256i zero = _mm256_setzero_si256();
   __m256i left[3];   // pixels 0..7 as 16-bit lanes, [b, g, r]
@@ -37,7 +37,7 @@ __attribute__((always_inline)) inline void ConvertRowPair256(const std::uint8_t*
   const __m256i rg_weights = _mm256_set1_epi32((150 << 16) | 77);
   const __m256i b_weights = _mm256_set1_epi32(static_cast<int>((0xFFFFu - 32640u + 1u) << 16) | 29);
   const __m256i ones = _mm256_set1_epi16(1);
-  const auto luma = [&](const __m256i (&bgr)[3]) {
+  const auto luma = [&](const __m256i(&bgr)[3]) {
     const __m256i lo = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(bgr[2], bgr[1]), rg_weights),
                                         _mm256_madd_epi16(_mm256_unpacklo_epi16(bgr[0], ones), b_weights));
     const __m256i hi = _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(bgr[2], bgr[1]), rg_weights),

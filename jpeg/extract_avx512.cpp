@@ -11,8 +11,8 @@ namespace {
 // multiply-adds stay within lanes). y points at the first row's left eight
 // Y values (the four rows' are contiguous, the right eight 64 values on);
 // cb and cr at the first of the two chroma rows they give.
-__attribute__((always_inline)) inline void ConvertRowQuad(const std::uint8_t* p, std::ptrdiff_t stride,
-                                                          std::int16_t* y, std::int16_t* cb, std::int16_t* cr) {
+__attribute__((always_inline)) inline void ConvertRowQuad(const std::uint8_t* p, std::ptrdiff_t stride, std::int16_t* y,
+                                                          std::int16_t* cb, std::int16_t* cr) {
   __m512i piece[3];
   for (int s = 0; s < 3; ++s) {
     __m512i v = _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * s)));
@@ -40,7 +40,7 @@ __attribute__((always_inline)) inline void ConvertRowQuad(const std::uint8_t* p,
   const __m512i rg_weights = _mm512_set1_epi32((150 << 16) | 77);
   const __m512i b_weights = _mm512_set1_epi32(static_cast<int>((0xFFFFu - 32640u + 1u) << 16) | 29);
   const __m512i ones = _mm512_set1_epi16(1);
-  const auto luma = [&](const __m512i (&bgr)[3]) {
+  const auto luma = [&](const __m512i(&bgr)[3]) {
     const __m512i lo = _mm512_add_epi32(_mm512_madd_epi16(_mm512_unpacklo_epi16(bgr[2], bgr[1]), rg_weights),
                                         _mm512_madd_epi16(_mm512_unpacklo_epi16(bgr[0], ones), b_weights));
     const __m512i hi = _mm512_add_epi32(_mm512_madd_epi16(_mm512_unpackhi_epi16(bgr[2], bgr[1]), rg_weights),
@@ -58,7 +58,7 @@ __attribute__((always_inline)) inline void ConvertRowQuad(const std::uint8_t* p,
     const __m512i even_rows = _mm512_shuffle_i64x2(left[c], right[c], _MM_SHUFFLE(2, 0, 2, 0));
     const __m512i odd_rows = _mm512_shuffle_i64x2(left[c], right[c], _MM_SHUFFLE(3, 1, 3, 1));
     const __m512i pairs = _mm512_madd_epi16(_mm512_add_epi16(even_rows, odd_rows), ones);  // L01 L23 R01 R23
-    const __m512i swapped = _mm512_shuffle_i64x2(pairs, pairs, _MM_SHUFFLE(1, 0, 3, 2));  // R01 R23 L01 L23
+    const __m512i swapped = _mm512_shuffle_i64x2(pairs, pairs, _MM_SHUFFLE(1, 0, 3, 2));   // R01 R23 L01 L23
     sum[c] = _mm512_castsi512_si256(_mm512_packs_epi32(pairs, swapped));
   }
   // (w1 s1 + w2 s2 - wg g + 512) >> 10 as multiply-adds of (s1, s2) and (g, 1).

@@ -12,9 +12,7 @@ inline std::int32_t Luma(std::int32_t b, std::int32_t g, std::int32_t r) {
 }
 
 // Y block of a pixel inside the 16x16 MCU: top-left, top-right, bottom-left, bottom-right.
-inline int LumaIndex(int row, int col) {
-  return ((row >> 3) * 2 + (col >> 3)) * 64 + (row & 7) * 8 + (col & 7);
-}
+inline int LumaIndex(int row, int col) { return ((row >> 3) * 2 + (col >> 3)) * 64 + (row & 7) * 8 + (col & 7); }
 
 // Eight rows of a whole MCU; chroma from the sums of each 2x2 group.
 void ConvertHalf(const std::uint8_t* src, std::ptrdiff_t stride, int first_row, std::int16_t* ws) {
@@ -82,10 +80,8 @@ void ConvertEdge(const std::uint8_t* src, std::ptrdiff_t stride, int columns, in
   for (int row = 0; row < 8; ++row) {
     for (int col = 0; col < 8; ++col) {
       const int i = row * 32 + col * 2;
-      ws[kCbBlock + row * 8 + col] =
-          static_cast<std::int16_t>((cb[i] + cb[i + 1] + cb[i + 16] + cb[i + 17] + 2) >> 2);
-      ws[kCrBlock + row * 8 + col] =
-          static_cast<std::int16_t>((cr[i] + cr[i + 1] + cr[i + 16] + cr[i + 17] + 2) >> 2);
+      ws[kCbBlock + row * 8 + col] = static_cast<std::int16_t>((cb[i] + cb[i + 1] + cb[i + 16] + cb[i + 17] + 2) >> 2);
+      ws[kCrBlock + row * 8 + col] = static_cast<std::int16_t>((cr[i] + cr[i + 1] + cr[i + 16] + cr[i + 17] + 2) >> 2);
     }
   }
 }

@@ -23,8 +23,8 @@ void SplitChannels(const std::uint8_t* p, __m128i& b, __m128i& g, __m128i& r) {
 void extract_bgr_ycc_2x2_sse2(const std::uint8_t* src, std::ptrdiff_t stride, int columns, int rows,
                               std::int16_t* workspace) {
   ExtractLanes(src, stride, columns, rows, workspace,
-               [](const std::uint8_t* p0, const std::uint8_t* p1, std::int16_t* y0, std::int16_t* y1,
-                  std::int16_t* cb, std::int16_t* cr) { ConvertRowPair(p0, p1, y0, y1, cb, cr, SplitChannels); });
+               [](const std::uint8_t* p0, const std::uint8_t* p1, std::int16_t* y0, std::int16_t* y1, std::int16_t* cb,
+                  std::int16_t* cr) { ConvertRowPair(p0, p1, y0, y1, cb, cr, SplitChannels); });
 }
 
 }  // namespace jpeg

@@ -1,9 +1,9 @@
 #include "jpeg/file_output.h"
 
-#include <cerrno>
-
 #include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace jpeg {
 

@@ -77,9 +77,8 @@ __attribute__((always_inline)) inline void CodeZigzagBits(Writer& out, std::int1
                                                           const HuffmanCodeTable& ac) {
   CodeBlockBits(
       out, dc_value, nonzero,
-      [zigzag](int k, int& size, std::uint32_t& bits) __attribute__((always_inline)) {
-        CodeMagnitude(zigzag[k], size, bits);
-      },
+      [zigzag](int k, int& size, std::uint32_t& bits)
+          __attribute__((always_inline)) { CodeMagnitude(zigzag[k], size, bits); },
       dc_predictor, dc, ac);
 }
 

@@ -20,26 +20,26 @@ struct JPEG_PROPERTIES {
   // Nonzero: JpegWrite takes the image description from the working state
   // (prepared by the caller) instead of copying it from the fields below.
   std::int32_t skip_copy_in;
-  const std::uint8_t* dib_pixels;   // first byte of the source pixel data
-  std::int32_t dib_width;           // pixels
-  std::int32_t dib_height;          // rows; negative: stored bottom-up
-  std::int32_t dib_pad;             // bytes after each source row
-  std::int32_t dib_channels;        // bytes per source pixel
-  std::int32_t dib_color;           // JpegColor
-  std::int32_t dib_subsampling;     // 0, or 2 for packed YCbCr 4:2:2
-  const char* jpeg_file_name;       // file modes
-  std::uint8_t* jpeg_buffer;        // buffer modes
-  std::int32_t jpeg_size;           // in: buffer capacity; out: bytes produced
+  const std::uint8_t* dib_pixels;  // first byte of the source pixel data
+  std::int32_t dib_width;          // pixels
+  std::int32_t dib_height;         // rows; negative: stored bottom-up
+  std::int32_t dib_pad;            // bytes after each source row
+  std::int32_t dib_channels;       // bytes per source pixel
+  std::int32_t dib_color;          // JpegColor
+  std::int32_t dib_subsampling;    // 0, or 2 for packed YCbCr 4:2:2
+  const char* jpeg_file_name;      // file modes
+  std::uint8_t* jpeg_buffer;       // buffer modes
+  std::int32_t jpeg_size;          // in: buffer capacity; out: bytes produced
   std::int32_t jpeg_width;
   std::int32_t jpeg_height;
   std::int32_t jpeg_channels;
-  std::int32_t jpeg_color;          // JpegColor
-  std::int32_t jpeg_subsampling;    // JpegSampling
-  std::int32_t thumb_width;         // not used by the encoder
-  std::int32_t thumb_height;        // not used by the encoder
-  std::int32_t color_conversion;    // nonzero: chroma uses quantisation table 1
-  std::int32_t upsampling;          // kept, not consulted by the encoder
-  std::int32_t jpeg_quality;        // 1..100
+  std::int32_t jpeg_color;        // JpegColor
+  std::int32_t jpeg_subsampling;  // JpegSampling
+  std::int32_t thumb_width;       // not used by the encoder
+  std::int32_t thumb_height;      // not used by the encoder
+  std::int32_t color_conversion;  // nonzero: chroma uses quantisation table 1
+  std::int32_t upsampling;        // kept, not consulted by the encoder
+  std::int32_t jpeg_quality;      // 1..100
 
   JpegWorkState state;  // the codec's own; callers leave it alone
 };
@@ -57,11 +57,11 @@ enum JpegColor : std::int32_t {
 
 // Sampling codes of jpeg_subsampling: factors of component 1 / 2 and 3 / 4.
 enum JpegSampling : std::int32_t {
-  JpegSampling111 = 0,     // 1x1 / 1x1 / 1x1
-  JpegSampling420 = 1,     // 2x2 / 1x1 / none
-  JpegSampling422 = 2,     // 2x1 / 1x1 / none
-  JpegSampling420K = 3,    // 2x2 / 1x1 / 2x2
-  JpegSampling422K = 4,    // 2x1 / 1x1 / 2x1
+  JpegSampling111 = 0,   // 1x1 / 1x1 / 1x1
+  JpegSampling420 = 1,   // 2x2 / 1x1 / none
+  JpegSampling422 = 2,   // 2x1 / 1x1 / none
+  JpegSampling420K = 3,  // 2x2 / 1x1 / 2x2
+  JpegSampling422K = 4,  // 2x1 / 1x1 / 2x1
 };
 
 // Write modes: even ones go to jpeg_file_name, odd ones to jpeg_buffer.

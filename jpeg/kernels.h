@@ -43,12 +43,12 @@ using EndHookFn = void (*)();
 
 // One interleaved component of the scan, as the MCU kernel sees it.
 struct McuComponent {
-  int blocks;                                      // its blocks in one MCU
-  const std::uint16_t* reciprocals;                // natural order, for the quantiser
+  int blocks;                                        // its blocks in one MCU
+  const std::uint16_t* reciprocals;                  // natural order, for the quantiser
   alignas(64) std::uint16_t zigzag_reciprocals[64];  // the same in zigzag order
   const HuffmanCodeTable* dc;
   const HuffmanCodeTable* ac;
-  std::int32_t predictor;                          // DC predictor, 0 at the scan's start and every restart
+  std::int32_t predictor;  // DC predictor, 0 at the scan's start and every restart
 };
 // Transforms, quantises and codes the blocks of one extracted MCU (workspace
 // order, components in scan order) with one set's kernels: one indirect call
@@ -57,7 +57,7 @@ using EncodeMcuFn = void (*)(OutputSink& sink, std::int16_t* workspace, McuCompo
 
 struct KernelTable {
   EndHookFn end_of_call;
-  FdctFn fdct[2];          // by dct_method
+  FdctFn fdct[2];  // by dct_method
   FdctFn current_fdct;
   SinkInitFn sink_init;
   SinkWriteFn sink_write;

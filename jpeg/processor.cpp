@@ -83,15 +83,12 @@ std::int32_t ClassifyProcessor(const ProcessorId& id) {
   const bool sse = (id.features & kFeatureSse) != 0;
   const bool sse2 = (id.features & kFeatureSse2) != 0;
   switch (id.family) {
-    case 5:
-      return mmx ? 3 : 1;
+    case 5: return mmx ? 3 : 1;
     case 6:
       if (!mmx) return 2;
       return sse ? 5 : 4;
-    case 15:
-      return sse2 ? 6 : 0;
-    default:
-      return 0;
+    case 15: return sse2 ? 6 : 0;
+    default: return 0;
   }
 }
 
@@ -119,14 +116,10 @@ VectorSetCap ReadVectorSetCap(const std::string& path) {
 
 const char* VectorSetCapName(VectorSetCap cap) {
   switch (cap) {
-    case VectorSetCap::kSse2:
-      return "sse2";
-    case VectorSetCap::kAvx2:
-      return "avx2";
-    case VectorSetCap::kAvx512:
-      return "avx512";
-    case VectorSetCap::kNone:
-      break;
+    case VectorSetCap::kSse2: return "sse2";
+    case VectorSetCap::kAvx2: return "avx2";
+    case VectorSetCap::kAvx512: return "avx512";
+    case VectorSetCap::kNone: break;
   }
   return "none";
 }

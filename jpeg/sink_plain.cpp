@@ -1,8 +1,8 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#include <unistd.h>
 
 #include "jpeg/bit_writer.h"
 #include "jpeg/kernels.h"

@@ -13,14 +13,10 @@ std::int32_t Magnitude(std::int32_t v) { return v < 0 ? -v : v; }  // callers ke
 
 bool SamplingFitsComponents(std::int32_t components, std::int32_t sampling) {
   switch (components) {
-    case 1:
-      return sampling == 0;
-    case 3:
-      return InRange(sampling, 0, 2);
-    case 4:
-      return sampling == 0 || sampling == 3 || sampling == 4;
-    default:
-      return sampling == 0;
+    case 1: return sampling == 0;
+    case 3: return InRange(sampling, 0, 2);
+    case 4: return sampling == 0 || sampling == 3 || sampling == 4;
+    default: return sampling == 0;
   }
 }
 
@@ -81,8 +77,8 @@ std::int32_t ValidateWrite(const ImageFields& f, std::int32_t mode, std::int32_t
 
 std::int32_t CheckSupported(const ImageFields& f, std::int32_t mode, std::int32_t dct_method) {
   if (!IsImageMode(mode)) return 0;
-  const bool bgr_to_ycc_420 = f.dib_color == 2 && f.dib_channels == 3 && f.dib_subsampling == 0 &&
-                              f.jpeg_color == 3 && f.jpeg_channels == 3 && f.jpeg_subsampling == 1;
+  const bool bgr_to_ycc_420 = f.dib_color == 2 && f.dib_channels == 3 && f.dib_subsampling == 0 && f.jpeg_color == 3 &&
+                              f.jpeg_channels == 3 && f.jpeg_subsampling == 1;
   return bgr_to_ycc_420 && dct_method == 1 ? 0 : -12;
 }
 

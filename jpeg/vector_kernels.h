@@ -12,13 +12,13 @@ namespace jpeg {
 // Which vector sets this processor and its operating system can run.
 struct VectorSupport {
   bool sse2;
-  bool avx2;     // also needs the OS to save the upper vector state (xgetbv)
-  bool avx512;   // F, BW, VL and CD, with the OS saving the mask and 512-bit state
+  bool avx2;    // also needs the OS to save the upper vector state (xgetbv)
+  bool avx512;  // F, BW, VL and CD, with the OS saving the mask and 512-bit state
 };
 
 // The identification words the choice depends on, as the processor reports them.
 struct CpuidWords {
-  std::uint32_t max_leaf;   // leaf 0 EAX
+  std::uint32_t max_leaf;  // leaf 0 EAX
   std::uint32_t leaf1_ecx;
   std::uint32_t leaf1_edx;
   std::uint32_t leaf7_ebx;  // leaf 7, subleaf 0; 0 when max_leaf < 7

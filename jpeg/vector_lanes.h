@@ -51,9 +51,8 @@ TAVROCAM_LANES_INLINE I16x8 Narrow(I32x8 v) {
   // The low halves gathered in each 128-bit lane, then the lanes' first
   // eight bytes side by side.
   const __m256i low_halves = _mm256_shuffle_epi8(
-      reinterpret_cast<__m256i>(v),
-      _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 4, 5, 8, 9, 12, 13, -1, -1,
-                       -1, -1, -1, -1, -1, -1));
+      reinterpret_cast<__m256i>(v), _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 4,
+                                                     5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1));
   return reinterpret_cast<I16x8>(_mm256_castsi256_si128(_mm256_permute4x64_epi64(low_halves, 0x08)));
 #else
   return __builtin_convertvector(v, I16x8);
@@ -164,7 +163,6 @@ TAVROCAM_LANES_INLINE void QuantizeLanes(std::int16_t* block, const std::uint16_
   }
 }
 
-
 // Chroma of two rows from their left and right eight pixels per channel
 // (16-bit lanes): half0 the first row, half1 the second, [left/right][b, g, r].
 TAVROCAM_LANES_INLINE void ChromaFromHalves(const __m128i (&half0)[2][3], const __m128i (&half1)[2][3],
@@ -180,8 +178,8 @@ TAVROCAM_LANES_INLINE void ChromaFromHalves(const __m128i (&half0)[2][3], const 
   }
   // (w1 s1 + w2 s2 - w3 g + 512) >> 10 as multiply-adds of (s1, s2) and (g, 1).
   const auto chroma = [&](__m128i s1, __m128i s2, int w1, int w2, int wg) {
-    const __m128i pair_weights = _mm_set1_epi32(static_cast<int>((static_cast<unsigned>(w2) & 0xFFFFu) << 16) |
-                                                (w1 & 0xFFFF));
+    const __m128i pair_weights =
+        _mm_set1_epi32(static_cast<int>((static_cast<unsigned>(w2) & 0xFFFFu) << 16) | (w1 & 0xFFFF));
     const __m128i green_weights = _mm_set1_epi32((512 << 16) | (wg & 0xFFFF));
     const __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(s1, s2), pair_weights),
                                      _mm_madd_epi16(_mm_unpacklo_epi16(sum[1], ones), green_weights));
@@ -217,7 +215,7 @@ TAVROCAM_LANES_INLINE void ConvertRowPair(const std::uint8_t* p0, const std::uin
   const __m128i rg_weights = _mm_set1_epi32((150 << 16) | 77);
   const __m128i b_weights = _mm_set1_epi32(static_cast<int>((0xFFFFu - 32640u + 1u) << 16) | 29);
   const __m128i ones16 = _mm_set1_epi16(1);
-  const auto luma = [&](const __m128i (&bgr)[3]) {
+  const auto luma = [&](const __m128i(&bgr)[3]) {
     const __m128i rg_lo = _mm_madd_epi16(_mm_unpacklo_epi16(bgr[2], bgr[1]), rg_weights);
     const __m128i rg_hi = _mm_madd_epi16(_mm_unpackhi_epi16(bgr[2], bgr[1]), rg_weights);
     const __m128i b_lo = _mm_madd_epi16(_mm_unpacklo_epi16(bgr[0], ones16), b_weights);

@@ -9,16 +9,16 @@ namespace jpeg {
 
 namespace {
 
-constexpr std::uint32_t kLeaf1Sse2 = 1u << 26;    // EDX
-constexpr std::uint32_t kLeaf1Osxsave = 1u << 27; // ECX
-constexpr std::uint32_t kLeaf1Avx = 1u << 28;     // ECX
-constexpr std::uint32_t kLeaf7Avx2 = 1u << 5;     // EBX
+constexpr std::uint32_t kLeaf1Sse2 = 1u << 26;     // EDX
+constexpr std::uint32_t kLeaf1Osxsave = 1u << 27;  // ECX
+constexpr std::uint32_t kLeaf1Avx = 1u << 28;      // ECX
+constexpr std::uint32_t kLeaf7Avx2 = 1u << 5;      // EBX
 constexpr std::uint32_t kLeaf7Avx512F = 1u << 16;
 constexpr std::uint32_t kLeaf7Avx512Cd = 1u << 28;
 constexpr std::uint32_t kLeaf7Avx512Bw = 1u << 30;
 constexpr std::uint32_t kLeaf7Avx512Vl = 1u << 31;
-constexpr std::uint32_t kXcr0SseAvx = 0x6;        // XMM and upper YMM state
-constexpr std::uint32_t kXcr0Avx512 = 0xE6;       // also opmask and both ZMM parts
+constexpr std::uint32_t kXcr0SseAvx = 0x6;   // XMM and upper YMM state
+constexpr std::uint32_t kXcr0Avx512 = 0xE6;  // also opmask and both ZMM parts
 
 bool All(std::uint32_t word, std::uint32_t bits) { return (word & bits) == bits; }
 
@@ -66,15 +66,10 @@ VectorSupport DetectVectorSupport() { return VectorSupportFrom(ReadCpuidWords())
 
 VectorSupport CapVectorSupport(VectorSupport support, VectorSetCap cap) {
   switch (cap) {
-    case VectorSetCap::kSse2:
-      support.avx2 = false;
-      [[fallthrough]];
-    case VectorSetCap::kAvx2:
-      support.avx512 = false;
-      break;
+    case VectorSetCap::kSse2: support.avx2 = false; [[fallthrough]];
+    case VectorSetCap::kAvx2: support.avx512 = false; break;
     case VectorSetCap::kAvx512:
-    case VectorSetCap::kNone:
-      break;
+    case VectorSetCap::kNone: break;
   }
   return support;
 }

@@ -20,15 +20,15 @@ inline constexpr int kWorkspaceBlocks = 10;
 // Where the entropy coder and the segment writers put their bytes: the
 // 4096-byte file buffer in file modes, the caller's buffer in buffer modes.
 struct OutputSink {
-  std::uint64_t bit_acc;        // pending code bits, right-aligned
-  std::int32_t bit_count;       // how many of bit_acc's low bits are pending
-  std::int32_t error;           // first failure (-23 or -28); 0 while all is well
-  std::uint8_t* cur;            // next byte goes here
-  std::uint8_t* start;          // start of the output area
-  std::uint8_t* end;            // one past the output area
-  std::int64_t flushed;         // bytes already handed to the file
-  std::int64_t capacity;        // size of the output area
-  int fd;                       // output file, -1 in buffer modes or when closed
+  std::uint64_t bit_acc;   // pending code bits, right-aligned
+  std::int32_t bit_count;  // how many of bit_acc's low bits are pending
+  std::int32_t error;      // first failure (-23 or -28); 0 while all is well
+  std::uint8_t* cur;       // next byte goes here
+  std::uint8_t* start;     // start of the output area
+  std::uint8_t* end;       // one past the output area
+  std::int64_t flushed;    // bytes already handed to the file
+  std::int64_t capacity;   // size of the output area
+  int fd;                  // output file, -1 in buffer modes or when closed
   std::uint8_t file_buffer[kFileBufferSize];
 };
 
@@ -57,23 +57,23 @@ struct ImageFields {
 };
 
 struct QuantSlot {
-  const std::uint8_t* base;            // 64 base values, zigzag order; null: slot unused
+  const std::uint8_t* base;  // 64 base values, zigzag order; null: slot unused
   std::int32_t id;
-  std::uint16_t prepared[64];          // quality-scaled values 1..255, zigzag order
+  std::uint16_t prepared[64];                 // quality-scaled values 1..255, zigzag order
   alignas(32) std::uint16_t reciprocals[64];  // 32768 / value, natural order
-  std::int32_t ready;                  // reciprocals valid for this write
+  std::int32_t ready;                         // reciprocals valid for this write
 };
 
 struct HuffmanDescriptor {
-  const std::uint8_t* counts;   // codes of length 1..16
+  const std::uint8_t* counts;  // codes of length 1..16
   const std::uint8_t* symbols;
-  std::int32_t table_class;     // 0 DC, 1 AC
+  std::int32_t table_class;  // 0 DC, 1 AC
   std::int32_t id;
 };
 
 struct HuffmanCodeTable {
   std::uint16_t code[256];
-  std::int32_t length[256];     // 0: symbol has no code
+  std::int32_t length[256];  // 0: symbol has no code
   std::int32_t ready;
 };
 
@@ -90,7 +90,7 @@ struct FrameGeometry {
   std::int32_t height;
   std::int32_t hmax;
   std::int32_t vmax;
-  std::int32_t subsampled;      // some component is not 1x1
+  std::int32_t subsampled;  // some component is not 1x1
   std::int32_t mcu_width;
   std::int32_t mcu_height;
   std::int32_t mcus_per_row;
@@ -101,14 +101,14 @@ struct FrameGeometry {
 }  // namespace jpeg
 
 struct JpegWorkState {
-  std::int32_t mode;                  // -1 until the first write
+  std::int32_t mode;  // -1 until the first write
   jpeg::ImageFields image;
-  std::int64_t stride;                // signed: negative for bottom-up rows
-  const std::uint8_t* top_row;        // the picture's top row in memory
-  std::int32_t sampling;              // working sampling code
-  std::int32_t dct_method;            // 0 or 1; only 1 encodes
+  std::int64_t stride;          // signed: negative for bottom-up rows
+  const std::uint8_t* top_row;  // the picture's top row in memory
+  std::int32_t sampling;        // working sampling code
+  std::int32_t dct_method;      // 0 or 1; only 1 encodes
   std::int32_t needs_color_conversion;
-  std::int32_t restart_interval;      // MCUs between RST markers; 0: none
+  std::int32_t restart_interval;  // MCUs between RST markers; 0: none
 
   std::uint16_t jfif_version;
   std::uint8_t density_unit;
@@ -117,7 +117,7 @@ struct JpegWorkState {
   std::uint16_t adobe_version;
   std::uint16_t adobe_flags0;
   std::uint16_t adobe_flags1;
-  const std::uint8_t* comment;        // caller comment; null: the default text
+  const std::uint8_t* comment;  // caller comment; null: the default text
   std::uint16_t comment_length;
 
   jpeg::QuantSlot quant[jpeg::kMaxQuantTables];
@@ -128,7 +128,7 @@ struct JpegWorkState {
   jpeg::HuffmanCodeTable ac_codes[jpeg::kMaxHuffmanTables];
 
   jpeg::ComponentEntry components[jpeg::kMaxComponents];
-  std::int32_t component_capacity;    // 4; 256 or more marks a corrupted record
+  std::int32_t component_capacity;  // 4; 256 or more marks a corrupted record
   std::uint8_t dc_selector[jpeg::kMaxComponents];
   std::uint8_t ac_selector[jpeg::kMaxComponents];
   jpeg::FrameGeometry frame;
@@ -136,6 +136,6 @@ struct JpegWorkState {
   jpeg::OutputSink sink;
   alignas(32) std::int16_t workspace[jpeg::kWorkspaceBlocks * 64];
 
-  jpeg::KernelTable* kernels;         // owned; allocated by JpegInit
+  jpeg::KernelTable* kernels;  // owned; allocated by JpegInit
   std::int32_t cpu_type;
 };

@@ -1,12 +1,12 @@
 #include "liveview/frame_bitmap.h"
 
-#include "liveview/frame_rotation.h"
-
 #include <algorithm>
 #include <cstring>
 
 #include <QPainter>
 #include <QRect>
+
+#include "liveview/frame_rotation.h"
 
 namespace {
 

@@ -52,7 +52,6 @@ class CFrameBitmap {
   // LockBuffers().
   int DrawScaled(QPainter& painter, const QRect& destination) const;
 
-
   // Held by Create while it replaces the buffers, and by every reader of
   // them on another thread than the worker (painting, saving, recording,
   // printing), so that no reader ever touches a freed buffer.

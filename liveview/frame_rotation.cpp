@@ -1,9 +1,9 @@
 #include "liveview/frame_rotation.h"
 
-#include "liveview/frame_rotation_kernels.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "liveview/frame_rotation_kernels.h"
 
 namespace {
 
@@ -18,9 +18,9 @@ struct SourceWalk {
 SourceWalk WalkFor(const PixelRows& from, int quarterTurns) {
   const std::ptrdiff_t w = from.width, h = from.height, s = from.step;
   switch (quarterTurns & 3) {
-    case 1: return {(h - 1) * s, -s, 3};             // out(x, y) = in(y, h-1-x)
+    case 1: return {(h - 1) * s, -s, 3};                 // out(x, y) = in(y, h-1-x)
     case 2: return {(h - 1) * s + (w - 1) * 3, -3, -s};  // out(x, y) = in(w-1-x, h-1-y)
-    case 3: return {(w - 1) * 3, s, -3};             // out(x, y) = in(w-1-y, x)
+    case 3: return {(w - 1) * 3, s, -3};                 // out(x, y) = in(w-1-y, x)
     default: return {0, 3, s};
   }
 }

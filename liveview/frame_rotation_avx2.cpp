@@ -37,10 +37,10 @@ struct Block8 {
   explicit Block8(bool clockwise)
       : widen(clockwise ? _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5,
                                            -1, 6, 7, 8, -1, 9, 10, 11, -1)
-                        : _mm256_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1, 9, 10, 11, -1, 6, 7,
-                                           8, -1, 3, 4, 5, -1, 0, 1, 2, -1)),
-        narrow(_mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9, 10,
-                                12, 13, 14, -1, -1, -1, -1)),
+                        : _mm256_setr_epi8(9, 10, 11, -1, 6, 7, 8, -1, 3, 4, 5, -1, 0, 1, 2, -1, 9, 10, 11, -1, 6, 7, 8,
+                                           -1, 3, 4, 5, -1, 0, 1, 2, -1)),
+        narrow(_mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12,
+                                13, 14, -1, -1, -1, -1)),
         firstHalf(clockwise ? 0 : 12),
         secondHalf(clockwise ? 12 : 0) {}
 
@@ -66,8 +66,8 @@ struct Block8 {
 
   // Four registers of four pixels from rows i and i+4 each, transposed in
   // their halves and put as four output rows.
-  [[gnu::always_inline]] void TurnHalfBlock(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
-                     bool spill) const {
+  [[gnu::always_inline]] void TurnHalfBlock(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to,
+                                            std::ptrdiff_t outStep, bool spill) const {
     // Written out: a loop over an array of registers is kept in memory at -O2.
     const __m256i v0 = _mm256_shuffle_epi8(BothHalves(base, base + 4 * perX), widen);
     const __m256i v1 = _mm256_shuffle_epi8(BothHalves(base + perX, base + 5 * perX), widen);
@@ -83,8 +83,8 @@ struct Block8 {
     Put(to + 3 * outStep, _mm256_unpackhi_epi64(t1, t3), spill);
   }
 
-  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
-                  bool spill) const {
+  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to,
+                                         std::ptrdiff_t outStep, bool spill) const {
     // Addresses from these two each block: left to itself the compiler keeps
     // one running pointer per row, more than there are registers.
     asm("" : "+r"(base), "+r"(to));

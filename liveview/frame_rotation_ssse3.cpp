@@ -33,7 +33,8 @@ struct Block4 {
 
   [[gnu::always_inline]] void Put(std::uint8_t* to, __m128i wide, bool spill) const {
     if constexpr (kBytes == 4) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_or_si128(wide, _mm_set1_epi32(static_cast<int>(0xFF000000u))));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                       _mm_or_si128(wide, _mm_set1_epi32(static_cast<int>(0xFF000000u))));
     } else {
       const __m128i packed = _mm_shuffle_epi8(wide, narrow);
       if (spill) {
@@ -46,8 +47,8 @@ struct Block4 {
     }
   }
 
-  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
-                  bool spill) const {
+  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to,
+                                         std::ptrdiff_t outStep, bool spill) const {
     const __m128i v0 = _mm_shuffle_epi8(Load16(base), widen);
     const __m128i v1 = _mm_shuffle_epi8(Load16(base + perX), widen);
     const __m128i v2 = _mm_shuffle_epi8(Load16(base + 2 * perX), widen);

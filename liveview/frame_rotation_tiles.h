@@ -65,8 +65,10 @@ void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, st
   constexpr int loadColumns = (Block::kLoadBytes + 2) / 3;
   int ySafeBegin = 0;
   int ySafeEnd = outHeight;
-  if (clockwise) ySafeEnd = std::max(0, static_cast<int>(w) - loadColumns + 1);  // lowest column y
-  else ySafeBegin = std::min(outHeight, std::max(0, loadColumns - n));         // lowest column w-n-y
+  if (clockwise)
+    ySafeEnd = std::max(0, static_cast<int>(w) - loadColumns + 1);  // lowest column y
+  else
+    ySafeBegin = std::min(outHeight, std::max(0, loadColumns - n));  // lowest column w-n-y
   const int ySafeBlocksEnd = ySafeBegin + std::max(0, ySafeEnd - ySafeBegin) / n * n;
   const int xBlocksEnd = outWidth / n * n;
 
@@ -79,8 +81,7 @@ void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, st
         const std::uint8_t* rows = from.top + origin + low;
         std::uint8_t* line = out + y * outStep;
         // Blocks go left to right, so a block's spill is always written over later.
-        for (int x = tx; x < txEnd; x += n)
-          block(rows + x * perX, perX, line + x * bytes, outStep, x + n < xBlocksEnd);
+        for (int x = tx; x < txEnd; x += n) block(rows + x * perX, perX, line + x * bytes, outStep, x + n < xBlocksEnd);
       }
     }
   }

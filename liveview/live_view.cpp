@@ -39,11 +39,13 @@ void CLiveView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   auto lock = m_bitmap.LockBuffers();
   const int turns = m_nQuarterTurns;
-  const QSize picture = turns % 2 == 0 ? QSize(m_bitmap.Width(), m_bitmap.Height())
-                                       : QSize(m_bitmap.Height(), m_bitmap.Width());
+  const QSize picture =
+      turns % 2 == 0 ? QSize(m_bitmap.Width(), m_bitmap.Height()) : QSize(m_bitmap.Height(), m_bitmap.Width());
   if (!m_bFitToWindow || picture == size()) {
-    if (turns == 0) m_bitmap.Draw(painter);
-    else m_bitmap.DrawTurned(painter, turns);
+    if (turns == 0)
+      m_bitmap.Draw(painter);
+    else
+      m_bitmap.DrawTurned(painter, turns);
     return;
   }
   const QRect target = FitPicture(picture, rect());

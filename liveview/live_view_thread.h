@@ -30,14 +30,14 @@ class ILiveViewHost {
   virtual ~ILiveViewHost() = default;
   // The run/pause gate: manual reset, set while live.
   virtual platform::EventHandle RunEvent() = 0;
-  virtual std::atomic<std::int32_t>& LiveRunning() = 0;    // m_bLiveRunning
-  virtual std::atomic<std::int32_t>& WorkerAlive() = 0;    // m_bWorkerAlive
+  virtual std::atomic<std::int32_t>& LiveRunning() = 0;  // m_bLiveRunning
+  virtual std::atomic<std::int32_t>& WorkerAlive() = 0;  // m_bWorkerAlive
   // Set once when the worker begins and never cleared, so that whoever
   // waits for the start also sees a worker that has already finished.
   virtual std::atomic<std::int32_t>& WorkerEntered() = 0;
-  virtual std::atomic<std::int32_t>& DeviceOk() = 0;       // m_bDeviceOk
-  virtual std::atomic<std::int32_t>& FrameCount() = 0;     // m_nFrameCount
-  virtual int DisplayedMode() const = 0;                   // m_nDisplayedMode
+  virtual std::atomic<std::int32_t>& DeviceOk() = 0;    // m_bDeviceOk
+  virtual std::atomic<std::int32_t>& FrameCount() = 0;  // m_nFrameCount
+  virtual int DisplayedMode() const = 0;                // m_nDisplayedMode
   // Sizes the window for the source's current mode and returns once that is
   // done (or the host has given up on it while shutting down).
   virtual void SendResize() = 0;

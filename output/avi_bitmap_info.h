@@ -8,12 +8,12 @@
 
 struct PackedBitmapInfo {
   int width = 0;
-  int height = 0;            // always positive
-  bool bottomUp = true;      // a positive header height stores the bottom row first
+  int height = 0;        // always positive
+  bool bottomUp = true;  // a positive header height stores the bottom row first
   int bitCount = 0;
   std::uint32_t headerBytes = 0;
   std::uint32_t colorTableBytes = 0;
-  int stride = 0;            // bytes of one stored row, padded to 4
+  int stride = 0;  // bytes of one stored row, padded to 4
   std::uint32_t imageBytes = 0;
 
   // The stream format: header and colour table.

@@ -17,7 +17,7 @@ struct AviRect {
 struct AviStreamInfo {
   std::array<char, 4> type{};  // "vids" for video
   std::uint32_t handler = 0;
-  std::uint32_t scale = 0;     // rate / scale samples per second
+  std::uint32_t scale = 0;  // rate / scale samples per second
   std::uint32_t rate = 0;
   std::uint32_t suggestedBufferSize = 0;
   AviRect frame;

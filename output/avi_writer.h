@@ -75,7 +75,7 @@ class CAviWriter {
   std::unique_ptr<CAviFile> m_file;                // the file and its stream
   std::unique_ptr<IMovieCompressor> m_compressor;  // what turns frames into samples
   MovieOptionsChooser m_chooseOptions;
-  std::optional<PackedBitmapInfo> m_frameFormat;   // of the first frame
+  std::optional<PackedBitmapInfo> m_frameFormat;  // of the first frame
   std::vector<std::uint8_t> m_frameCopy;          // reused for every frame
   std::int64_t m_lastPosition = -1;
   bool m_bOk = true;

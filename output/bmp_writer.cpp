@@ -1,7 +1,7 @@
+#include "liveview/frame_bitmap.h"
 #include "output/bmp_file.h"
 #include "output/pending_file.h"
 #include "output/still_writers.h"
-#include "liveview/frame_bitmap.h"
 
 StillError WriteBmp(const CFrameBitmap& bitmap, const std::string& path) {
   if (!bitmap.PackedBitmap()) return StillError::kNoBitmap;

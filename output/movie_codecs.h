@@ -17,7 +17,7 @@ struct MovieCodecChoice {
 struct LibraryEncoderTraits {
   enum class Quality { kNone, kConstantRateFactor, kQuantiser };
 
-  const char* name;        // the library's encoder name
+  const char* name;  // the library's encoder name
   const char* label;
   Quality quality;
   const char* pixelFormat;  // forced picture format, or null for the least lossy one

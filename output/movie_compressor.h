@@ -14,7 +14,8 @@
 struct AVCodecParameters;
 
 // Takes each finished sample: its stream position, bytes and key-frame flag.
-using MovieSampleSink = std::function<AviError(std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame)>;
+using MovieSampleSink =
+    std::function<AviError(std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame)>;
 
 class IMovieCompressor {
  public:

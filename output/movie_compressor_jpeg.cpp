@@ -34,7 +34,10 @@ class JpegRecord {
 class CBuiltinJpegCompressor final : public IMovieCompressor {
  public:
   CBuiltinJpegCompressor(const PackedBitmapInfo& frame, int quality)
-      : m_frame(frame), m_quality(quality < 1 ? 1 : quality > 100 ? 100 : quality) {
+      : m_frame(frame),
+        m_quality(quality < 1     ? 1
+                  : quality > 100 ? 100
+                                  : quality) {
     // Room for the worst case at quality 100 and the encoder's byte of slack;
     // a frame that still does not fit gets a larger buffer once.
     m_output.resize(static_cast<std::size_t>(frame.imageBytes) + 64 * 1024);

@@ -46,8 +46,7 @@ AVPixelFormat PictureFormatFor(const AVCodec& codec, const LibraryEncoderTraits&
 void ApplyQuality(AVCodecContext& context, const LibraryEncoderTraits& traits, int quality) {
   quality = std::clamp(quality, 1, 100);
   switch (traits.quality) {
-    case Quality::kNone:
-      break;
+    case Quality::kNone: break;
     case Quality::kConstantRateFactor:  // 10 (best) .. 49.6; 75 gives 20
       av_opt_set_double(context.priv_data, "crf", 10.0 + (100 - quality) * 0.4, 0);
       break;
@@ -108,7 +107,8 @@ class CLibraryCompressor final : public IMovieCompressor {
   AviError Compress(const std::uint8_t* rows, std::int64_t position, const MovieSampleSink& sink) override {
     if (av_frame_make_writable(m_picture.get()) < 0) return AviError::kCompressFailed;
     // A bottom-up bitmap is read from its last stored row upwards.
-    const std::uint8_t* top = m_frame.bottomUp ? rows + static_cast<std::ptrdiff_t>(m_frame.height - 1) * m_frame.stride : rows;
+    const std::uint8_t* top =
+        m_frame.bottomUp ? rows + static_cast<std::ptrdiff_t>(m_frame.height - 1) * m_frame.stride : rows;
     const int stride = m_frame.bottomUp ? -m_frame.stride : m_frame.stride;
     const std::uint8_t* const sources[] = {top};
     const int strides[] = {stride};

@@ -21,8 +21,9 @@ CMovieOptionsDialog::CMovieOptionsDialog(std::vector<MovieCodecChoice> choices, 
 
   m_compressor = new QComboBox(this);
   for (const auto& choice : m_choices) m_compressor->addItem(QString::fromStdString(choice.label));
-  const auto preselected = std::find_if(m_choices.begin(), m_choices.end(),
-                                        [&](const MovieCodecChoice& choice) { return choice.id == initial.compressor; });
+  const auto preselected = std::find_if(m_choices.begin(), m_choices.end(), [&](const MovieCodecChoice& choice) {
+    return choice.id == initial.compressor;
+  });
   m_compressor->setCurrentIndex(preselected == m_choices.end() ? 0 : static_cast<int>(preselected - m_choices.begin()));
 
   m_quality = new QSlider(Qt::Horizontal, this);

@@ -20,7 +20,8 @@ class CMovieOptionsDialog : public QDialog {
 
  public:
   // `initial` is preselected when it is among `choices`, else the first one.
-  CMovieOptionsDialog(std::vector<MovieCodecChoice> choices, const MovieCompression& initial, QWidget* parent = nullptr);
+  CMovieOptionsDialog(std::vector<MovieCodecChoice> choices, const MovieCompression& initial,
+                      QWidget* parent = nullptr);
 
   MovieCompression Choice() const;
 

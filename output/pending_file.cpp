@@ -119,7 +119,8 @@ PendingFile::LinkResult PendingFile::LinkAsNew(const std::string& target) {
   }
   if (errno == EEXIST) return LinkResult::kTaken;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return LinkResult::kFailed;
-  if (::link(m_tempPath.c_str(), target.c_str()) != 0) return errno == EEXIST ? LinkResult::kTaken : LinkResult::kFailed;
+  if (::link(m_tempPath.c_str(), target.c_str()) != 0)
+    return errno == EEXIST ? LinkResult::kTaken : LinkResult::kFailed;
   ::unlink(m_tempPath.c_str());
   m_committed = true;
   return LinkResult::kDone;

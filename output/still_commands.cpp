@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QPrinter>
 
-#include "output/user_dialogs.h"
 #include "output/still_print.h"
 #include "output/still_writers.h"
+#include "output/user_dialogs.h"
 
 namespace {
 

@@ -11,7 +11,7 @@ class CFrameBitmap;
 class IUserDialogs;
 
 struct StillOutcome {
-  bool cancelled = false;               // the user closed the dialog
+  bool cancelled = false;                // the user closed the dialog
   StillError error = StillError::kNone;  // why it failed, when it did
   bool Failed() const { return error != StillError::kNone; }
 };

@@ -5,15 +5,15 @@
 
 enum class StillError {
   kNone,
-  kNoBitmap,          // the frame bitmap holds no picture yet
-  kUnknownExtension,  // the name ends in neither a bitmap nor a JPEG extension
-  kNotTrueColour,     // only 24-bit frames are written as JPEG
-  kCannotCreate,      // the folder refuses a new file
-  kWriteFailed,       // a write or the final flush failed (disk full, I/O error)
-  kCannotReplace,     // the finished file could not take the chosen name
-  kEncoderFailed,     // the JPEG encoder reported an error
-  kPictureUnreadable, // the intermediate print file could not be read back
-  kPrintFailed,       // the printer refused the document or the page
+  kNoBitmap,           // the frame bitmap holds no picture yet
+  kUnknownExtension,   // the name ends in neither a bitmap nor a JPEG extension
+  kNotTrueColour,      // only 24-bit frames are written as JPEG
+  kCannotCreate,       // the folder refuses a new file
+  kWriteFailed,        // a write or the final flush failed (disk full, I/O error)
+  kCannotReplace,      // the finished file could not take the chosen name
+  kEncoderFailed,      // the JPEG encoder reported an error
+  kPictureUnreadable,  // the intermediate print file could not be read back
+  kPrintFailed,        // the printer refused the document or the page
 };
 
 std::string_view StillErrorText(StillError error);

@@ -33,8 +33,8 @@ const ButtonBinding* FindButtonBinding(int id) {
 std::optional<HoldCommand> HoldCommandFor(int adjustIndex) {
   namespace code = command_code;
   static constexpr std::array<HoldCommand, kAdjustCount> kHold = {{
-      {code::kLens, 1, 0, 0x0F, false},        // Zoom
-      {code::kLens, 7, 8, 0x0F, false},        // Focus
+      {code::kLens, 1, 0, 0x0F, false},  // Zoom
+      {code::kLens, 7, 8, 0x0F, false},  // Focus
       {code::kBright, 0xF0, 0x0E, 0x0D, false},
       {code::kSharp, 0xF0, 0x0E, 0x0D, false},
       {code::kRed, 0xF0, 0x0E, 0x0D, true},

@@ -5,20 +5,20 @@
 #include <cstdint>
 
 enum class ButtonAction {
-  MonitorOut,     // value: 0 XGA, 1 VGA, 2 SVGA
+  MonitorOut,  // value: 0 XGA, 1 VGA, 2 SVGA
   FreezeToggle,
   Movie,
   SaveImage,
   PrintImage,
-  AdjustSelect,   // index: the adjust selector 0..5
-  PressHold,      // index: 0 "<<", 1 ">>"; MouseDown and MouseUp only
+  AdjustSelect,  // index: the adjust selector 0..5
+  PressHold,     // index: 0 "<<", 1 ">>"; MouseDown and MouseUp only
   AutoFocus,
   WhiteBalance,
   DZoom,
-  Feature,        // index: a Feature; value: what the camera reads back when on
-  PairChoice,     // value: 0 for the first button, 1 for the second
+  Feature,     // index: a Feature; value: what the camera reads back when on
+  PairChoice,  // value: 0 for the first button, 1 for the second
   InputSelect,
-  Send,           // code and value sent as they are, in either mode
+  Send,  // code and value sent as they are, in either mode
 };
 
 enum class Feature { Mirror, Flip, Color, Negative, Emboss, Edge };

@@ -15,7 +15,7 @@ inline constexpr unsigned WM_CAM_PAUSE = kWmUser + 156;         // 0x49C
 inline constexpr unsigned WM_CAM_SAVE_AS = kWmUser + 157;       // 0x49D
 inline constexpr unsigned WM_CAM_PRINT = kWmUser + 158;         // 0x49E
 
-inline constexpr unsigned WM_REMOCON_START = kWmUser + 1000;    // 0x7E8, to the panel
+inline constexpr unsigned WM_REMOCON_START = kWmUser + 1000;  // 0x7E8, to the panel
 
 inline constexpr unsigned ID_APP_EXIT = 0xE141;
 inline constexpr unsigned IDCANCEL = 2;

@@ -40,6 +40,6 @@ class CPanelButton : public QWidget {
   PanelPicture m_picture = PanelPicture::None;
   PanelPicture m_latchedPicture = PanelPicture::None;
   bool m_bRaised = true;
-  bool m_bPressed = false;      // held down inside the button: the pressed look
-  Qt::MouseButtons m_down;      // buttons whose release is still owed a MouseUp
+  bool m_bPressed = false;  // held down inside the button: the pressed look
+  Qt::MouseButtons m_down;  // buttons whose release is still owed a MouseUp
 };

@@ -16,20 +16,15 @@ struct AreaLabel {
 constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
 constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 const AreaLabel kLabels[] = {
-    {"Preset Save", QRect(6, 160, 58, 12), kLeft},
-    {"Preset Run", QRect(6, 175, 58, 12), kLeft},
-    {"Save", QRect(3, 194, 30, 10), kLeft},
-    {"Recall", QRect(3, 230, 30, 10), kLeft},
-    {"Monitor Out", QRect(34, 242, 112, 9), kCentre},
-    {"Input Select", QRect(30, 263, 59, 9), kCentre},
+    {"Preset Save", QRect(6, 160, 58, 12), kLeft},    {"Preset Run", QRect(6, 175, 58, 12), kLeft},
+    {"Save", QRect(3, 194, 30, 10), kLeft},           {"Recall", QRect(3, 230, 30, 10), kLeft},
+    {"Monitor Out", QRect(34, 242, 112, 9), kCentre}, {"Input Select", QRect(30, 263, 59, 9), kCentre},
     {"Lamp", QRect(108, 263, 47, 9), kCentre},
 };
 
 }  // namespace
 
-CPanelFrame::CPanelFrame(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_TransparentForMouseEvents, false);
-}
+CPanelFrame::CPanelFrame(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_TransparentForMouseEvents, false); }
 
 void CPanelFrame::SetBaseUnits(const DialogBaseUnits& units) {
   m_units = units;

@@ -1,13 +1,13 @@
 #include "panel/panel_layout.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include <QFontMetrics>
-#include <QStringList>
 #include <QString>
-#include <cmath>
-#include <vector>
+#include <QStringList>
 
 namespace {
 
@@ -17,7 +17,7 @@ using A = ButtonAction;
 namespace id = panel_id;
 namespace code = command_code;
 
-constexpr const char* kDigits[] = {"1", "2", "3", "4", "5", "6", "7", "8",
+constexpr const char* kDigits[] = {"1", "2",  "3",  "4",  "5",  "6",  "7",  "8",
                                    "9", "10", "11", "12", "13", "14", "15", "16"};
 
 struct Place {
@@ -52,8 +52,8 @@ void AddSlotGrid(std::vector<PanelControl>& out, const id::SlotGrid& grid, std::
                  int row2Y) {
   for (int n = 1; n <= id::kSlotCount; ++n) {
     const int k = (n - 1) % 8;
-    out.push_back(Key(id::SlotId(grid, n), {34 + 14 * k, n <= 8 ? row1Y : row2Y, 13, 8}, kDigits[n - 1],
-                      Sends(commandCode, n)));
+    out.push_back(
+        Key(id::SlotId(grid, n), {34 + 14 * k, n <= 8 ? row1Y : row2Y, 13, 8}, kDigits[n - 1], Sends(commandCode, n)));
   }
 }
 
@@ -67,8 +67,10 @@ std::vector<PanelControl> BuildLayout() {
   c.reserve(kPanelControlCount);
   c.push_back(Plain(id::kBackground, K::Background, {0, 0, kPanelWidthDlu, kPanelHeightDlu}, "", true));
   c.push_back(Picture(id::kPairFirst, {7, 8, 21, 17}, P::PairLeft, P::None, Does(A::PairChoice, code::kPairChoice, 0)));
-  c.push_back(Picture(id::kPairSecond, {38, 8, 21, 17}, P::PairRight, P::None, Does(A::PairChoice, code::kPairChoice, 1)));
-  c.push_back(Picture(id::kFreeze, {66, 8, 22, 17}, P::StillCamera, P::CameraWithFlash, Does(A::FreezeToggle, code::kFreeze)));
+  c.push_back(
+      Picture(id::kPairSecond, {38, 8, 21, 17}, P::PairRight, P::None, Does(A::PairChoice, code::kPairChoice, 1)));
+  c.push_back(
+      Picture(id::kFreeze, {66, 8, 22, 17}, P::StillCamera, P::CameraWithFlash, Does(A::FreezeToggle, code::kFreeze)));
   c.push_back(Picture(id::kSaveImage, {96, 8, 21, 17}, P::GreyDisk, P::ColouredDisk, Does(A::SaveImage)));
   c.push_back(Picture(id::kPrint, {126, 8, 21, 17}, P::GreyPrinter, P::BluePrinter, Does(A::PrintImage)));
   c.push_back(Picture(id::kMovie, {135, 8, 22, 17}, P::VideoCamera, P::None, Does(A::Movie), false));

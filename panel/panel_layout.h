@@ -5,11 +5,11 @@
 #pragma once
 
 #include <optional>
+#include <span>
 
 #include <QFont>
 #include <QRect>
 #include <QString>
-#include <span>
 
 #include "panel/control_actions.h"
 #include "panel/panel_ids.h"

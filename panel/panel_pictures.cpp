@@ -1,11 +1,12 @@
 #include "panel/panel_pictures.h"
 
+#include <algorithm>
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRadialGradient>
-#include <algorithm>
 
 namespace {
 

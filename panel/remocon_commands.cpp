@@ -30,8 +30,10 @@ void CRemoconDlg::ShowMonitorOut(int value) {
   CPanelButton* const selected = value == 0 ? m_btnXga : value == 1 ? m_btnVga : value == 2 ? m_btnSvga : nullptr;
   if (!selected) return;
   for (CPanelButton* button : {m_btnXga, m_btnVga, m_btnSvga}) {
-    if (button == selected) Latch(button);
-    else Raise(button);
+    if (button == selected)
+      Latch(button);
+    else
+      Raise(button);
   }
 }
 
@@ -102,8 +104,10 @@ void CRemoconDlg::OnAdjustSelect(int index) {
   const auto i = static_cast<std::size_t>(index);
   if (m_bFreeze) {
     m_nAdjust = index;
-    if (m_bAdjustLatched[i]) Latch(m_btnAdjust[i]);
-    else Raise(m_btnAdjust[i]);
+    if (m_bAdjustLatched[i])
+      Latch(m_btnAdjust[i]);
+    else
+      Raise(m_btnAdjust[i]);
     return;
   }
   const bool manualBalance = index == static_cast<int>(Adjust::Red) || index == static_cast<int>(Adjust::Blue);
@@ -131,8 +135,10 @@ void CRemoconDlg::OnHoldUp() {
   if (m_bFreeze) return;
   const std::optional<HoldCommand> hold = HoldCommandFor(m_nAdjust);
   if (!hold) return;
-  if (hold->plainStop) Camera().SendPlainCommand(hold->code, hold->stop);
-  else Camera().SendCommand(hold->code, hold->stop);
+  if (hold->plainStop)
+    Camera().SendPlainCommand(hold->code, hold->stop);
+  else
+    Camera().SendCommand(hold->code, hold->stop);
 }
 
 void CRemoconDlg::OnAutoFocus() {
@@ -143,8 +149,10 @@ void CRemoconDlg::OnAutoFocus() {
 
 void CRemoconDlg::OnWhiteBalance() {
   if (m_bFreeze) {
-    if (m_bAwb) Latch(m_btnAwb);
-    else Raise(m_btnAwb);
+    if (m_bAwb)
+      Latch(m_btnAwb);
+    else
+      Raise(m_btnAwb);
     return;
   }
   if (!m_bAwb) {
@@ -165,8 +173,10 @@ void CRemoconDlg::OnWhiteBalance() {
 
 void CRemoconDlg::OnDZoom() {
   if (m_bFreeze) {
-    if (m_bDZoom) Latch(m_btnDZoom);
-    else Raise(m_btnDZoom);
+    if (m_bDZoom)
+      Latch(m_btnDZoom);
+    else
+      Raise(m_btnDZoom);
     return;
   }
   if (!m_bDZoom) {
@@ -221,8 +231,10 @@ void CRemoconDlg::OnFeature(const ButtonBinding& binding) {
   // resets the effects): ask it first. An answer that is neither on nor off
   // tells nothing and leaves the flag alone.
   const int reply = Camera().SendShortCommand(binding.code);
-  if (reply == binding.value) flag = 1;
-  else if (reply == 0) flag = 0;
+  if (reply == binding.value)
+    flag = 1;
+  else if (reply == 0)
+    flag = 0;
   if (!flag) {
     Latch(button);
     flag = 1;
@@ -235,16 +247,16 @@ void CRemoconDlg::OnFeature(const ButtonBinding& binding) {
   if (feature == Feature::Mirror || feature == Feature::Flip) UpdateOrientation();
 }
 
-void CRemoconDlg::UpdateOrientation() {
-  Camera().m_orientation.store((m_bMirror ? 1 : 0) + (m_bFlip ? 2 : 0));
-}
+void CRemoconDlg::UpdateOrientation() { Camera().m_orientation.store((m_bMirror ? 1 : 0) + (m_bFlip ? 2 : 0)); }
 
 void CRemoconDlg::OnPairChoice(int value) {
   const bool first = value == 0;
   if (m_bFreeze) {
     CPanelButton* const clicked = first ? m_btnPairFirst : m_btnPairSecond;
-    if (m_bPairFirst == (first ? 1 : 0)) Latch(clicked);
-    else Raise(clicked);
+    if (m_bPairFirst == (first ? 1 : 0))
+      Latch(clicked);
+    else
+      Raise(clicked);
   } else {
     Camera().SendCommand(code::kPairChoice, static_cast<std::uint8_t>(value));
     if (first) {
@@ -308,14 +320,20 @@ void CRemoconDlg::SyncFromCamera() {
   mirror ? Latch(m_btnMirror) : Raise(m_btnMirror);
   const int flip = camera.SendShortCommand(code::kFlip);
   flip ? Latch(m_btnFlip) : Raise(m_btnFlip);
-  if (mirror == 4 && flip == 0) camera.m_orientation.store(1);
-  else if (flip == 8 && mirror == 0) camera.m_orientation.store(2);
-  else if (mirror == 4 && flip == 8) camera.m_orientation.store(3);
+  if (mirror == 4 && flip == 0)
+    camera.m_orientation.store(1);
+  else if (flip == 8 && mirror == 0)
+    camera.m_orientation.store(2);
+  else if (mirror == 4 && flip == 8)
+    camera.m_orientation.store(3);
 
-  for (const auto& [commandCode, button] : {std::pair{code::kColor, m_btnColor}, std::pair{code::kNegative, m_btnNegative},
-                                            std::pair{code::kEdge, m_btnEdge}, std::pair{code::kEmboss, m_btnEmboss}}) {
-    if (camera.SendShortCommand(commandCode) != 0) Latch(button);
-    else Raise(button);
+  for (const auto& [commandCode, button] :
+       {std::pair{code::kColor, m_btnColor}, std::pair{code::kNegative, m_btnNegative},
+        std::pair{code::kEdge, m_btnEdge}, std::pair{code::kEmboss, m_btnEmboss}}) {
+    if (camera.SendShortCommand(commandCode) != 0)
+      Latch(button);
+    else
+      Raise(button);
   }
 
   Raise(m_btnXga);

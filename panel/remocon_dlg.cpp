@@ -1,5 +1,8 @@
 #include "panel/remocon_dlg.h"
 
+#include <chrono>
+#include <thread>
+
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QLineEdit>
@@ -7,14 +10,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <chrono>
-#include <thread>
 
 #include "camera/command_frame.h"
 #include "camera/usb_camera.h"
 #include "output/user_dialogs.h"
-#include "panel/messages.h"
 #include "panel/diagnostics_window.h"
+#include "panel/messages.h"
 #include "panel/panel_button.h"
 #include "panel/panel_frame.h"
 
@@ -149,8 +150,8 @@ void CRemoconDlg::BindControls() {
   m_btnEmboss = Button(id::kEmboss);
   m_btnEdge = Button(id::kEdge);
   m_btnInput = Button(id::kInputSelect);
-  m_btnAdjust = {Button(id::kZoom), Button(id::kFocus), Button(id::kBright),
-                 Button(id::kSharp), Button(id::kRed), Button(id::kBlue)};
+  m_btnAdjust = {Button(id::kZoom),  Button(id::kFocus), Button(id::kBright),
+                 Button(id::kSharp), Button(id::kRed),   Button(id::kBlue)};
 }
 
 void CRemoconDlg::CreateActions() {
@@ -263,8 +264,10 @@ void CRemoconDlg::StopTimers() {
 }
 
 void CRemoconDlg::OnTimer(int timerId) {
-  if (timerId == TIMER_WATCHDOG) OnWatchdog();
-  else if (timerId == TIMER_RATE) OnRate();
+  if (timerId == TIMER_WATCHDOG)
+    OnWatchdog();
+  else if (timerId == TIMER_RATE)
+    OnRate();
 }
 
 void CRemoconDlg::OnWatchdog() {

@@ -3,10 +3,6 @@
 // camera's switches, watches the connection and keeps the command log.
 #pragma once
 
-#include <QDialog>
-#include <QPointer>
-#include <QString>
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -14,6 +10,11 @@
 #include <span>
 #include <unordered_map>
 #include <vector>
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
 
 #include "camera/command_log.h"
 #include "panel/button_table.h"
@@ -150,10 +151,10 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   std::vector<std::unique_ptr<QWidget>> m_controls;
   std::unordered_map<int, QWidget*> m_byId;
   CPanelFrame* m_wndFrame = nullptr;
-  QPlainTextEdit* m_editLog = nullptr;   // 1127
-  QLineEdit* m_editRate = nullptr;       // 1129
-  QPushButton* m_btnClear = nullptr;     // 1128
-  qsizetype m_nLogShown = 0;             // characters of m_strLog the log box already holds
+  QPlainTextEdit* m_editLog = nullptr;  // 1127
+  QLineEdit* m_editRate = nullptr;      // 1129
+  QPushButton* m_btnClear = nullptr;    // 1128
+  qsizetype m_nLogShown = 0;            // characters of m_strLog the log box already holds
   bool m_bLogBoxInSync = true;
 
   // The 24 buttons whose look the program sets.

@@ -15,9 +15,9 @@ class IRemoconHost {
   // Runs the main window's handler for one of the WM_CAM_* messages and returns its result.
   virtual long SendCamMessage(unsigned message) = 0;
   virtual CUsbCamera& Camera() = 0;
-  virtual std::atomic<std::int32_t>& LiveRunning() = 0;   // m_bLiveRunning
-  virtual std::atomic<std::int32_t>& DeviceOk() = 0;      // m_bDeviceOk
-  virtual std::atomic<std::int32_t>& FrameCount() = 0;    // m_nFrameCount
+  virtual std::atomic<std::int32_t>& LiveRunning() = 0;  // m_bLiveRunning
+  virtual std::atomic<std::int32_t>& DeviceOk() = 0;     // m_bDeviceOk
+  virtual std::atomic<std::int32_t>& FrameCount() = 0;   // m_nFrameCount
   // The message boxes of the connection watchdog go through the application's dialogs.
   virtual IUserDialogs& Dialogs() = 0;
 };

@@ -1,11 +1,12 @@
 #include "platform/device_claim.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 namespace platform {
 

@@ -1,9 +1,9 @@
 #include "platform/event.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
-#include <array>
 #include <mutex>
 
 namespace platform {

@@ -35,7 +35,8 @@ std::string GenerateToken() {
       throw std::runtime_error(std::string("no random source: ") + std::strerror(errno));
     }
     for (ssize_t i = 0; i < got && token.size() < 32; ++i)
-      if (random[static_cast<std::size_t>(i)] < kUsable) token += kAlphabet[random[static_cast<std::size_t>(i)] % kAlphabet.size()];
+      if (random[static_cast<std::size_t>(i)] < kUsable)
+        token += kAlphabet[random[static_cast<std::size_t>(i)] % kAlphabet.size()];
   }
   return token;
 }

@@ -141,8 +141,7 @@ void CFrameHub::EncodeLoop() {
 
 std::shared_ptr<const EncodedFrame> CFrameHub::WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) {
   std::unique_lock lock(m_lock);
-  m_frameReady.wait_for(lock, timeout,
-                        [&] { return m_stopping || (m_latestJpeg && m_latestJpeg->number > after); });
+  m_frameReady.wait_for(lock, timeout, [&] { return m_stopping || (m_latestJpeg && m_latestJpeg->number > after); });
   return m_latestJpeg;
 }
 

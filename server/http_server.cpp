@@ -40,7 +40,8 @@ MHD_Result Queue(MHD_Connection* connection, const HttpResponse& response) {
   MHD_Response* reply = MHD_create_response_from_buffer(response.body.size(), const_cast<char*>(response.body.data()),
                                                         MHD_RESPMEM_MUST_COPY);
   if (!reply) return MHD_NO;
-  if (!response.contentType.empty()) MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.c_str());
+  if (!response.contentType.empty())
+    MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.c_str());
   MHD_add_response_header(reply, "X-Content-Type-Options", "nosniff");
   for (const auto& [name, value] : response.headers) MHD_add_response_header(reply, name.c_str(), value.c_str());
   const MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(response.status), reply);
@@ -59,8 +60,8 @@ bool ContentLengthTooLarge(MHD_Connection* connection) {
 }  // namespace
 
 struct CHttpServer::Callbacks {
-  static MHD_Result Access(void* cls, MHD_Connection* connection, const char* url, const char* method,
-                           const char*, const char* uploadData, std::size_t* uploadSize, void** requestContext) {
+  static MHD_Result Access(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
+                           const char* uploadData, std::size_t* uploadSize, void** requestContext) {
     auto& self = *static_cast<CHttpServer*>(cls);
     auto* pending = static_cast<PendingRequest*>(*requestContext);
     if (!pending) {
@@ -133,7 +134,7 @@ bool CHttpServer::Answer(MHD_Connection* connection, PendingRequest& pending) {
   MHD_Response* reply = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, &Callbacks::ReadStream,
                                                           viewer.get(), &Callbacks::FreeStream);
   if (!reply) return false;  // `viewer` goes with this scope
-  viewer.release();           // the response's free callback owns it now
+  viewer.release();          // the response's free callback owns it now
   const std::string type = std::string("multipart/x-mixed-replace; boundary=") + kStreamBoundary;
   MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, type.c_str());
   MHD_add_response_header(reply, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
@@ -164,18 +165,16 @@ std::string CHttpServer::Start(const std::string& host, std::uint16_t port) {
   // A thread per connection: a viewer that stops reading blocks only its own thread.
   const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_THREAD_PER_CONNECTION | MHD_USE_POLL |
                          (ipv6 ? static_cast<unsigned>(MHD_USE_IPv6) : 0u);
-  m_daemon = MHD_start_daemon(
-      flags, port, nullptr, nullptr, &Callbacks::Access, this,
-      MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&address),
-      MHD_OPTION_CONNECTION_LIMIT, static_cast<unsigned>(m_limits.maxConnections),
-      MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<unsigned>(m_limits.maxConnectionsPerAddress),
-      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(m_limits.idleTimeoutSeconds),
-      MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(m_limits.memoryPerConnection),
-      MHD_OPTION_NOTIFY_COMPLETED, &Callbacks::Completed, this,
-      MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::ConnectionEvent, this,
-      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
-      MHD_OPTION_END);
-  if (!m_daemon) return "cannot listen on " + host + ":" + std::to_string(port) + " (address in use or not on this computer)";
+  m_daemon = MHD_start_daemon(flags, port, nullptr, nullptr, &Callbacks::Access, this, MHD_OPTION_SOCK_ADDR,
+                              reinterpret_cast<sockaddr*>(&address), MHD_OPTION_CONNECTION_LIMIT,
+                              static_cast<unsigned>(m_limits.maxConnections), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+                              static_cast<unsigned>(m_limits.maxConnectionsPerAddress), MHD_OPTION_CONNECTION_TIMEOUT,
+                              static_cast<unsigned>(m_limits.idleTimeoutSeconds), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+                              static_cast<std::size_t>(m_limits.memoryPerConnection), MHD_OPTION_NOTIFY_COMPLETED,
+                              &Callbacks::Completed, this, MHD_OPTION_NOTIFY_CONNECTION, &Callbacks::ConnectionEvent,
+                              this, MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END);
+  if (!m_daemon)
+    return "cannot listen on " + host + ":" + std::to_string(port) + " (address in use or not on this computer)";
   const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
   m_port = info ? info->port : port;
   return {};

@@ -21,8 +21,8 @@ bool CMjpegStream::NextPart() {
   // the first picture, nothing yet.
   if (!frame) return true;
   m_frame = std::move(frame);
-  m_head = std::string("--") + kStreamBoundary + "\r\nContent-Type: image/jpeg\r\nContent-Length: " +
-           std::to_string(m_frame->jpeg.size()) + "\r\n\r\n";
+  m_head = std::string("--") + kStreamBoundary +
+           "\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(m_frame->jpeg.size()) + "\r\n\r\n";
   m_offset = 0;
   return true;
 }

@@ -37,7 +37,7 @@ class CMjpegStream {
 
   CFrameHub& m_hub;
   std::shared_ptr<const EncodedFrame> m_frame;
-  std::string m_head;      // boundary and part headers of m_frame
+  std::string m_head;        // boundary and part headers of m_frame
   std::size_t m_offset = 0;  // into head + jpeg + "\r\n"
   std::uint64_t m_framesSent = 0;
 };

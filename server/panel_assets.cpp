@@ -73,8 +73,7 @@ void CPanelAssets::Build() {
             "\", \"x\": " + std::to_string(r.x()) + ", \"y\": " + std::to_string(r.y()) +
             ", \"w\": " + std::to_string(r.width()) + ", \"h\": " + std::to_string(r.height()) +
             ", \"caption\": " + JsonString(control.caption ? control.caption : "") +
-            ", \"visible\": " + (control.visible ? "true" : "false") + ", \"action\": \"" + ActionName(binding) +
-            "\"}";
+            ", \"visible\": " + (control.visible ? "true" : "false") + ", \"action\": \"" + ActionName(binding) + "\"}";
 
     if (control.kind == ControlKind::Background) {
       CPanelFrame frame;

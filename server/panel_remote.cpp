@@ -18,7 +18,8 @@ bool OpensDesktopDialog(ButtonAction action) {
 
 const char* DialogReason(ButtonAction action) {
   switch (action) {
-    case ButtonAction::SaveImage: return "saving opens a dialog on the desktop; download /snapshot.jpg or /snapshot.bmp instead";
+    case ButtonAction::SaveImage:
+      return "saving opens a dialog on the desktop; download /snapshot.jpg or /snapshot.bmp instead";
     case ButtonAction::PrintImage: return "printing opens a dialog on the desktop";
     default: return "recording a movie opens a dialog on the desktop";
   }
@@ -42,8 +43,7 @@ ControlOutcome CPanelRemote::Run(ControlEvent event, int id, std::uintptr_t clie
   if (!binding) return {Kind::UnknownId, "no button " + std::to_string(id)};
   if (OpensDesktopDialog(binding->action)) return {Kind::DialogButton, DialogReason(binding->action)};
   const bool hold = binding->action == ButtonAction::PressHold;
-  if (event == ControlEvent::Click && hold)
-    return {Kind::Ignored, "a press-and-hold button: send down, then up"};
+  if (event == ControlEvent::Click && hold) return {Kind::Ignored, "a press-and-hold button: send down, then up"};
   if (event != ControlEvent::Click && !hold)
     return {Kind::UnknownId, "button " + std::to_string(id) + " is not a press-and-hold button"};
 
@@ -61,9 +61,7 @@ ControlOutcome CPanelRemote::RunHere(ControlEvent event, int id, std::uintptr_t 
   CPanelButton* button = m_host.Remocon().Button(id);
   if (!button) return {Kind::UnknownId, "no button " + std::to_string(id)};
   switch (event) {
-    case ControlEvent::Click:
-      emit button->Click();
-      break;
+    case ControlEvent::Click: emit button->Click(); break;
     case ControlEvent::Down:
       emit button->MouseDown(1, 0, 0, 0);
       m_heldId = id;

@@ -25,7 +25,8 @@ namespace {
 // it (an RTSP path included); the network gets the public form instead.
 std::string PublicError(std::string error, std::string_view shownTarget, const std::string& publicTarget) {
   if (shownTarget.empty() || shownTarget == publicTarget) return error;
-  for (auto at = error.find(shownTarget); at != std::string::npos; at = error.find(shownTarget, at + publicTarget.size()))
+  for (auto at = error.find(shownTarget); at != std::string::npos;
+       at = error.find(shownTarget, at + publicTarget.size()))
     error.replace(at, shownTarget.size(), publicTarget);
   return error;
 }
@@ -35,9 +36,8 @@ std::string PublicError(std::string error, std::string_view shownTarget, const s
 std::string PushStateJson(const PushStatus& status) {
   if (status.phase == PushPhase::Off) return "null";
   const std::string target = PublicPushTarget(status.target);
-  const std::string error = status.lastError.empty()
-                                ? std::string("null")
-                                : JsonString(PublicError(status.lastError, status.target, target));
+  const std::string error =
+      status.lastError.empty() ? std::string("null") : JsonString(PublicError(status.lastError, status.target, target));
   return "{\"state\": \"" + std::string(PushPhaseName(status.phase)) + "\", \"target\": " + JsonString(target) +
          ", \"error\": " + error + ", \"retry_in_seconds\": " + std::to_string(status.retryInSeconds) +
          ", \"width\": " + std::to_string(status.width) + ", \"height\": " + std::to_string(status.height) +

@@ -44,9 +44,12 @@ std::optional<int> ModeForMonitorOut(int monitorOut, bool highSpeed) {
 
 int MonitorOutForMode(int code) {
   switch (code) {
-    case 2: case 6: return 0;
-    case 0: case 4: return 1;
-    case 1: case 5: return 2;
+    case 2:
+    case 6: return 0;
+    case 0:
+    case 4: return 1;
+    case 1:
+    case 5: return 2;
     default: return -1;
   }
 }

@@ -77,7 +77,8 @@ void Emboss(Picture& picture) {
   const Picture src = picture;
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
-      const std::uint8_t* a = src.bgr.data() + (static_cast<std::size_t>(std::max(y - 1, 0)) * w + std::max(x - 1, 0)) * 3;
+      const std::uint8_t* a =
+          src.bgr.data() + (static_cast<std::size_t>(std::max(y - 1, 0)) * w + std::max(x - 1, 0)) * 3;
       const std::uint8_t* b =
           src.bgr.data() + (static_cast<std::size_t>(std::min(y + 1, h - 1)) * w + std::min(x + 1, w - 1)) * 3;
       const std::uint8_t v = Clamp(128 + Luma(a) - Luma(b));
@@ -91,8 +92,7 @@ void EdgeDetect(Picture& picture) {
   const int w = picture.width, h = picture.height;
   const Picture src = picture;
   auto at = [&](int x, int y) {
-    return Luma(src.bgr.data() +
-                (static_cast<std::size_t>(std::clamp(y, 0, h - 1)) * w + std::clamp(x, 0, w - 1)) * 3);
+    return Luma(src.bgr.data() + (static_cast<std::size_t>(std::clamp(y, 0, h - 1)) * w + std::clamp(x, 0, w - 1)) * 3);
   };
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {

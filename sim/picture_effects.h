@@ -23,9 +23,9 @@ void Emboss(Picture& picture);
 void EdgeDetect(Picture& picture);
 
 struct ColourSettings {
-  int redGainQ = 64;   // 1/64 steps
+  int redGainQ = 64;  // 1/64 steps
   int blueGainQ = 64;
-  int brightQ = 0;     // -64..64: up to 96 levels darker or lighter
+  int brightQ = 0;  // -64..64: up to 96 levels darker or lighter
   bool lamp = false;
   bool color = true;
   bool negative = false;

@@ -22,9 +22,9 @@ struct RenderKey {
   int mode = 2;
   bool externalInput = false;
   bool lamp = false;
-  int zoomQ = 256;    // magnification in 1/256 steps
-  int blurRadius = 0; // focus blur in pixels
-  int sharpQ = 0;     // -64..64
+  int zoomQ = 256;     // magnification in 1/256 steps
+  int blurRadius = 0;  // focus blur in pixels
+  int sharpQ = 0;      // -64..64
   bool emboss = false;
   bool edge = false;
   ColourSettings colour;

@@ -144,8 +144,7 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
       m_reply.clear();
       m_replyPos = 0;
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -212,9 +211,9 @@ Clock::time_point SimCameraImpl::ReleaseTime(const Pipe& pipe, std::size_t bytes
   return pipe.queuedAt + std::chrono::microseconds(static_cast<long long>(std::ceil(ms * 1000.0)));
 }
 
-bool SimCameraImpl::BulkRead(std::unique_lock<std::mutex>& lock, const HandleState& handle,
-                             std::uint64_t cancelEpoch, std::span<const std::uint8_t> input,
-                             std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned) {
+bool SimCameraImpl::BulkRead(std::unique_lock<std::mutex>& lock, const HandleState& handle, std::uint64_t cancelEpoch,
+                             std::span<const std::uint8_t> input, std::span<std::uint8_t> buffer,
+                             std::uint32_t& bytesReturned) {
   const auto block = platform::BulkReadBlock::Decode(input);
   if (!block || block->pipeIndex >= kPipeCount || buffer.size() > platform::kMaxBulkReadBytes) return false;
   Pipe& pipe = m_pipes[block->pipeIndex];

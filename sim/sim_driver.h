@@ -34,14 +34,14 @@ struct SimOptions {
 // the command (it is not carried out); the others garble a reply to a command
 // that was carried out.
 enum class ReplyFault {
-  NoReply,      // nothing to read back
-  Status1,      // failure status
-  Status2,      // "send the same frame again"
+  NoReply,  // nothing to read back
+  Status1,  // failure status
+  Status2,  // "send the same frame again"
   BadChecksum,
-  WrongStart,   // first byte not 0x55
-  WrongEnd,     // last byte not 0x5A
-  Short,        // 4 bytes, ending in 0x5A
-  Overlong,     // 30 bytes and no end byte
+  WrongStart,  // first byte not 0x55
+  WrongEnd,    // last byte not 0x5A
+  Short,       // 4 bytes, ending in 0x5A
+  Overlong,    // 30 bytes and no end byte
 };
 
 // A picture as the host receives it: rows top-down, 3 bytes a pixel in the
@@ -54,18 +54,18 @@ struct Picture {
 
 // The camera's settings as its commands left them.
 struct CameraSettings {
-  int mode = 0;          // picture-size mode code (request 0xB0)
-  int monitorOut = 0;    // 0 XGA, 1 VGA, 2 SVGA
+  int mode = 0;        // picture-size mode code (request 0xB0)
+  int monitorOut = 0;  // 0 XGA, 1 VGA, 2 SVGA
   bool frozen = false;
   bool color = true;
   bool negative = false;
   bool emboss = false;
   bool edge = false;
-  bool mirror = false;   // remembered for read-back; the host orients the frame
+  bool mirror = false;  // remembered for read-back; the host orients the frame
   bool flip = false;
   bool digitalZoom = false;
   bool autoWhiteBalance = true;
-  int pairChoice = 0;    // command 0x24
+  int pairChoice = 0;  // command 0x24
   bool externalInput = false;
   bool lamp = false;
   int lastPicture1103 = 0;  // command 0x21

@@ -18,19 +18,13 @@ constexpr Rgb kBorder{60, 60, 60};
 constexpr Rgb kArrow{220, 30, 30};
 constexpr Rgb kTitleBand{30, 50, 120};
 constexpr Rgb kWhite{255, 255, 255};
-constexpr std::array<Rgb, 8> kBars = {{{255, 255, 255},
-                                       {255, 255, 0},
-                                       {0, 255, 255},
-                                       {0, 255, 0},
-                                       {255, 0, 255},
-                                       {255, 0, 0},
-                                       {0, 0, 255},
-                                       {0, 0, 0}}};
+constexpr std::array<Rgb, 8> kBars = {
+    {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0}, {255, 0, 255}, {255, 0, 0}, {0, 0, 255}, {0, 0, 0}}};
 
-constexpr const char* kWords[] = {"CAMERA", "DOCUMENT", "LENS",  "FOCUS", "ZOOM",   "PICTURE", "LAMP",  "COLOUR",
-                                  "FRAME",  "MONITOR",  "PAGE",  "TEXT",  "SHARP",  "BRIGHT",  "MIRROR", "FLIP",
-                                  "EDGE",   "EMBOSS",   "INPUT", "PRESET", "MEMORY", "SLOT",   "USB",   "PIPE",
-                                  "THE",    "QUICK",    "BROWN", "FOX",   "JUMPS",  "OVER",    "LAZY",  "DOG"};
+constexpr const char* kWords[] = {"CAMERA", "DOCUMENT", "LENS",  "FOCUS",  "ZOOM",   "PICTURE", "LAMP",   "COLOUR",
+                                  "FRAME",  "MONITOR",  "PAGE",  "TEXT",   "SHARP",  "BRIGHT",  "MIRROR", "FLIP",
+                                  "EDGE",   "EMBOSS",   "INPUT", "PRESET", "MEMORY", "SLOT",    "USB",    "PIPE",
+                                  "THE",    "QUICK",    "BROWN", "FOX",    "JUMPS",  "OVER",    "LAZY",   "DOG"};
 
 // A small deterministic generator: the page must be the same for a seed.
 class Xorshift {

@@ -146,7 +146,8 @@ int main(int argc, char** argv) {
   sim::RenderKey key;
   key.mode = 2;
   std::vector<sim::Picture> pictures;
-  for (int i = 0; i < kPictures; ++i) pictures.push_back(renderer.RenderPicture(key, static_cast<std::uint64_t>(i * 5)));
+  for (int i = 0; i < kPictures; ++i)
+    pictures.push_back(renderer.RenderPicture(key, static_cast<std::uint64_t>(i * 5)));
   if (pictures[0].width != kWidth || pictures[0].height != kHeight) {
     std::fprintf(stderr, "broadcast_bench: the simulated picture is not %dx%d\n", kWidth, kHeight);
     return 1;
@@ -158,8 +159,9 @@ int main(int argc, char** argv) {
   bitmap.Create(kWidth, kHeight, 24);
   FrameCost mjpeg;
   {
-    CAviWriter writer(profile.filePath("anchor.avi").toStdString(), -1, -1,
-                      [] { return std::optional<MovieCompression>(MovieCompression{kMovieBuiltinMjpeg, 75}); });
+    CAviWriter writer(profile.filePath("anchor.avi").toStdString(), -1, -1, [] {
+      return std::optional<MovieCompression>(MovieCompression{kMovieBuiltinMjpeg, 75});
+    });
     mjpeg = TimeFrames([&](int i) {
       {
         const auto lock = bitmap.LockBuffers();
@@ -195,7 +197,8 @@ int main(int argc, char** argv) {
   };
   std::string error;
   const FrameCost h264Cost = TimeFrames([&](int i) {
-    return encoder.Encode(picture(i).bgr, kWidth * 3, static_cast<std::int64_t>(i) * 1000 / push.nominalFps, sink, error);
+    return encoder.Encode(picture(i).bgr, kWidth * 3, static_cast<std::int64_t>(i) * 1000 / push.nominalFps, sink,
+                          error);
   });
   encoder.Flush(sink, error);
   if (h264Cost.cpuMs < 0 || mjpeg.cpuMs < 0) {
@@ -205,10 +208,11 @@ int main(int argc, char** argv) {
 
   std::printf("Motion JPEG movie tick at 1024x768, our encoder (anchor): %.2f ms processor, %.2f ms elapsed\n",
               mjpeg.cpuMs, mjpeg.wallMs);
-  std::printf("H.264 frame at 1024x768, libx264 one thread: %.2f ms processor (%.2f x anchor), %.2f ms elapsed "
-              "(%.2f x anchor); %d key frames in %d frames, %.0f kbit/s\n",
-              h264Cost.cpuMs, h264Cost.cpuMs / mjpeg.cpuMs, h264Cost.wallMs, h264Cost.wallMs / mjpeg.wallMs, keys,
-              kFrames, static_cast<double>(bytes) * 8 / 1000 / (kFrames / static_cast<double>(push.nominalFps)));
+  std::printf(
+      "H.264 frame at 1024x768, libx264 one thread: %.2f ms processor (%.2f x anchor), %.2f ms elapsed "
+      "(%.2f x anchor); %d key frames in %d frames, %.0f kbit/s\n",
+      h264Cost.cpuMs, h264Cost.cpuMs / mjpeg.cpuMs, h264Cost.wallMs, h264Cost.wallMs / mjpeg.wallMs, keys, kFrames,
+      static_cast<double>(bytes) * 8 / 1000 / (kFrames / static_cast<double>(push.nominalFps)));
 
   // Without and with a push, twice each in turn, so that a slow moment of
   // the machine does not fall on one side only.
@@ -223,13 +227,14 @@ int main(int argc, char** argv) {
     sent += pushing.framesSent;
     live = live && pushing.pushLive;
   }
-  std::printf("paced camera at 1024x768: view %.1f fps without a push, %.1f fps pushing to a .mkv file (%s, %.1f "
-              "frames a second sent)\n",
-              without, with, live ? "live" : "NOT live", static_cast<double>(sent) / (2.0 * seconds));
-  std::printf("summary: H.264 %.2f ms a frame (%.2f x Motion JPEG tick; target %.0f ms %s), view rate pushing / "
-              "not pushing %.3f (target %.2f %s)\n",
-              h264Cost.cpuMs, h264Cost.cpuMs / mjpeg.cpuMs, kTargetH264Ms,
-              h264Cost.cpuMs <= kTargetH264Ms ? "met" : "MISSED", with / without, kTargetRateShare,
-              with / without >= kTargetRateShare ? "met" : "MISSED");
+  std::printf(
+      "paced camera at 1024x768: view %.1f fps without a push, %.1f fps pushing to a .mkv file (%s, %.1f "
+      "frames a second sent)\n",
+      without, with, live ? "live" : "NOT live", static_cast<double>(sent) / (2.0 * seconds));
+  std::printf(
+      "summary: H.264 %.2f ms a frame (%.2f x Motion JPEG tick; target %.0f ms %s), view rate pushing / "
+      "not pushing %.3f (target %.2f %s)\n",
+      h264Cost.cpuMs, h264Cost.cpuMs / mjpeg.cpuMs, kTargetH264Ms, h264Cost.cpuMs <= kTargetH264Ms ? "met" : "MISSED",
+      with / without, kTargetRateShare, with / without >= kTargetRateShare ? "met" : "MISSED");
   return 0;
 }

@@ -87,9 +87,10 @@ void BenchWholeFrames(double anchorMicros) {
   for (int i = 0; i < frames; ++i) good += (link.QueryMode() && link.GrabFrame(frame.data())) ? 1 : 0;
   const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
   const double cpu = CpuSeconds() - cpu0;
-  std::printf("GrabFrame against the unpaced simulator at 1024x768: %d/%d frames, %.0f frames/s, "
-              "%.2f ms CPU per frame (the simulator's own work included), %.1fx memcpy wall time per frame\n",
-              good, frames, good / wall, 1000.0 * cpu / frames, (wall / frames * 1e6) / anchorMicros);
+  std::printf(
+      "GrabFrame against the unpaced simulator at 1024x768: %d/%d frames, %.0f frames/s, "
+      "%.2f ms CPU per frame (the simulator's own work included), %.1fx memcpy wall time per frame\n",
+      good, frames, good / wall, 1000.0 * cpu / frames, (wall / frames * 1e6) / anchorMicros);
   link.Close();
 }
 #endif
@@ -104,7 +105,8 @@ int main() {
   camera::PipeViews pipes;
   for (std::size_t p = 0; p < 4; ++p) {
     pipeBuffers[p] = std::make_unique<std::uint8_t[]>(CUsbCamera::kPipeBufferBytes);
-    for (std::size_t i = 0; i < CUsbCamera::kPipeBufferBytes; ++i) pipeBuffers[p][i] = static_cast<std::uint8_t>(i * 7 + p);
+    for (std::size_t i = 0; i < CUsbCamera::kPipeBufferBytes; ++i)
+      pipeBuffers[p][i] = static_cast<std::uint8_t>(i * 7 + p);
     pipes[p] = {pipeBuffers[p].get(), CUsbCamera::kPipeBufferBytes};
   }
   std::vector<std::uint8_t> source(kFrameBytes, 0x5A), dest(kFrameBytes, 0), stageA(kFrameBytes), stageB(kFrameBytes);
@@ -151,11 +153,12 @@ int main() {
         },
         rounds / 3);
     if (orientation == 0) direct0 = directPaired;
-    std::printf("orientation %d: direct %.2fx (%.2fx), SSSE3 only %.2fx (%.2fx), plain loops %.2fx (%.2fx), "
-                "staged %.2fx (%.2fx)\n",
-                orientation, direct.best / anchor.best, directPaired, ssse3.best / anchor.best,
-                ssse3.median / anchor.median, plain.best / anchor.best, plain.median / anchor.median,
-                staged.best / anchor.best, staged.median / anchor.median);
+    std::printf(
+        "orientation %d: direct %.2fx (%.2fx), SSSE3 only %.2fx (%.2fx), plain loops %.2fx (%.2fx), "
+        "staged %.2fx (%.2fx)\n",
+        orientation, direct.best / anchor.best, directPaired, ssse3.best / anchor.best, ssse3.median / anchor.median,
+        plain.best / anchor.best, plain.median / anchor.median, staged.best / anchor.best,
+        staged.median / anchor.median);
   }
   // The anchor again, to show how steady it was.
   const Timing anchorAgain = Measure(memcpyFrame, rounds);

@@ -11,12 +11,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <ctime>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -117,8 +117,8 @@ class Turbo {
 
   bool Decode(const std::vector<std::uint8_t>& jpeg, const Size& s, std::vector<std::uint8_t>& bgr) {
     bgr.resize(static_cast<std::size_t>(s.width) * s.height * 3);
-    return tjDecompress2(decompress_, jpeg.data(), jpeg.size(), bgr.data(), s.width, s.width * 3, s.height,
-                         TJPF_BGR, TJFLAG_ACCURATEDCT) == 0;
+    return tjDecompress2(decompress_, jpeg.data(), jpeg.size(), bgr.data(), s.width, s.width * 3, s.height, TJPF_BGR,
+                         TJFLAG_ACCURATEDCT) == 0;
   }
 
  private:
@@ -226,8 +226,8 @@ double TurboPlainSpeed(const Size& s) {
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   if (n <= 0) return 0;
   self[n] = '\0';
-  const std::string command = "JSIMD_FORCENONE=1 '" + std::string(self) + "' --turbo-only " +
-                              std::to_string(s.width) + " " + std::to_string(s.height);
+  const std::string command = "JSIMD_FORCENONE=1 '" + std::string(self) + "' --turbo-only " + std::to_string(s.width) +
+                              " " + std::to_string(s.height);
   FILE* child = popen(command.c_str(), "r");
   if (child == nullptr) return 0;
   double speed = 0;
@@ -297,23 +297,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "jpeg_bench: an encoder failed to start\n");
     return 1;
   }
-  std::printf("our best class %d, forced plain class %d; 4:2:0, quality %d, megapixels per second (median thread CPU time)\n",
-              best.CpuClass(), plain.CpuClass(), kQuality);
-  std::printf("%-11s %9s %9s %9s %9s  %8s %8s\n", "size", "ours", "turbo", "ours-pl", "turbo-pl", "ratio",
-              "plain-r");
+  std::printf(
+      "our best class %d, forced plain class %d; 4:2:0, quality %d, megapixels per second (median thread CPU time)\n",
+      best.CpuClass(), plain.CpuClass(), kQuality);
+  std::printf("%-11s %9s %9s %9s %9s  %8s %8s\n", "size", "ours", "turbo", "ours-pl", "turbo-pl", "ratio", "plain-r");
 
   double ratio_1024 = 0;
   for (const Size& s : kSizes) {
     const std::vector<std::uint8_t> bgr = NaturalPicture(s.width, s.height);
     std::vector<std::uint8_t> ours_file, plain_file, turbo_file;
-    if (!best.Encode(bgr, s, ours_file) || !plain.Encode(bgr, s, plain_file) ||
-        !turbo.Encode(bgr, s, turbo_file)) {
+    if (!best.Encode(bgr, s, ours_file) || !plain.Encode(bgr, s, plain_file) || !turbo.Encode(bgr, s, turbo_file)) {
       std::fprintf(stderr, "jpeg_bench: encoding %dx%d failed\n", s.width, s.height);
       return 1;
     }
     const int repeats = Repeats(s);
-    const auto [ours_seconds, turbo_seconds] =
-        MedianSecondsPaired(repeats, [&] { best.EncodeTimed(bgr, s); }, [&] { turbo.EncodeTimed(bgr, s); });
+    const auto [ours_seconds, turbo_seconds] = MedianSecondsPaired(
+        repeats, [&] { best.EncodeTimed(bgr, s); }, [&] { turbo.EncodeTimed(bgr, s); });
     const double ours = Megapixels(s, ours_seconds);
     const double turbo_speed = Megapixels(s, turbo_seconds);
     const double ours_plain = Megapixels(s, MedianSeconds(repeats, [&] { plain.EncodeTimed(bgr, s); }));
@@ -327,8 +326,8 @@ int main(int argc, char** argv) {
     double ours_psnr = 0, turbo_psnr = 0;
     if (turbo.Decode(ours_file, s, decoded)) ours_psnr = Psnr(bgr, decoded);
     if (turbo.Decode(turbo_file, s, decoded)) turbo_psnr = Psnr(bgr, decoded);
-    std::printf("            quality: ours %.3f dB %zu bytes, turbo %.3f dB %zu bytes (size ratio %.4f)%s\n",
-                ours_psnr, ours_file.size(), turbo_psnr, turbo_file.size(),
+    std::printf("            quality: ours %.3f dB %zu bytes, turbo %.3f dB %zu bytes (size ratio %.4f)%s\n", ours_psnr,
+                ours_file.size(), turbo_psnr, turbo_file.size(),
                 Ratio(static_cast<double>(ours_file.size()), static_cast<double>(turbo_file.size())),
                 ours_file == plain_file ? "" : "  PLAIN AND VECTOR FILES DIFFER");
     if (s.width == 1024) {

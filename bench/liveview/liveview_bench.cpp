@@ -19,13 +19,13 @@
 #include <QTest>
 
 #include "app/main_frame.h"
-#include "panel/messages.h"
-#include "output/user_dialogs.h"
 #include "camera/usb_camera.h"
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/live_view.h"
 #include "liveview/picture_fit.h"
+#include "output/user_dialogs.h"
+#include "panel/messages.h"
 #include "platform/driver.h"
 #include "sim/sim_driver.h"
 
@@ -240,15 +240,17 @@ int main(int argc, char** argv) {
   for (const Mode mode : {Mode{"1024x768", 2}, Mode{"640x480", 0}}) {
     const RateResult program = ProgramRate(mode.code, seconds);
     const RateResult link = LinkOnlyRate(mode.code, seconds);
-    std::printf("paced camera at %s: program %.1f fps, %.0f %% of one core; camera link and simulator alone %.1f fps, "
-                "%.0f %% of one core\n",
-                mode.name, program.fps, program.cpuShare * 100, link.fps, link.cpuShare * 100);
+    std::printf(
+        "paced camera at %s: program %.1f fps, %.0f %% of one core; camera link and simulator alone %.1f fps, "
+        "%.0f %% of one core\n",
+        mode.name, program.fps, program.cpuShare * 100, link.fps, link.cpuShare * 100);
   }
   Report("host work per frame (sync + repaint)", host, copy);
   std::printf("host ms per frame at 1024x768: %.3f\n", host.cpuMs);
   std::printf("rotation by 90 degrees / memcpy of the frame: %.2f\n", turn.cpuMs / copy.cpuMs);
-  std::printf("scaling 1024x768 to 1920x1080: %.3f ms processor (all threads) per frame (view repaint; painter "
-              "alone %.3f ms), %.2f x the one-to-one repaint (%.3f ms, same clock)\n",
-              scaledRepaint.cpuMs, scaledDraw.cpuMs, scaledRepaint.cpuMs / plainRepaint.cpuMs, plainRepaint.cpuMs);
+  std::printf(
+      "scaling 1024x768 to 1920x1080: %.3f ms processor (all threads) per frame (view repaint; painter "
+      "alone %.3f ms), %.2f x the one-to-one repaint (%.3f ms, same clock)\n",
+      scaledRepaint.cpuMs, scaledDraw.cpuMs, scaledRepaint.cpuMs / plainRepaint.cpuMs, plainRepaint.cpuMs);
   return 0;
 }

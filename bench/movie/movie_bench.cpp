@@ -1,6 +1,8 @@
 // One movie tick at 1024 x 768 (copy the frame bitmap, compress, write) for
 // every compressor this machine offers, against a plain copy of the same
 // frame timed in this run; and the file size per second of movie.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -9,8 +11,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "liveview/frame_bitmap.h"
 #include "output/avi_writer.h"
@@ -47,7 +47,8 @@ int main() {
   sim::RenderKey key;
   key.mode = 2;
   std::vector<sim::Picture> pictures;
-  for (int i = 0; i < kPictures; ++i) pictures.push_back(renderer.RenderPicture(key, static_cast<std::uint64_t>(i * 5)));
+  for (int i = 0; i < kPictures; ++i)
+    pictures.push_back(renderer.RenderPicture(key, static_cast<std::uint64_t>(i * 5)));
   if (pictures[0].width != kWidth || pictures[0].height != kHeight) {
     std::fprintf(stderr, "movie_bench: the simulated picture is not %dx%d\n", kWidth, kHeight);
     return 1;

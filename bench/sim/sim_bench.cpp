@@ -60,9 +60,8 @@ int main() {
   const auto h = driver->Open(platform::DevicePath(0));
   std::uint32_t got = 0;
   std::vector<std::uint8_t> none;
-  const double requestUs = Measure([&] {
-    platform::SendVendorRequest(*driver, h, 0xB4, platform::TransferDirection::HostToDevice, none, got);
-  });
+  const double requestUs = Measure(
+      [&] { platform::SendVendorRequest(*driver, h, 0xB4, platform::TransferDirection::HostToDevice, none, got); });
 
   // A settings change rebuilds the processed page once (not per frame).
   int toggle = 0;

@@ -29,8 +29,8 @@
 
 #include "app/camera_server_link.h"
 #include "app/main_frame.h"
-#include "output/user_dialogs.h"
 #include "liveview/frame_taps.h"
+#include "output/user_dialogs.h"
 #include "platform/driver.h"
 #include "server/camera_server.h"
 #include "server/frame_hub.h"
@@ -139,7 +139,8 @@ struct Feeder {
   std::atomic<std::int64_t> lastCapturedNs{0};
 
   void Publish(CFrameTaps& taps, int n) {
-    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>((i / 3 % 1024) + (i / 3072) + n * 5);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+      pixels[i] = static_cast<std::uint8_t>((i / 3 % 1024) + (i / 3072) + n * 5);
     const auto now = Clock::now();
     lastCapturedNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count());
     taps.Publish({.width = 1024, .height = 768, .rowBytes = 3072, .pixels = pixels, .captured = now});
@@ -271,9 +272,10 @@ int main(int argc, char** argv) {
   const StreamCost one = MeasureStream(1, frames);
   const StreamCost eight = MeasureStream(8, frames);
   const StreamCost all = MeasureStream(32, frames);
-  std::printf("processor per 1024x768 frame: 1 viewer %.2f ms, 8 viewers %.2f ms (%.2f x), 32 viewers %.2f ms (%.2f x)\n",
-              one.serverCpuMsPerFrame, eight.serverCpuMsPerFrame, eight.serverCpuMsPerFrame / one.serverCpuMsPerFrame,
-              all.serverCpuMsPerFrame, all.serverCpuMsPerFrame / one.serverCpuMsPerFrame);
+  std::printf(
+      "processor per 1024x768 frame: 1 viewer %.2f ms, 8 viewers %.2f ms (%.2f x), 32 viewers %.2f ms (%.2f x)\n",
+      one.serverCpuMsPerFrame, eight.serverCpuMsPerFrame, eight.serverCpuMsPerFrame / one.serverCpuMsPerFrame,
+      all.serverCpuMsPerFrame, all.serverCpuMsPerFrame / one.serverCpuMsPerFrame);
   const double encode = EncodeOnceMs();
   std::printf("arrival to last byte at a loopback viewer, median: %.2f ms (%.2f x one encode of %.2f ms)\n",
               one.medianLatencyMs, one.medianLatencyMs / encode, encode);

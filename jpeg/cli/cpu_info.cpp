@@ -53,7 +53,8 @@ int PrintCpuInfo() {
               Variant(reinterpret_cast<const void*>(k.huffman_block)));
   std::printf("             MCU transform-quantise-code %s\n", Variant(reinterpret_cast<const void*>(k.encode_mcu)));
   std::printf("             sink %s/%s, end of call %s\n", Variant(reinterpret_cast<const void*>(k.sink_init)),
-              Variant(reinterpret_cast<const void*>(k.sink_write)), Variant(reinterpret_cast<const void*>(k.end_of_call)));
+              Variant(reinterpret_cast<const void*>(k.sink_write)),
+              Variant(reinterpret_cast<const void*>(k.end_of_call)));
   JpegFree(&p);
   return 0;
 }

@@ -96,8 +96,7 @@ std::int32_t Encode(const jpeg_cli::Picture& pic, const std::vector<std::uint8_t
   std::int32_t rc = JpegInit(&p);
   if (rc != 0) return rc;
   DescribeBgrPicture(
-      p,
-      {.pixels = bitmap.data(), .width = pic.width, .height = pic.height, .rowPad = o.pad, .bottomUp = o.bottom_up},
+      p, {.pixels = bitmap.data(), .width = pic.width, .height = pic.height, .rowPad = o.pad, .bottomUp = o.bottom_up},
       o.quality);
   if (buffer != nullptr) {
     p.jpeg_buffer = buffer->data();
@@ -118,8 +117,9 @@ static int Run(int argc, char** argv) {
   if (argc == 2 && std::string(argv[1]) == "--cpu-info") return jpeg_cli::PrintCpuInfo();
   Options o;
   if (!ParseArgs(argc, argv, o)) {
-    std::fprintf(stderr, "usage: tavrocam-jpeg IN OUT.jpg [--quality Q] [--bottom-up] [--pad N] [--buffer]\n"
-                         "       tavrocam-jpeg --cpu-info\n");
+    std::fprintf(stderr,
+                 "usage: tavrocam-jpeg IN OUT.jpg [--quality Q] [--bottom-up] [--pad N] [--buffer]\n"
+                 "       tavrocam-jpeg --cpu-info\n");
     return 2;
   }
   jpeg_cli::Picture pic;

@@ -50,4 +50,3 @@ UsbError AsyncTransfer::Wait(std::chrono::milliseconds limit) {
 int AsyncTransfer::ActualLength() const { return m_transfer->actual_length; }
 
 }  // namespace platform::usb
-

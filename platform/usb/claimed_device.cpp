@@ -26,8 +26,8 @@ std::vector<Pipe> ReadPipes(libusb_device* device, int interfaceNumber, UsbError
     if (setting.bInterfaceNumber != interfaceNumber) continue;
     for (int e = 0; e < setting.bNumEndpoints; ++e) {
       const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
-      pipes.push_back({endpoint.bEndpointAddress,
-                       static_cast<std::uint8_t>(endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK)});
+      pipes.push_back(
+          {endpoint.bEndpointAddress, static_cast<std::uint8_t>(endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK)});
     }
     error = UsbError::None;
     break;
@@ -64,7 +64,8 @@ std::shared_ptr<ClaimedDevice> ClaimedDevice::Open(libusb_device* device, int in
   }
   log.Line("%s: opened, interface %d claimed, %zu endpoints", name.c_str(), interfaceNumber, pipes.size());
   error = UsbError::None;
-  return std::shared_ptr<ClaimedDevice>(new ClaimedDevice(handle, interfaceNumber, std::move(name), std::move(pipes), log));
+  return std::shared_ptr<ClaimedDevice>(
+      new ClaimedDevice(handle, interfaceNumber, std::move(name), std::move(pipes), log));
 }
 
 ClaimedDevice::ClaimedDevice(libusb_device_handle* handle, int interfaceNumber, std::string name,

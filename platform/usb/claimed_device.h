@@ -27,8 +27,8 @@ class ClaimedDevice {
  public:
   // Opens `device`, detaches a kernel driver bound to the interface and
   // claims it. Null with `error` set when any step fails.
-  static std::shared_ptr<ClaimedDevice> Open(libusb_device* device, int interfaceNumber, std::string name,
-                                             UsbLog& log, UsbError& error);
+  static std::shared_ptr<ClaimedDevice> Open(libusb_device* device, int interfaceNumber, std::string name, UsbLog& log,
+                                             UsbError& error);
   ~ClaimedDevice();
   ClaimedDevice(const ClaimedDevice&) = delete;
   ClaimedDevice& operator=(const ClaimedDevice&) = delete;

@@ -177,8 +177,8 @@ UsbError LibusbDriver::VendorRequest(OpenHandle& open, std::span<const std::uint
   // The setup packet and the data stage travel in one buffer.
   std::vector<unsigned char> packet(LIBUSB_CONTROL_SETUP_SIZE + length);
   const unsigned direction = in ? LIBUSB_ENDPOINT_IN : LIBUSB_ENDPOINT_OUT;
-  const auto requestType = static_cast<std::uint8_t>(direction | unsigned{LIBUSB_REQUEST_TYPE_VENDOR} |
-                                                     unsigned{LIBUSB_RECIPIENT_DEVICE});
+  const auto requestType =
+      static_cast<std::uint8_t>(direction | unsigned{LIBUSB_REQUEST_TYPE_VENDOR} | unsigned{LIBUSB_RECIPIENT_DEVICE});
   libusb_fill_control_setup(packet.data(), requestType, block->requestCode, block->wValue, block->wIndex, length);
   if (!in) std::copy(buffer.begin(), buffer.end(), packet.begin() + LIBUSB_CONTROL_SETUP_SIZE);
   const unsigned int timeout = TimeoutMs(m_options.controlTimeout);

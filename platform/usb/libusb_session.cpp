@@ -11,8 +11,7 @@ std::unique_ptr<LibusbSession> LibusbSession::Start(UsbLog& log) {
   libusb_context* context = nullptr;
   const int result = libusb_init(&context);
   if (result != LIBUSB_SUCCESS) {
-    log.Line("libusb could not start: %s (%s)", libusb_error_name(result),
-             ToText(FromLibusbError(result)).data());
+    log.Line("libusb could not start: %s (%s)", libusb_error_name(result), ToText(FromLibusbError(result)).data());
     return nullptr;
   }
   // libusb's own warnings (on standard error) belong to the support log too.
@@ -22,8 +21,7 @@ std::unique_ptr<LibusbSession> LibusbSession::Start(UsbLog& log) {
   return std::unique_ptr<LibusbSession>(new LibusbSession(context));
 }
 
-LibusbSession::LibusbSession(libusb_context* context)
-    : m_context(context), m_eventThread([this] { HandleEvents(); }) {}
+LibusbSession::LibusbSession(libusb_context* context) : m_context(context), m_eventThread([this] { HandleEvents(); }) {}
 
 LibusbSession::~LibusbSession() {
   m_stopping.store(true);

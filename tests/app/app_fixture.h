@@ -1,11 +1,11 @@
 // A main window against the simulated camera, with a test playing the user.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
-
-#include <gtest/gtest.h>
 
 #include <QSettings>
 #include <QSignalSpy>

@@ -1,8 +1,9 @@
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
-#include "app/command_line.h"
 #include "app/display_check.h"
 
 TEST(CommandLine, DefaultsToTheUsbCamera) {
@@ -79,8 +80,8 @@ TEST(CommandLine, HelpListsEveryOption) {
   EXPECT_TRUE(ParseCommandLine({"--help-all"}).options->help);
   EXPECT_FALSE(ParseCommandLine({}).options->help);
   const std::string text = UsageText();
-  for (const char* option : {"--camera", "--sim-paced", "--usb-id", "--verbose", "--capture-dir", "--interval",
-                             "--rotate", "--help"})
+  for (const char* option :
+       {"--camera", "--sim-paced", "--usb-id", "--verbose", "--capture-dir", "--interval", "--rotate", "--help"})
     EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
@@ -111,7 +112,9 @@ TEST(DisplayCheck, NeedsADisplayOrAChosenPlatform) {
 
   const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
   for (int i = 0; i < 3; ++i) {
-    if (saved[i]) setenv(names[i], keep[i].c_str(), 1);
-    else unsetenv(names[i]);
+    if (saved[i])
+      setenv(names[i], keep[i].c_str(), 1);
+    else
+      unsetenv(names[i]);
   }
 }

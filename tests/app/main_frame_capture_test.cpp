@@ -11,11 +11,11 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include "output/save_image.h"
 #include "app/capture_settings.h"
-#include "panel/messages.h"
 #include "app_fixture.h"
 #include "liveview/frame_rotation.h"
+#include "output/save_image.h"
+#include "panel/messages.h"
 
 namespace {
 
@@ -40,8 +40,10 @@ void SetProfile(const char* key, const QVariant& value) {
 // The colour at (x, y) of the camera's picture turned clockwise `turns` times.
 QColor TurnedColor(const sim::Picture& picture, int x, int y, int turns) {
   const int w = picture.width, h = picture.height;
-  const QPoint from = turns == 1 ? QPoint(y, h - 1 - x) : turns == 2 ? QPoint(w - 1 - x, h - 1 - y)
-                    : turns == 3 ? QPoint(w - 1 - y, x) : QPoint(x, y);
+  const QPoint from = turns == 1   ? QPoint(y, h - 1 - x)
+                      : turns == 2 ? QPoint(w - 1 - x, h - 1 - y)
+                      : turns == 3 ? QPoint(w - 1 - y, x)
+                                   : QPoint(x, y);
   const std::uint8_t* bgr = &picture.bgr[(static_cast<std::size_t>(from.y()) * w + from.x()) * 3];
   return QColor(bgr[2], bgr[1], bgr[0]);
 }

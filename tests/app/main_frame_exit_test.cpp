@@ -1,12 +1,10 @@
 // An ordinary exit, by any of its ways, shows no message box. The panel's
 // watchdog used to keep ticking after the shutdown had closed the link, and a
 // tick that came before the quit reported the closed link as a lost camera.
-#include "app_fixture.h"
-
 #include <chrono>
 #include <thread>
 
-
+#include "app_fixture.h"
 #include "panel/remocon_dlg.h"
 
 namespace {

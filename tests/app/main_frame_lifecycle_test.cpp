@@ -1,7 +1,6 @@
-#include "app_fixture.h"
-
 #include <QKeyEvent>
 
+#include "app_fixture.h"
 #include "panel/messages.h"
 
 TEST_F(MainFrameTest, FirstStartWithAnEmptyProfilePlacesBothWindowsTopLeft) {

@@ -1,9 +1,8 @@
-#include "app_fixture.h"
-
 #include <QImage>
 
-#include "panel/messages.h"
+#include "app_fixture.h"
 #include "camera/usb_camera.h"
+#include "panel/messages.h"
 #include "platform/sleep.h"
 
 namespace {

@@ -2,18 +2,17 @@
 // pictures reach the file, the state shows over the picture and in the
 // diagnostics, a mode change goes on in the same push, and the end of the
 // window ends the push with the file's index written.
-#include "app_fixture.h"
-
 #include <filesystem>
 
 #include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include "panel/messages.h"
+#include "app_fixture.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_overlay.h"
 #include "panel/diagnostics_window.h"
+#include "panel/messages.h"
 
 namespace {
 
@@ -23,8 +22,8 @@ constexpr std::uint8_t kMonitorOutXga = 0;
 // "width,height" of each decoded frame, as ffprobe prints them.
 QStringList ProbedSizes(const QString& path) {
   QProcess probe;
-  probe.start("ffprobe", {"-v", "error", "-select_streams", "v:0", "-show_entries", "frame=width,height", "-of",
-                          "csv=p=0", path});
+  probe.start("ffprobe",
+              {"-v", "error", "-select_streams", "v:0", "-show_entries", "frame=width,height", "-of", "csv=p=0", path});
   if (!probe.waitForFinished(30000)) return {};
   return QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
 }

@@ -1,3 +1,5 @@
+#include "app/resize_hand_over.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,7 +8,6 @@
 #include <QObject>
 #include <QTest>
 
-#include "app/resize_hand_over.h"
 #include "platform/sleep.h"
 
 TEST(ResizeHandOver, ServedByTheEventLoop) {

@@ -1,10 +1,11 @@
+#include "app/window_placement.h"
+
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 
-#include "app/window_placement.h"
 #include "app_fixture.h"
 
 TEST(WindowPlacement, PositionOffEveryScreenGoesToTheCorner) {

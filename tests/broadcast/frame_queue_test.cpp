@@ -1,9 +1,9 @@
+#include "broadcast/frame_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 #include <vector>
-
-#include "broadcast/frame_queue.h"
 
 namespace {
 
@@ -43,9 +43,9 @@ TEST(PushFrameQueue, CopiesRowsWithTheirStrideAndRefusesShortBuffers) {
   const std::vector<std::uint8_t> padded(3 * 8, 7);  // 2 pixels, rows 8 bytes apart
   queue.Push(FrameOf(padded, 2, 3, 8));
   const std::vector<std::uint8_t> shortBytes(10, 9);
-  queue.Push(FrameOf(shortBytes, 2, 3, 8));    // fewer bytes than rows
-  queue.Push(FrameOf(padded, 3, 3, 8));        // rows shorter than the width
-  queue.Push(FrameOf(padded, 0, 3, 8));        // no picture at all
+  queue.Push(FrameOf(shortBytes, 2, 3, 8));  // fewer bytes than rows
+  queue.Push(FrameOf(padded, 3, 3, 8));      // rows shorter than the width
+  queue.Push(FrameOf(padded, 0, 3, 8));      // no picture at all
   QueuedFrame out;
   ASSERT_TRUE(queue.PopUntil(Clock::now(), out));
   EXPECT_EQ(out.width, 2);

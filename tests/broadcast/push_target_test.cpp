@@ -1,7 +1,8 @@
+#include "broadcast/push_target.h"
+
 #include <gtest/gtest.h>
 
 #include "broadcast/push_state.h"
-#include "broadcast/push_target.h"
 
 TEST(PushTarget, EachSchemeAndFileEndingPicksItsContainer) {
   struct Case {
@@ -29,8 +30,10 @@ TEST(PushTarget, EachSchemeAndFileEndingPicksItsContainer) {
 }
 
 TEST(PushTarget, ShownUrlHidesStreamKeysAndPasswords) {
-  EXPECT_EQ(ParsePushTarget("rtmp://a.example.com/live2/abcd-secret").target->display, "rtmp://a.example.com/live2/...");
-  EXPECT_EQ(ParsePushTarget("srt://h:9000?streamid=#!::r=live,m=publish&passphrase=pw").target->display, "srt://h:9000");
+  EXPECT_EQ(ParsePushTarget("rtmp://a.example.com/live2/abcd-secret").target->display,
+            "rtmp://a.example.com/live2/...");
+  EXPECT_EQ(ParsePushTarget("srt://h:9000?streamid=#!::r=live,m=publish&passphrase=pw").target->display,
+            "srt://h:9000");
   EXPECT_EQ(ParsePushTarget("rtsp://u:pw@h:8554/cam").target->display, "rtsp://h:8554/cam");
   EXPECT_EQ(ParsePushTarget("rtmp://h/app").target->display, "rtmp://h/app");
 }

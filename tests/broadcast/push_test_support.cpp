@@ -1,16 +1,16 @@
 #include "push_test_support.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <random>
-#include <thread>
-
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
 
 namespace pushtest {
 
@@ -91,10 +91,17 @@ bool IsListening(int port) {
 }  // namespace
 
 RtmpListener::RtmpListener(int port, const std::string& output, int frames) : m_process(std::make_unique<QProcess>()) {
-  QStringList args{"-nostdin", "-hide_banner", "-loglevel", "info", "-listen", "1", "-f", "flv",
-                   "-i", QString::fromStdString("rtmp://127.0.0.1:" + std::to_string(port) + "/live/test")};
+  QStringList args{"-nostdin",  "-hide_banner",
+                   "-loglevel", "info",
+                   "-listen",   "1",
+                   "-f",        "flv",
+                   "-i",        QString::fromStdString("rtmp://127.0.0.1:" + std::to_string(port) + "/live/test")};
   if (frames > 0) args << "-frames:v" << QString::number(frames);
-  args << "-c" << "copy" << "-y" << "-f" << "flv" << QString::fromStdString(output);
+  args << "-c"
+       << "copy"
+       << "-y"
+       << "-f"
+       << "flv" << QString::fromStdString(output);
   m_process->setProcessChannelMode(QProcess::MergedChannels);
   m_process->start(QStringLiteral("ffmpeg"), args);
   m_started = m_process->waitForStarted(5000) &&

@@ -2,13 +2,13 @@
 // child processes (FFmpeg's own), and reading results back with ffprobe.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <atomic>
 #include <functional>
-#include <thread>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QProcess>

@@ -1,9 +1,9 @@
 // Command frames, reply verdicts and log lines, as bytes.
+#include "camera/command_frame.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "camera/command_frame.h"
 
 namespace {
 

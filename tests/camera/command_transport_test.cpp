@@ -121,7 +121,8 @@ TEST_F(CommandTest, ShortReplyIsRepeatedByTheReadBackFormsOnly) {
 TEST_F(CommandTest, OverlongReplyNeverWritesPastTheBufferAndIsMalformed) {
   Bytes overlong(30, 0x11);
   overlong[0] = 0x55;
-  camera.QueueReplies({{Bytes(overlong.begin(), overlong.begin() + 10)}, {Bytes(overlong.begin() + 10, overlong.end())}});
+  camera.QueueReplies(
+      {{Bytes(overlong.begin(), overlong.begin() + 10)}, {Bytes(overlong.begin() + 10, overlong.end())}});
   EXPECT_EQ(link->SendShortCommand(0x25), 0);
   EXPECT_EQ(link->LastCommandError(), camera::CameraError::MalformedReply);
   EXPECT_EQ(ReplyReadLengths(), (std::vector<std::size_t>{24, 14}));

@@ -1,9 +1,10 @@
 // Frame assembly from the four pipes' bytes, with no device at all.
+#include "camera/frame_assembler.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "camera/frame_assembler.h"
 #include "camera/frame_assembler_kernels.h"
 #include "camera/frame_layout.h"
 #include "frame_pattern.h"

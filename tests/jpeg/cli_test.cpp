@@ -1,6 +1,5 @@
 // The command-line encoder end to end: picture files in, JPEG files out.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -13,8 +12,8 @@ namespace jpeg_test {
 namespace {
 
 int RunTool(const std::string& args, const TempDir& dir) {
-  const std::string command = std::string("'") + TAVROCAM_JPEG_TOOL + "' " + args + " 2>'" +
-                              (dir / "stderr.txt").string() + "'";
+  const std::string command =
+      std::string("'") + TAVROCAM_JPEG_TOOL + "' " + args + " 2>'" + (dir / "stderr.txt").string() + "'";
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -31,7 +30,9 @@ void WritePpm(const std::filesystem::path& path, const Picture& pic) {
   std::ofstream out(path, std::ios::binary);
   out << "P6\n# test picture\n" << pic.width << " " << pic.height << "\n255\n";
   for (std::size_t i = 0; i < pic.bgr.size(); i += 3) {
-    out.put(static_cast<char>(pic.bgr[i + 2])).put(static_cast<char>(pic.bgr[i + 1])).put(static_cast<char>(pic.bgr[i]));
+    out.put(static_cast<char>(pic.bgr[i + 2]))
+        .put(static_cast<char>(pic.bgr[i + 1]))
+        .put(static_cast<char>(pic.bgr[i]));
   }
 }
 
@@ -53,8 +54,8 @@ void WriteBmp(const std::filesystem::path& path, const Picture& pic, bool top_do
   f[28] = 24;
   for (int y = 0; y < pic.height; ++y) {
     const int stored = top_down ? y : pic.height - 1 - y;
-    std::memcpy(&f[54 + static_cast<std::size_t>(stored) * stride], &pic.bgr[static_cast<std::size_t>(y) * pic.width * 3],
-                static_cast<std::size_t>(pic.width) * 3);
+    std::memcpy(&f[54 + static_cast<std::size_t>(stored) * stride],
+                &pic.bgr[static_cast<std::size_t>(y) * pic.width * 3], static_cast<std::size_t>(pic.width) * 3);
   }
   WriteFileBytes(path, f);
 }
@@ -67,8 +68,12 @@ TEST(Cli, EveryInputAndOutputPathGivesTheSameStream) {
   WriteBmp(dir / "top.bmp", pic, true);
   const auto expected = EncodeToMemory(pic, 75);
   const std::pair<std::string, std::string> runs[] = {
-      {"in.ppm", ""},          {"in.bmp", ""},           {"top.bmp", ""},
-      {"in.ppm", "--buffer"},  {"in.ppm", "--bottom-up"}, {"in.bmp", "--pad 3 --bottom-up --buffer"},
+      {"in.ppm", ""},
+      {"in.bmp", ""},
+      {"top.bmp", ""},
+      {"in.ppm", "--buffer"},
+      {"in.ppm", "--bottom-up"},
+      {"in.bmp", "--pad 3 --bottom-up --buffer"},
       {"in.ppm", "--pad 1"},
   };
   for (const auto& [input, flags] : runs) {
@@ -153,8 +158,8 @@ TEST(Cli, CpuInfoNamesTheForcedClassAndItsKernels) {
     const auto conf = dir / (std::string("usecpu-") + cls + ".conf");
     std::ofstream(conf) << "USECPU=" << cls << "\n";
     const auto report = dir / "report.txt";
-    const std::string command = "TAVROCAM_JPEG_CONFIG=" + Quote(conf) + " " + Quote(TAVROCAM_JPEG_TOOL) +
-                                " --cpu-info >" + Quote(report);
+    const std::string command =
+        "TAVROCAM_JPEG_CONFIG=" + Quote(conf) + " " + Quote(TAVROCAM_JPEG_TOOL) + " --cpu-info >" + Quote(report);
     ASSERT_EQ(std::system(command.c_str()), 0);
     const std::string text = ReadText(report);
     EXPECT_NE(text.find(std::string("class        ") + cls + " (forced"), std::string::npos) << text;
@@ -170,7 +175,6 @@ TEST(Cli, CpuInfoNamesTheForcedClassAndItsKernels) {
     }
   }
 }
-
 
 TEST(Cli, CpuInfoNamesTheVectorSetCap) {
   TempDir dir;

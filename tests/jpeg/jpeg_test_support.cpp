@@ -1,13 +1,13 @@
 #include "jpeg_test_support.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
-
-#include <unistd.h>
 
 #include "jpeg/bgr_picture.h"
 
@@ -77,8 +77,8 @@ void FillLikeStillCapture(JPEG_PROPERTIES& p, const Picture& pic, std::int32_t q
   DescribeBgrPicture(p, {.pixels = pic.bgr.data(), .width = pic.width, .height = pic.height}, quality);
 }
 
-std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int height, int pad,
-                                     std::int32_t quality, std::int32_t* rc) {
+std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int height, int pad, std::int32_t quality,
+                                     std::int32_t* rc) {
   JPEG_PROPERTIES p;
   std::int32_t result = JpegInit(&p);
   std::vector<std::uint8_t> out;
@@ -119,8 +119,8 @@ void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::ui
 bool DecodeJpeg(const std::filesystem::path& jpeg, Picture& out, std::string& error) {
   const std::filesystem::path ppm = jpeg.string() + ".decoded.ppm";
   const std::filesystem::path log = jpeg.string() + ".djpeg.log";
-  const std::string command = "djpeg -ppm -outfile '" + ppm.string() + "' '" + jpeg.string() + "' 2>'" +
-                              log.string() + "'";
+  const std::string command =
+      "djpeg -ppm -outfile '" + ppm.string() + "' '" + jpeg.string() + "' 2>'" + log.string() + "'";
   const int status = std::system(command.c_str());
   const std::vector<std::uint8_t> messages = ReadFileBytes(log);
   if (status != 0 || !messages.empty()) {

@@ -41,8 +41,8 @@ void FillLikeStillCapture(JPEG_PROPERTIES& p, const Picture& pic, std::int32_t q
 // Whole-image encode into memory (mode 9); empty on failure, rc set.
 std::vector<std::uint8_t> EncodeToMemory(const Picture& pic, std::int32_t quality, std::int32_t* rc = nullptr);
 // Whole-image encode of rows in any layout the record can describe.
-std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int height, int pad,
-                                     std::int32_t quality, std::int32_t* rc = nullptr);
+std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int height, int pad, std::int32_t quality,
+                                     std::int32_t* rc = nullptr);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);

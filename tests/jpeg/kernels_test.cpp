@@ -1,5 +1,7 @@
 // The inner loops on their own: DCT, quantiser, code tables, MCU extraction
 // and the kernel table of every processor class.
+#include "jpeg/kernels.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,7 +9,6 @@
 #include <set>
 #include <string>
 
-#include "jpeg/kernels.h"
 #include "jpeg/tables.h"
 #include "reference_encoder.h"
 
@@ -171,11 +172,11 @@ std::string CodeOf(const HuffmanCodeTable& t, int symbol) {
 TEST(Tables, DerivedCodesAreTheTypicalOnes) {
   HuffmanCodeTable dc_lum{}, dc_chroma{}, ac_lum{}, ac_chroma{};
   ASSERT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kDcLuminanceCounts.data(), jpeg::kDcLuminanceSymbols.data(), dc_lum), 0);
-  ASSERT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kDcChrominanceCounts.data(), jpeg::kDcChrominanceSymbols.data(),
-                                        dc_chroma), 0);
+  ASSERT_EQ(
+      jpeg::BuildHuffmanCodeTable(jpeg::kDcChrominanceCounts.data(), jpeg::kDcChrominanceSymbols.data(), dc_chroma), 0);
   ASSERT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kAcLuminanceCounts.data(), jpeg::kAcLuminanceSymbols.data(), ac_lum), 0);
-  ASSERT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kAcChrominanceCounts.data(), jpeg::kAcChrominanceSymbols.data(),
-                                        ac_chroma), 0);
+  ASSERT_EQ(
+      jpeg::BuildHuffmanCodeTable(jpeg::kAcChrominanceCounts.data(), jpeg::kAcChrominanceSymbols.data(), ac_chroma), 0);
   EXPECT_EQ(CodeOf(dc_lum, 0), "00");
   EXPECT_EQ(CodeOf(dc_lum, 1), "010");
   EXPECT_EQ(CodeOf(dc_lum, 6), "1110");
@@ -237,9 +238,9 @@ TEST(Extract, WholeMcuUsesGroupSumsAndEdgeMcuAveragesPerPixelChroma) {
   const int yb = (77 * 250 + 150 * 140 + 29 * 10 - 32640) >> 8;
   EXPECT_EQ(ws[0], ya);
   EXPECT_EQ(ws[1], yb);
-  EXPECT_EQ(ws[64 + 7], yb);         // top-right block, row 0, column 15
-  EXPECT_EQ(ws[128 + 8], yb);        // bottom-left block, row 9, column 0
-  EXPECT_EQ(ws[192 + 63], ya);       // bottom-right block, row 15, column 15
+  EXPECT_EQ(ws[64 + 7], yb);    // top-right block, row 0, column 15
+  EXPECT_EQ(ws[128 + 8], yb);   // bottom-left block, row 9, column 0
+  EXPECT_EQ(ws[192 + 63], ya);  // bottom-right block, row 15, column 15
   const int sb = 2 * 200 + 2 * 10, sg = 2 * 30 + 2 * 140, sr = 2 * 90 + 2 * 250;
   EXPECT_EQ(ws[256], (128 * sb - 43 * sr - 85 * sg + 512) >> 10);
   EXPECT_EQ(ws[320 + 63], (128 * sr - 21 * sb - 107 * sg + 512) >> 10);

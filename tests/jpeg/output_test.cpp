@@ -1,12 +1,10 @@
 // The file and buffer output of every encoding mode, the record's life cycle
 // and the result texts.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
-
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -104,8 +102,8 @@ TEST_F(Output, BufferNeedsOneByteOfSlack) {
   EXPECT_EQ(tight[size], 0xEE);
 
   // Every smaller buffer fails cleanly, wherever the stream runs out of room.
-  for (std::size_t capacity : {std::size_t{1}, std::size_t{2}, std::size_t{20}, std::size_t{100}, std::size_t{700},
-                               size / 2, size - 1}) {
+  for (std::size_t capacity :
+       {std::size_t{1}, std::size_t{2}, std::size_t{20}, std::size_t{100}, std::size_t{700}, size / 2, size - 1}) {
     ToBuffer(WholeImageToBuffer, capacity, rc);
     EXPECT_EQ(rc, -28) << capacity;
   }
@@ -240,13 +238,13 @@ TEST(Lifecycle, SeparateRecordsEncodeConcurrently) {
 
 TEST(ErrorText, EveryCodeHasItsText) {
   const std::pair<std::int32_t, const char*> expected[] = {
-      {2, "ROI Success"}, {1, "Interrupt Success"}, {0, "Success"},
-      {-1, "Exception detected"}, {-3, "Unsupported subsampling"}, {-5, "Memory error"},
-      {-6, "Bad Huffman table"}, {-8, "Invalid JPEG_PROPERTIES"}, {-9, "Error close file"},
-      {-10, "Invalid file name"}, {-12, "Not supported"}, {-14, "Error COMP"},
-      {-17, "No Huffman table"}, {-18, "No Quantization table"}, {-20, "Multiply frame"},
-      {-23, "File error"}, {-28, "Output buffer too small"},
-      {-30, "Error access to jpeg_comment buffer"}, {-99, "Reserved"},
+      {2, "ROI Success"},         {1, "Interrupt Success"},         {0, "Success"},
+      {-1, "Exception detected"}, {-3, "Unsupported subsampling"},  {-5, "Memory error"},
+      {-6, "Bad Huffman table"},  {-8, "Invalid JPEG_PROPERTIES"},  {-9, "Error close file"},
+      {-10, "Invalid file name"}, {-12, "Not supported"},           {-14, "Error COMP"},
+      {-17, "No Huffman table"},  {-18, "No Quantization table"},   {-20, "Multiply frame"},
+      {-23, "File error"},        {-28, "Output buffer too small"}, {-30, "Error access to jpeg_comment buffer"},
+      {-99, "Reserved"},
   };
   for (const auto& [code, text] : expected) EXPECT_STREQ(JpegErrorText(code), text) << code;
   for (std::int32_t unknown : {3, -31, -98, -100, 1000}) EXPECT_STREQ(JpegErrorText(unknown), "Unknown error code");

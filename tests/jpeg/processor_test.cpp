@@ -1,8 +1,9 @@
 // Processor classes and the machine-wide override.
+#include "jpeg/processor.h"
+
 #include <gtest/gtest.h>
 
 #include "jpeg/kernels.h"
-#include "jpeg/processor.h"
 #include "jpeg/vector_kernels.h"
 #include "jpeg_test_support.h"
 
@@ -179,8 +180,7 @@ TEST(VectorSetCap, OnlyEverLowersTheSet) {
       const std::string what = Sets(machine) + "capped at " + jpeg::VectorSetCapName(cap);
       EXPECT_EQ(capped.sse2, machine.sse2) << what;
       EXPECT_EQ(capped.avx2, machine.avx2 && cap != VectorSetCap::kSse2) << what;
-      EXPECT_EQ(capped.avx512, machine.avx512 && (cap == VectorSetCap::kNone || cap == VectorSetCap::kAvx512))
-          << what;
+      EXPECT_EQ(capped.avx512, machine.avx512 && (cap == VectorSetCap::kNone || cap == VectorSetCap::kAvx512)) << what;
     }
   }
 }
@@ -200,16 +200,20 @@ TEST(VectorSetCap, CapsTheKernelTableAndKeepsTheBytes) {
 #endif
   const std::pair<const char*, std::string> caps[] = {
       {"sse2", machine.sse2 ? "sse2" : "plain"},
-      {"avx2", machine.avx2 ? "avx2" : machine.sse2 ? "sse2" : "plain"},
-      {"avx512", machine.avx512 ? "avx512" : machine.avx2 ? "avx2" : machine.sse2 ? "sse2" : "plain"},
+      {"avx2", machine.avx2   ? "avx2"
+               : machine.sse2 ? "sse2"
+                              : "plain"},
+      {"avx512", machine.avx512 ? "avx512"
+                 : machine.avx2 ? "avx2"
+                 : machine.sse2 ? "sse2"
+                                : "plain"},
   };
   for (const auto& [cap, expected] : caps) {
     ScopedOverrideFile file(std::string("USECPU=6\nVECTORSET=") + cap + "\n");
     JPEG_PROPERTIES p;
     ASSERT_EQ(JpegInit(&p), 0);
     EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(p.state.kernels->encode_mcu)), expected) << cap;
-    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(p.state.kernels->huffman_block)), expected)
-        << cap;
+    EXPECT_EQ(jpeg::KernelVariantName(reinterpret_cast<const void*>(p.state.kernels->huffman_block)), expected) << cap;
     JpegFree(&p);
     EXPECT_EQ(EncodeToMemory(pic, 75), plain) << cap;
   }

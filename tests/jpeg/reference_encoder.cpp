@@ -131,7 +131,8 @@ void ReferenceFdct(const int in[64], int out[64]) {
 
 std::vector<std::uint8_t> ReferenceEncode(const Picture& pic, int quality) {
   const std::vector<int> zigzag = ZigzagOrder();
-  std::vector<std::uint8_t> out = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+  std::vector<std::uint8_t> out = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F',
+                                   0,    1,    1,    0,    0,    1,    0,   1,   0,   0};
   const std::string comment = "Tavrocam JPEG Encoder, version [1.00.00.01]";
   out.insert(out.end(), {0xFF, 0xFE});
   Push16(out, static_cast<int>(comment.size()) + 3);

@@ -39,8 +39,8 @@ std::vector<std::vector<std::uint8_t>> QuantTables(const std::vector<std::uint8_
 TEST(Stream, HeaderSegmentsInOrder) {
   const auto jpeg = EncodeToMemory(NaturalPicture(48, 32), 75);
   ASSERT_FALSE(jpeg.empty());
-  EXPECT_EQ(Slice(jpeg, 0, 20), Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00, 0x01, 0x01,
-                                       0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00}));
+  EXPECT_EQ(Slice(jpeg, 0, 20), Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J',  'F',  'I',  'F',
+                                       0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00}));
   // COM: length 46, the text and its terminating zero.
   EXPECT_EQ(Slice(jpeg, 20, 4), Bytes({0xFF, 0xFE, 0x00, 46}));
   const char text[] = "Tavrocam JPEG Encoder, version [1.00.00.01]";
@@ -56,8 +56,8 @@ TEST(Stream, HeaderSegmentsInOrder) {
   EXPECT_EQ(jpeg[at + 4 + 17 + 12 + 17 + 162], 0x01);
   EXPECT_EQ(jpeg[at + 4 + 17 + 12 + 17 + 162 + 17 + 12], 0x11);
   at += 420;
-  EXPECT_EQ(Slice(jpeg, at, 19), Bytes({0xFF, 0xC0, 0x00, 17, 8, 0x00, 32, 0x00, 48, 3, 1, 0x22, 0, 2, 0x11, 1, 3,
-                                        0x11, 1}));
+  EXPECT_EQ(Slice(jpeg, at, 19),
+            Bytes({0xFF, 0xC0, 0x00, 17, 8, 0x00, 32, 0x00, 48, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1}));
   at += 19;
   EXPECT_EQ(Slice(jpeg, at, 14), Bytes({0xFF, 0xDA, 0x00, 12, 3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0}));
   EXPECT_EQ(Slice(jpeg, jpeg.size() - 2, 2), Bytes({0xFF, 0xD9}));
@@ -115,7 +115,7 @@ TEST(Stream, QualityScalesTheTables) {
     EXPECT_EQ(t[1], all1) << q;
   }
   const auto q10 = QuantTables(EncodeToMemory(pic, 10));
-  EXPECT_EQ(q10[0][0], 80);   // scale 500
+  EXPECT_EQ(q10[0][0], 80);  // scale 500
   EXPECT_EQ(q10[0][1], 55);
   EXPECT_EQ(q10[1][63], 255);  // 495 clamped
 }

@@ -59,7 +59,11 @@ TEST_F(Validation, BitmapDescriptionLimits) {
       {"jpeg height 65536", [](JPEG_PROPERTIES& p) { p.jpeg_height = 65536; }},
       {"BGR to 255", [](JPEG_PROPERTIES& p) { p.jpeg_color = JpegColorOther; }},
       {"BGR with 4 channels", [](JPEG_PROPERTIES& p) { p.dib_channels = 4; }},
-      {"YCbCr source to RGB", [](JPEG_PROPERTIES& p) { p.dib_color = 3; p.jpeg_color = 1; }},
+      {"YCbCr source to RGB",
+       [](JPEG_PROPERTIES& p) {
+         p.dib_color = 3;
+         p.jpeg_color = 1;
+       }},
       {"jpeg wider than the bitmap", [](JPEG_PROPERTIES& p) { p.jpeg_width = p.dib_width + 1; }},
       {"jpeg taller than the bitmap", [](JPEG_PROPERTIES& p) { p.jpeg_height = p.dib_height + 1; }},
       {"zero-height bitmap", [](JPEG_PROPERTIES& p) { p.dib_height = 0; }},
@@ -102,7 +106,7 @@ TEST_F(Validation, FirstFailingCheckDecides) {
   p_.dib_subsampling = 0;
   EXPECT_EQ(Write(), -8);  // now the missing name
   p_.jpeg_file_name = name_.c_str();
-  EXPECT_EQ(Write(), -3);  // and last the sampling code
+  EXPECT_EQ(Write(), -3);          // and last the sampling code
   p_.jpeg_color = JpegColorOther;  // the colour check comes after sampling
   EXPECT_EQ(Write(), -3);
 }

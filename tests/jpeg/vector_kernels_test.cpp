@@ -1,5 +1,7 @@
 // Every vector kernel against the plain one: the same results on random,
 // extreme and degenerate input, so a file's bytes never depend on the processor.
+#include "jpeg/vector_kernels.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 #include "jpeg/jpeg.h"
 #include "jpeg/kernels.h"
 #include "jpeg/tables.h"
-#include "jpeg/vector_kernels.h"
 #include "jpeg_test_support.h"
 
 namespace jpeg_test {
@@ -243,8 +244,10 @@ TEST(VectorKernels, HuffmanCoderFailsLikePlainWhenTheBufferRunsOut) {
 Coded EncodeMcus(jpeg::EncodeMcuFn encode, const std::vector<Block>& samples, std::int32_t quality,
                  std::size_t capacity) {
   jpeg::HuffmanCodeTable tables[4]{};
-  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kDcLuminanceCounts.data(), jpeg::kDcLuminanceSymbols.data(), tables[0]), 0);
-  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kAcLuminanceCounts.data(), jpeg::kAcLuminanceSymbols.data(), tables[1]), 0);
+  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kDcLuminanceCounts.data(), jpeg::kDcLuminanceSymbols.data(), tables[0]),
+            0);
+  EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kAcLuminanceCounts.data(), jpeg::kAcLuminanceSymbols.data(), tables[1]),
+            0);
   EXPECT_EQ(
       jpeg::BuildHuffmanCodeTable(jpeg::kDcChrominanceCounts.data(), jpeg::kDcChrominanceSymbols.data(), tables[2]), 0);
   EXPECT_EQ(
@@ -338,8 +341,8 @@ TEST(VectorKernels, EverySetEncodesWholePicturesToThePlainBytes) {
   const TempDir dir;
   // Sizes with partial MCUs on either edge, a picture narrower than one MCU,
   // and noise, which fills blocks and stuffs many 0xFF bytes.
-  const std::vector<Picture> pictures = {NaturalPicture(203, 77, 4), NaturalPicture(9, 33, 5),
-                                         NoisePicture(96, 64, 6), FlatPicture(40, 40, 255, 255, 255)};
+  const std::vector<Picture> pictures = {NaturalPicture(203, 77, 4), NaturalPicture(9, 33, 5), NoisePicture(96, 64, 6),
+                                         FlatPicture(40, 40, 255, 255, 255)};
   for (const Picture& pic : pictures) {
     for (std::int32_t quality : {20, 75, 100}) {
       const std::vector<std::uint8_t> expected = EncodeWithSet(pic, quality, nullptr);

@@ -1,3 +1,5 @@
+#include "liveview/frame_bitmap.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,7 +7,6 @@
 #include <QImage>
 #include <QPainter>
 
-#include "liveview/frame_bitmap.h"
 #include "test_pictures.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // Quarter turns of the picture: the pixel mapping of every turn (on sizes
 // that leave partial tiles), bottom-up sources, the painted view and the
 // snapshot that output writes from.
+#include "liveview/frame_rotation.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include <QImage>
 
 #include "liveview/frame_bitmap.h"
-#include "liveview/frame_rotation.h"
 #include "liveview/frame_rotation_kernels.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/live_view.h"

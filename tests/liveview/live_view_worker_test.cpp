@@ -188,7 +188,8 @@ TEST(LiveViewWorker, EveryShownPictureReachesTheTapsWhole) {
 
   std::lock_guard lock(tap.m_mutex);
   ASSERT_GE(tap.m_numbers.size(), 3u);
-  for (std::size_t i = 0; i < tap.m_numbers.size(); ++i) EXPECT_EQ(tap.m_numbers[i], i + 1) << "numbered from 1 without gaps";
+  for (std::size_t i = 0; i < tap.m_numbers.size(); ++i)
+    EXPECT_EQ(tap.m_numbers[i], i + 1) << "numbered from 1 without gaps";
   EXPECT_LE(tap.m_numbers.size(), static_cast<std::size_t>(afterRemove)) << "no call after Remove returned";
   EXPECT_EQ(tap.m_width, 1024);
   EXPECT_EQ(tap.m_height, 768);

@@ -1,6 +1,8 @@
 // A picture shown in a window of another size: where FitPicture puts it, the
 // bars around it, and what the view really paints (black bars, the picture
 // centred, its colours where the scaled picture puts them).
+#include "liveview/picture_fit.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 
 #include "liveview/frame_bitmap.h"
 #include "liveview/live_view.h"
-#include "liveview/picture_fit.h"
 
 namespace {
 
@@ -94,8 +95,8 @@ TEST(PictureFit, KeepsTheAspectAndCentresInTheArea) {
            Case{{1, 10000}, {0, 0, 500, 10}, {249, 0, 1, 10}},
        }) {
     const QRect fitted = FitPicture(c.picture, c.area);
-    EXPECT_EQ(fitted, c.expected) << c.picture.width() << "x" << c.picture.height() << " in " << c.area.width()
-                                  << "x" << c.area.height();
+    EXPECT_EQ(fitted, c.expected) << c.picture.width() << "x" << c.picture.height() << " in " << c.area.width() << "x"
+                                  << c.area.height();
     EXPECT_TRUE(c.area.contains(fitted));
   }
   EXPECT_TRUE(FitPicture({0, 768}, {0, 0, 100, 100}).isEmpty());

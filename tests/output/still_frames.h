@@ -2,11 +2,11 @@
 // operations as the live-view worker makes them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "liveview/frame_bitmap.h"
 

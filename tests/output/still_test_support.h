@@ -28,8 +28,7 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
 
 // Every entry of a folder, hidden ones included, so stray temporary files show.
 inline QStringList Entries(const QString& folder) {
-  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                QDir::Name);
+  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Runs a tool to completion; empty output and false when it fails.

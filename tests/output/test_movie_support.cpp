@@ -115,8 +115,7 @@ MovieReadBack ReadMovie(const std::string& path, bool decode) {
   auto takeFrames = [&] {
     while (avcodec_receive_frame(decoder, frame) >= 0) {
       toBgr = sws_getCachedContext(toBgr, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                   frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr,
-                                   nullptr);
+                                   frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr);
       std::vector<std::uint8_t> picture(static_cast<std::size_t>(frame->width) * frame->height * 3);
       std::uint8_t* planes[] = {picture.data()};
       const int strides[] = {frame->width * 3};
@@ -127,7 +126,8 @@ MovieReadBack ReadMovie(const std::string& path, bool decode) {
   };
   while (av_read_frame(input, packet) >= 0) {
     if (packet->size > 0) {
-      result.packets.push_back({packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts, packet->size, (packet->flags & AV_PKT_FLAG_KEY) != 0});
+      result.packets.push_back({packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts, packet->size,
+                                (packet->flags & AV_PKT_FLAG_KEY) != 0});
       if (decoder != nullptr) {
         if (avcodec_send_packet(decoder, packet) < 0) ++result.decodeErrors;
         takeFrames();
@@ -155,7 +155,8 @@ std::vector<std::uint8_t> StreamHeaderChunk(const std::string& path) {
   std::uint32_t size = 0;
   std::memcpy(&size, bytes.data() + at + 4, 4);
   if (at + 8 + size > bytes.size()) return {};
-  return {bytes.begin() + static_cast<std::ptrdiff_t>(at + 8), bytes.begin() + static_cast<std::ptrdiff_t>(at + 8 + size)};
+  return {bytes.begin() + static_cast<std::ptrdiff_t>(at + 8),
+          bytes.begin() + static_cast<std::ptrdiff_t>(at + 8 + size)};
 }
 
 double PeakSignalToNoise(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {

@@ -23,16 +23,16 @@ struct ReadPacket {
 
 struct MovieReadBack {
   bool opened = false;
-  std::string codec;          // the library's codec name
+  std::string codec;  // the library's codec name
   std::uint32_t codecTag = 0;
   int width = 0;
   int height = 0;
-  int rateNum = 0;            // frames a second as a fraction
+  int rateNum = 0;  // frames a second as a fraction
   int rateDen = 0;
   int timeBaseNum = 0;
   int timeBaseDen = 0;
-  std::int64_t streamLength = 0;   // slots in the stream, empty ones included
-  std::vector<ReadPacket> packets; // non-empty samples
+  std::int64_t streamLength = 0;    // slots in the stream, empty ones included
+  std::vector<ReadPacket> packets;  // non-empty samples
   // Decoded pictures of the non-empty samples, top row first, BGR, no padding.
   std::vector<std::vector<std::uint8_t>> pictures;
   int decodeErrors = 0;

@@ -12,10 +12,10 @@
 #include <QTest>
 
 #include "app/main_frame.h"
-#include "panel/messages.h"
-#include "output/user_dialogs.h"
 #include "liveview/frame_bitmap.h"
 #include "output/movie_clock.h"
+#include "output/user_dialogs.h"
+#include "panel/messages.h"
 #include "platform/driver.h"
 #include "sim/sim_driver.h"
 #include "test_movie_support.h"
@@ -227,7 +227,8 @@ TEST_F(MovieWindow, ARecordingStillRunningAtExitIsClosedWithItsFrames) {
   m_frame->close();  // the user closes the main window while recording
   // The timer's next tick finds the window gone and closes the movie, whose
   // header then counts its slots.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return movie_test::ReadMovie(MoviePath(), false).streamLength == 3; }, kPatienceMs));
+  EXPECT_TRUE(
+      QTest::qWaitFor([&] { return movie_test::ReadMovie(MoviePath(), false).streamLength == 3; }, kPatienceMs));
   const auto movie = movie_test::ReadMovie(MoviePath());
   ASSERT_TRUE(movie.opened);
   EXPECT_EQ(movie.packets.size(), 3u);

@@ -1,14 +1,13 @@
 // The movie writer against an independent reader: what the file says about
 // its stream, where the frames sit, and what every failure leaves behind.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <optional>
 #include <string>
 
@@ -41,8 +40,8 @@ class MovieWriterTest : public ::testing::Test {
   }
 
   // Records frames of `width` x `height` at the given positions.
-  void Record(const std::string& path, const std::string& compressor, std::initializer_list<int> positions,
-              int width, int height) {
+  void Record(const std::string& path, const std::string& compressor, std::initializer_list<int> positions, int width,
+              int height) {
     CAviWriter writer(path, -1, -1, Choose(compressor));
     int seed = 0;
     for (int position : positions) {

@@ -113,8 +113,8 @@ TEST_F(PrintPage, AVgaFramePrintsAt0Point2MmPerPixel5MmFromTheCorner) {
 
 TEST_F(PrintPage, AnXgaFramePrintsUnscaled) {
   PaintTwoTone(m_bitmap, 1024, 768);
-  m_dialogs.pageLayout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
-                                     QPageLayout::Millimeter);
+  m_dialogs.pageLayout =
+      QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
   ASSERT_FALSE(PrintFrame(m_bitmap, StartDir(), m_dialogs).Failed());
   const QRectF box = InkBox(RasterisePage(m_dialogs.pdfPath, m_dir.path()));
   EXPECT_NEAR(box.left(), 15.0, 0.5);
@@ -170,8 +170,7 @@ TEST_F(PrintPage, AnUnwritablePrintFileNeverPrintsAnOlderPicture) {
   EXPECT_EQ(ReadAll(PrintBmp()), olderBytes);
 
   // A start folder that refuses files: nothing printed either.
-  EXPECT_EQ(PrintFrame(m_bitmap, QString::fromLatin1(UnwritableFolder()), m_dialogs).error,
-            StillError::kCannotCreate);
+  EXPECT_EQ(PrintFrame(m_bitmap, QString::fromLatin1(UnwritableFolder()), m_dialogs).error, StillError::kCannotCreate);
   EXPECT_EQ(m_dialogs.printerQuestions, 0);
 }
 

@@ -49,7 +49,8 @@ TEST_F(QuickCaptureFiles, NeverOverwritesAndKeepsTheOlderFiles) {
   ASSERT_EQ(second.error, StillError::kNone);
   EXPECT_EQ(first.path, folder + "/TAVROCAM_20260304_050607_089.jpg");
   EXPECT_EQ(second.path, folder + "/TAVROCAM_20260304_050607_089_3.jpg") << "_2 was taken";
-  EXPECT_EQ(ReadAll(folder + "/TAVROCAM_20260304_050607_089_2.jpg"), std::vector<std::uint8_t>({'o', 'l', 'd', 'e', 'r'}));
+  EXPECT_EQ(ReadAll(folder + "/TAVROCAM_20260304_050607_089_2.jpg"),
+            std::vector<std::uint8_t>({'o', 'l', 'd', 'e', 'r'}));
   EXPECT_EQ(ReadAll(first.path), ReadAll(second.path));
   EXPECT_EQ(Entries(folder).size(), 3) << Entries(folder).join(",").toStdString();
 }

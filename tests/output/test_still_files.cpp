@@ -1,8 +1,7 @@
 // The pieces under every still save: the format a name asks for, the BMP file
 // header, and the write-then-rename file that never leaves a partial file.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
 

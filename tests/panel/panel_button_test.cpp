@@ -1,10 +1,10 @@
 // The button widget: its events and its two looks.
+#include "panel/panel_button.h"
+
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
-
-#include "panel/panel_button.h"
 
 namespace {
 

@@ -72,7 +72,7 @@ TEST_F(PanelCommands, ZoomInFreezeModeMovesTheSelectionButNotTheLook) {
   EXPECT_EQ(panel->m_nAdjust, 0);
   EXPECT_TRUE(Latched(id::kBright));
   EXPECT_FALSE(Latched(id::kZoom));  // its latch flag was cleared by the Bright click
-  Press(id::kHoldLeft);             // inert while frozen
+  Press(id::kHoldLeft);              // inert while frozen
   Release(id::kHoldLeft);
   EXPECT_TRUE(Sent().empty());
 
@@ -227,8 +227,8 @@ TEST_F(PanelCommands, TwoWayChoiceInputSelectAndDZoomToggle) {
   Click(id::kDZoom);
   Click(id::kDZoom);
   Click(id::kAutoFocus);
-  EXPECT_EQ(Sent(), (Frames{SetFrame(0x25, 1), SetFrame(0x25, 0), SetFrame(0x3F, 1), SetFrame(0x3F, 0),
-                            SetFrame(0x60, 0)}));
+  EXPECT_EQ(Sent(),
+            (Frames{SetFrame(0x25, 1), SetFrame(0x25, 0), SetFrame(0x3F, 1), SetFrame(0x3F, 0), SetFrame(0x60, 0)}));
   EXPECT_EQ(panel->m_bExternalInput, 0);
   EXPECT_EQ(panel->m_bDZoom, 0);
 }

@@ -33,8 +33,10 @@ CPanelButton* PanelTest::Btn(int id) const {
 void PanelTest::Click(int id) {
   CPanelButton* button = Btn(id);
   if (!button) return;
-  if (button->isVisible()) QTest::mouseClick(button, Qt::LeftButton);
-  else emit button->Click();
+  if (button->isVisible())
+    QTest::mouseClick(button, Qt::LeftButton);
+  else
+    emit button->Click();
 }
 
 void PanelTest::Press(int id, Qt::MouseButton button) { QTest::mousePress(Btn(id), button); }

@@ -4,15 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <QString>
-#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "output/user_dialogs.h"
+#include <QString>
+#include <QTemporaryDir>
+
 #include "camera/usb_camera.h"
+#include "output/user_dialogs.h"
 #include "panel/panel_button.h"
 #include "panel/remocon_dlg.h"
 #include "panel/remocon_host.h"

@@ -1,7 +1,8 @@
 // The layout and button tables, walked against a live panel: every button
 // sits where the layout says and sends what the button table says.
-#include <QFontInfo>
 #include <set>
+
+#include <QFontInfo>
 
 #include "panel/button_table.h"
 #include "panel/panel_layout.h"

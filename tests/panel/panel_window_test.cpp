@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTextDocument>
 
-#include "panel/messages.h"
 #include "panel/diagnostics_window.h"
+#include "panel/messages.h"
 #include "panel_fixture.h"
 
 namespace {
@@ -17,19 +17,19 @@ namespace id = panel_id;
 using Frames = std::vector<test_support::Bytes>;
 
 const Frames kSyncQueries = {ShortFrame(0x24), SetFrame(0x3C, 0), ShortFrame(0x80), ShortFrame(0x3F),
-                             ShortFrame(0x36), ShortFrame(0x37), ShortFrame(0x30), ShortFrame(0x31),
-                             ShortFrame(0x35), ShortFrame(0x32), ShortFrame(0x20)};
+                             ShortFrame(0x36), ShortFrame(0x37),  ShortFrame(0x30), ShortFrame(0x31),
+                             ShortFrame(0x35), ShortFrame(0x32),  ShortFrame(0x20)};
 
 using PanelWindow = PanelTest;
 
 TEST_F(PanelWindow, StartUpReadsTheCameraInOrderIntoTheLooks) {
   driver.SetReadBack(0x24, 1);
-  driver.SetReadBack(0x80, 1);     // manual white balance
+  driver.SetReadBack(0x80, 1);  // manual white balance
   driver.SetReadBack(0x3F, 1);
   driver.SetReadBack(0x36, 4);
   driver.SetReadBack(0x37, 8);
   driver.SetReadBack(0x31, 0x20);
-  driver.SetReadBack(0x20, 1);     // VGA
+  driver.SetReadBack(0x20, 1);  // VGA
   CreatePanel();
   EXPECT_EQ(Sent(), kSyncQueries);
   EXPECT_TRUE(Latched(id::kPairSecond) && Latched(id::kDZoom) && Latched(id::kMirror) && Latched(id::kFlip) &&
@@ -88,7 +88,8 @@ TEST_F(PanelWindow, WatchdogOutcomes) {
   };
   panel->OnTimer(CRemoconDlg::TIMER_WATCHDOG);
   ASSERT_EQ(host->dialogs.boxes.size(), 1u);
-  EXPECT_EQ(host->dialogs.boxes[0], QStringLiteral("Image Transfer Unstable.\n\n Reconnect USB Cable.\n\n Exit program."));
+  EXPECT_EQ(host->dialogs.boxes[0],
+            QStringLiteral("Image Transfer Unstable.\n\n Reconnect USB Cable.\n\n Exit program."));
   EXPECT_EQ(host->MessageIds(), std::vector<unsigned>{WM_CAM_SHUTDOWN});
   EXPECT_EQ(host->liveRunning.load(), 0);
   EXPECT_FALSE(panel->IsTimerRunning(CRemoconDlg::TIMER_WATCHDOG));
@@ -133,7 +134,8 @@ TEST_F(PanelWindow, RateReadoutShowsFramesAndBytesAndResetsTheCount) {
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
   EXPECT_EQ(rateBox->text(), QStringLiteral("0 0 "));
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
-  EXPECT_EQ(heard, (std::vector<QString>{QStringLiteral("15 13824000 "), QStringLiteral("0 0 "), QStringLiteral("0 0 ")}));
+  EXPECT_EQ(heard,
+            (std::vector<QString>{QStringLiteral("15 13824000 "), QStringLiteral("0 0 "), QStringLiteral("0 0 ")}));
   panel->SetRateListener({});
   // A count whose byte total passes 2^31 is still shown whole.
   host->camera.m_width.store(1024);
@@ -218,7 +220,7 @@ TEST_F(PanelWindow, DiagnosticsAppendEachNewLineInsteadOfSettingTheWholeLogAgain
   ASSERT_FALSE(changes.isEmpty());
   for (const QList<QVariant>& change : changes) {
     EXPECT_GE(change.at(0).toInt(), shownBefore - 1);  // at the end
-    EXPECT_EQ(change.at(1).toInt(), 0);                 // nothing removed
+    EXPECT_EQ(change.at(1).toInt(), 0);                // nothing removed
   }
   EXPECT_EQ(diagnostics->LogText(), panelLog->toPlainText());
   EXPECT_TRUE(diagnostics->LogText().endsWith(QStringLiteral("AA 80 00 20 01 A1 A5 \nAA 80 00 20 01 A1 A5 \n")));

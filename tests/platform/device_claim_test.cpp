@@ -1,15 +1,15 @@
 // The device claim between processes: a second claim is refused, and a
 // process that ends, even by kill -9, gives its claims back.
-#include <gtest/gtest.h>
+#include "platform/device_claim.h"
 
-#include <csignal>
-#include <cstdlib>
-#include <string>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/device_claim.h"
+#include <csignal>
+#include <cstdlib>
+#include <string>
 
 namespace {
 

@@ -1,10 +1,11 @@
 // The driver's request records byte for byte, device paths, and the backend slot.
+#include "platform/driver_records.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 
 #include "platform/driver.h"
-#include "platform/driver_records.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Kernel-style events: reset kinds, pulse, wait-all and closing under a waiter.
+#include "platform/event.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
-
-#include "platform/event.h"
 
 namespace {
 
@@ -136,9 +136,8 @@ TEST(PlatformEvent, ClosingUnderAWaiterFailsTheWaiter) {
   EventHandle mine = e;
   std::atomic<int> single{-1}, all{-1};
   std::thread waiter([&, held = e] { single = static_cast<int>(WaitForEvent(held, kInfinite)); });
-  std::thread allWaiter([&, list = std::vector<EventHandle>{other, e}] {
-    all = static_cast<int>(WaitForAllEvents(list, kInfinite));
-  });
+  std::thread allWaiter(
+      [&, list = std::vector<EventHandle>{other, e}] { all = static_cast<int>(WaitForAllEvents(list, kInfinite)); });
   std::this_thread::sleep_for(10ms);
   CloseEvent(mine);
   EXPECT_EQ(mine, nullptr);

@@ -148,7 +148,8 @@ std::string RawClient::ReadUntil(const std::string& marker, std::chrono::millise
   std::string received;
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (m_fd >= 0 && received.find(marker) == std::string::npos) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
     pollfd p{m_fd, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
@@ -163,7 +164,8 @@ std::string RawClient::ReadUntil(const std::string& marker, std::chrono::millise
 bool RawClient::WaitClosed(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (m_fd >= 0) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     pollfd p{m_fd, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
@@ -174,9 +176,7 @@ bool RawClient::WaitClosed(std::chrono::milliseconds limit) {
   return true;
 }
 
-std::string HttpGetRequest(const std::string& path) {
-  return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
-}
+std::string HttpGetRequest(const std::string& path) { return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"; }
 
 std::string HttpPostRequest(const std::string& path, bool keepAlive) {
   return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n" +

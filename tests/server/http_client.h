@@ -22,10 +22,10 @@ HttpReply Fetch(const std::string& method, const std::string& url, const std::st
 struct StreamResult {
   long status = 0;
   std::string contentType;
-  int parts = 0;          // complete JPEG parts received
+  int parts = 0;               // complete JPEG parts received
   bool jpegPartsValid = true;  // every part started with a JPEG marker and had its declared length
   std::vector<std::chrono::steady_clock::time_point> partEnds;  // when each part's last byte arrived
-  std::string lastPart;  // the last complete part's JPEG bytes
+  std::string lastPart;                                         // the last complete part's JPEG bytes
 };
 
 // Reads the multipart stream until `parts` parts came or `limit` passed.

@@ -2,11 +2,11 @@
 // repeated, and snapshots byte for byte what the still writers save.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include <fstream>
 #include <iterator>
 #include <thread>
+
+#include <QTemporaryDir>
 
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_taps.h"
@@ -26,10 +26,15 @@ struct TestPicture {
   TestPicture(int w, int h, int seed, int pad = 0) : width(w), height(h), rowBytes(w * 3 + pad) {
     bytes.resize(static_cast<std::size_t>(rowBytes) * h);
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w * 3; ++x) bytes[static_cast<std::size_t>(y) * rowBytes + x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed * 40);
+      for (int x = 0; x < w * 3; ++x)
+        bytes[static_cast<std::size_t>(y) * rowBytes + x] = static_cast<std::uint8_t>(x * 7 + y * 3 + seed * 40);
   }
   ShownFrame Shown(std::uint64_t number) const {
-    return {.width = width, .height = height, .rowBytes = rowBytes, .pixels = bytes, .number = number,
+    return {.width = width,
+            .height = height,
+            .rowBytes = rowBytes,
+            .pixels = bytes,
+            .number = number,
             .captured = std::chrono::steady_clock::now()};
   }
   PictureView View() const { return {width, height, rowBytes, bytes}; }
@@ -48,7 +53,8 @@ std::pair<std::string, std::string> StillFiles(const TestPicture& picture) {
   CFrameBitmap bitmap;
   EXPECT_TRUE(bitmap.Create(picture.width, picture.height, 24));
   for (int r = 0; r < picture.height; ++r)
-    std::memcpy(bitmap.Pixels() + r * bitmap.RowBytes(), picture.bytes.data() + r * picture.rowBytes, bitmap.RowBytes());
+    std::memcpy(bitmap.Pixels() + r * bitmap.RowBytes(), picture.bytes.data() + r * picture.rowBytes,
+                bitmap.RowBytes());
   bitmap.SyncToPackedBitmap();
   EXPECT_EQ(SaveStill(bitmap, dir.filePath("still.bmp").toStdString()), StillError::kNone);
   EXPECT_EQ(SaveStill(bitmap, dir.filePath("still.jpg").toStdString()), StillError::kNone);
@@ -83,10 +89,10 @@ TEST(StillEncodingTest, MalformedPicturesAreRefused) {
   const TestPicture picture(16, 16, 0);
   CStillJpegEncoder encoder;
   std::vector<std::uint8_t> out{1, 2, 3};
-  for (const PictureView bad : {PictureView{0, 16, 48, picture.bytes}, PictureView{16, -1, 48, picture.bytes},
-                                PictureView{16, 16, 47, picture.bytes},
-                                PictureView{16, 17, 48, picture.bytes},  // more rows than bytes
-                                PictureView{2000, 2000, 6000, picture.bytes}}) {
+  for (const PictureView bad :
+       {PictureView{0, 16, 48, picture.bytes}, PictureView{16, -1, 48, picture.bytes},
+        PictureView{16, 16, 47, picture.bytes}, PictureView{16, 17, 48, picture.bytes},  // more rows than bytes
+        PictureView{2000, 2000, 6000, picture.bytes}}) {
     EXPECT_FALSE(encoder.Encode(bad, out));
     EXPECT_EQ(BmpFileOf(bad), "");
   }

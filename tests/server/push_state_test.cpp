@@ -48,7 +48,8 @@ TEST(PushStateJsonTest, SecretsOfTheUrlNeverReachTheNetwork) {
     const std::string json = server::PushStateJson(status);
     const QJsonObject push = JsonOf(json);
     EXPECT_EQ(push["target"].toString().toStdString(), c.expected);
-    EXPECT_EQ(push["error"].toString().toStdString(), std::string("cannot connect to ") + c.expected + ": Connection refused");
+    EXPECT_EQ(push["error"].toString().toStdString(),
+              std::string("cannot connect to ") + c.expected + ": Connection refused");
     if (c.secret != nullptr) {
       EXPECT_EQ(json.find(c.secret), std::string::npos) << json;
     }
@@ -115,10 +116,13 @@ TEST_F(ServerPushTest, AFilePushShowsLiveWithItsFramesAndFollowsATurnWhileFrozen
   settings.url = folder.filePath("push.mkv").toStdString();
   std::string error;
   ASSERT_TRUE(m_frame->StartBroadcast(settings, error)) << error;
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    const QJsonObject push = State()["push"].toObject();
-    return push["state"].toString() == "live" && push["frames_sent"].toInt() >= 3;
-  }, 20000)) << m_lastBody;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QJsonObject push = State()["push"].toObject();
+        return push["state"].toString() == "live" && push["frames_sent"].toInt() >= 3;
+      },
+      20000))
+      << m_lastBody;
   const QJsonObject push = State()["push"].toObject();
   EXPECT_EQ(push["target"].toString().toStdString(), settings.url);
   EXPECT_EQ(push["width"].toInt(), 1024);
@@ -128,10 +132,13 @@ TEST_F(ServerPushTest, AFilePushShowsLiveWithItsFramesAndFollowsATurnWhileFrozen
   // Frozen, then turned: the push goes on with the held picture turned.
   ASSERT_EQ(Client([&] { return Fetch("POST", Url("/api/click/1000")); }).status, 200);
   ASSERT_TRUE(m_frame->SetRotationDegrees(90));
-  ASSERT_TRUE(QTest::qWaitFor([&] {
-    const QJsonObject turned = State()["push"].toObject();
-    return turned["width"].toInt() == 768 && turned["height"].toInt() == 1024;
-  }, 20000)) << m_lastBody;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QJsonObject turned = State()["push"].toObject();
+        return turned["width"].toInt() == 768 && turned["height"].toInt() == 1024;
+      },
+      20000))
+      << m_lastBody;
   EXPECT_EQ(State()["push"].toObject()["state"].toString(), "live");
 }
 

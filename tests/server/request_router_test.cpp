@@ -1,11 +1,12 @@
 // The request handling without sockets: access, methods, paths, ids, limits.
+#include "server/request_router.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "server/access_token.h"
 #include "server/camera_server.h"
-#include "server/request_router.h"
 #include "server/serve_address.h"
 
 namespace server {
@@ -22,8 +23,12 @@ class FakeBackend final : public IRouterBackend {
     calls.push_back({event, id, client});
     return outcome;
   }
-  std::optional<std::string> SnapshotJpeg() override { return picture ? std::optional<std::string>("\xFF\xD8jpeg") : std::nullopt; }
-  std::optional<std::string> SnapshotBmp() override { return picture ? std::optional<std::string>("BMbmp") : std::nullopt; }
+  std::optional<std::string> SnapshotJpeg() override {
+    return picture ? std::optional<std::string>("\xFF\xD8jpeg") : std::nullopt;
+  }
+  std::optional<std::string> SnapshotBmp() override {
+    return picture ? std::optional<std::string>("BMbmp") : std::nullopt;
+  }
   std::optional<Asset> FindAsset(std::string_view path) override {
     if (path == "/") return Asset{"text/html", "<html>"};
     if (path == "/img/panel.png") return Asset{"image/png", "png"};
@@ -62,9 +67,12 @@ class RouterTest : public ::testing::Test {
 };
 
 TEST_F(RouterTest, ServesEveryGetEndpointWithItsType) {
-  const std::map<std::string, std::string> types = {
-      {"/", "text/html"},           {"/api/state", "application/json"}, {"/api/layout", "application/json"},
-      {"/snapshot.jpg", "image/jpeg"}, {"/snapshot.bmp", "image/bmp"},   {"/img/panel.png", "image/png"}};
+  const std::map<std::string, std::string> types = {{"/", "text/html"},
+                                                    {"/api/state", "application/json"},
+                                                    {"/api/layout", "application/json"},
+                                                    {"/snapshot.jpg", "image/jpeg"},
+                                                    {"/snapshot.bmp", "image/bmp"},
+                                                    {"/img/panel.png", "image/png"}};
   for (const auto& [path, type] : types) {
     const HttpResponse response = Route(Request("GET", path));
     EXPECT_EQ(response.status, 200) << path;
@@ -122,8 +130,11 @@ TEST_F(RouterTest, ControlEventsReachTheBackendAndMapTheirOutcome) {
   EXPECT_EQ(Route(Request("POST", "/api/up/1050")).body, "{\"id\": 1050, \"event\": \"up\", \"ok\": true}");
 
   using Kind = ControlOutcome::Kind;
-  const std::pair<Kind, int> statuses[] = {{Kind::Ignored, 200}, {Kind::UnknownId, 404},
-                                           {Kind::DialogButton, 409}, {Kind::Busy, 503}, {Kind::Stopping, 503}};
+  const std::pair<Kind, int> statuses[] = {{Kind::Ignored, 200},
+                                           {Kind::UnknownId, 404},
+                                           {Kind::DialogButton, 409},
+                                           {Kind::Busy, 503},
+                                           {Kind::Stopping, 503}};
   for (const auto& [kind, status] : statuses) {
     backend.outcome = {kind, "because \"quoted\""};
     const HttpResponse response = Route(Request("POST", "/api/click/1002"));
@@ -238,8 +249,8 @@ TEST(ServeAddressTest, ParsesTheForms) {
   check("[::1]:9000", "::1", 9000);
   check("[::]", "::", 8400);
   check("localhost:0", "localhost", 0);
-  for (const char* bad : {"", ":", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:-1", "127.0.0.1:80x", "::1:80",
-                          "[::1", "[]:80", "[::1]80", "host name:80", "a/b:80"})
+  for (const char* bad : {"", ":", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:-1", "127.0.0.1:80x", "::1:80", "[::1",
+                          "[]:80", "[::1]80", "host name:80", "a/b:80"})
     EXPECT_FALSE(ParseServeAddress(bad)) << bad;
   EXPECT_EQ(FormatHostPort("::1", 80), "[::1]:80");
   EXPECT_EQ(FormatHostPort("127.0.0.1", 80), "127.0.0.1:80");

@@ -3,11 +3,11 @@
 // user-interface thread while it keeps handling events.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <future>
 #include <memory>
 #include <optional>
-
-#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>

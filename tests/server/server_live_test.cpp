@@ -59,7 +59,8 @@ TEST_F(ServerTest, EveryEndpointAnswersWithItsContent) {
   const HttpReply state = Client([&] { return Fetch("GET", Url("/api/state")); });
   ASSERT_EQ(state.status, 200);
   const QJsonObject s = JsonOf(state.body);
-  for (const char* key : {"width", "height", "mode", "frozen", "recording", "frames", "fps", "bytes_per_second", "push", "buttons"})
+  for (const char* key :
+       {"width", "height", "mode", "frozen", "recording", "frames", "fps", "bytes_per_second", "push", "buttons"})
     EXPECT_TRUE(s.contains(key)) << key;
   EXPECT_EQ(s["width"].toInt(), 1024);
   EXPECT_EQ(s["height"].toInt(), 768);

@@ -33,12 +33,16 @@ class TurnedPictureTest : public ServerTest {
     EXPECT_EQ(SnapshotBmpSize(), size) << when;
   }
   bool HubShows(int width, int height) {
-    return QTest::qWaitFor([&] {
-      const server::PictureRate rate = m_server->Hub().Rate();
-      return rate.width == width && rate.height == height;
-    }, 10000);
+    return QTest::qWaitFor(
+        [&] {
+          const server::PictureRate rate = m_server->Hub().Rate();
+          return rate.width == width && rate.height == height;
+        },
+        10000);
   }
-  void ToggleFreeze() { ASSERT_EQ(Client([&] { return Fetch("POST", Url("/api/click/1000")); }).status, 200); }
+  void ToggleFreeze() {
+    ASSERT_EQ(Client([&] { return Fetch("POST", Url("/api/click/1000")); }).status, 200);
+  }
 };
 
 TEST_F(TurnedPictureTest, LiveAndHeldPicturesAreTurnedAsTheView) {

@@ -45,12 +45,30 @@ void ExpectGoodReply(const std::vector<std::uint8_t>& r, std::uint8_t code, std:
 
 TEST(SimCommands, EveryPanelCommandIsAcceptedWithItsValueInTheReply) {
   const std::vector<std::pair<std::uint8_t, std::vector<std::uint8_t>>> commands = {
-      {0x0F, {1, 0, 7, 8, 0x0F}}, {0x20, {0, 1, 2}},       {0x21, {0}},          {0x22, {1, 16}},
-      {0x23, {1, 16}},            {0x24, {0, 1}},          {0x25, {0, 1}},       {0x26, {0}},
-      {0x30, {1, 0}},             {0x31, {1, 0}},          {0x32, {1, 0}},       {0x33, {0xF0, 0x0E, 0x0D}},
-      {0x34, {0xF0, 0x0E, 0x0D}}, {0x35, {1, 0}},          {0x36, {1, 0}},       {0x37, {1, 0}},
-      {0x3C, {1, 0}},             {0x3F, {1, 0}},          {0x60, {0}},          {0x7D, {0, 3}},
-      {0x7E, {0, 3}},             {0x80, {0, 1}},          {0x81, {0xF0, 0x0E}}, {0x82, {0xF0, 0x0E}},
+      {0x0F, {1, 0, 7, 8, 0x0F}},
+      {0x20, {0, 1, 2}},
+      {0x21, {0}},
+      {0x22, {1, 16}},
+      {0x23, {1, 16}},
+      {0x24, {0, 1}},
+      {0x25, {0, 1}},
+      {0x26, {0}},
+      {0x30, {1, 0}},
+      {0x31, {1, 0}},
+      {0x32, {1, 0}},
+      {0x33, {0xF0, 0x0E, 0x0D}},
+      {0x34, {0xF0, 0x0E, 0x0D}},
+      {0x35, {1, 0}},
+      {0x36, {1, 0}},
+      {0x37, {1, 0}},
+      {0x3C, {1, 0}},
+      {0x3F, {1, 0}},
+      {0x60, {0}},
+      {0x7D, {0, 3}},
+      {0x7E, {0, 3}},
+      {0x80, {0, 1}},
+      {0x81, {0xF0, 0x0E}},
+      {0x82, {0xF0, 0x0E}},
   };
   Camera cam;
   cam.Frame();  // so that a memory slot has a picture to keep
@@ -120,7 +138,9 @@ TEST(SimCommands, MonitorOutResetsTheEffectsAndTheOrientation) {
 
 TEST(SimCommands, RefusesWhatItCannotDo) {
   Camera cam;
-  auto refused = [](const std::vector<std::uint8_t>& r) { return r.size() == 7 && (r[1] & 7) == 1 && r[5] == Sum(r, 1, 5); };
+  auto refused = [](const std::vector<std::uint8_t>& r) {
+    return r.size() == 7 && (r[1] & 7) == 1 && r[5] == Sum(r, 1, 5);
+  };
   EXPECT_TRUE(refused(cam.Set(0x99, 0))) << "unknown code";
   EXPECT_TRUE(refused(cam.Query(0x99)));
   EXPECT_TRUE(refused(cam.Set(0x20, 3))) << "no such monitor output";

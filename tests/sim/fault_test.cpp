@@ -51,8 +51,8 @@ TEST(SimRequests, MalformedRequestsFail) {
   EXPECT_FALSE(host.Out(h, 0xB0)) << "mode query in the wrong direction";
   EXPECT_FALSE(host.Request(h, 0xB4, TransferDirection::DeviceToHost, data, got)) << "frame request the wrong way";
   EXPECT_FALSE(host.driver->DeviceIoControl(DeviceHandle::Null, platform::kVendorRequestIoctl, block, data, got));
-  EXPECT_FALSE(host.driver->DeviceIoControl(static_cast<DeviceHandle>(999), platform::kVendorRequestIoctl, block,
-                                            data, got));
+  EXPECT_FALSE(
+      host.driver->DeviceIoControl(static_cast<DeviceHandle>(999), platform::kVendorRequestIoctl, block, data, got));
 
   ASSERT_TRUE(host.Out(h, 0xB4));
   std::vector<std::uint8_t> big(platform::kMaxBulkReadBytes + 1);

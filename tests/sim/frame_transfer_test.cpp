@@ -14,7 +14,9 @@ struct Link {
     control = host.Open();
     for (auto& r : readers) r = host.Open();
   }
-  std::array<std::vector<std::uint8_t>, 4> Fetch(std::uint32_t share) { return FetchFrame(host, control, readers, share); }
+  std::array<std::vector<std::uint8_t>, 4> Fetch(std::uint32_t share) {
+    return FetchFrame(host, control, readers, share);
+  }
   Host host;
   DeviceHandle control{};
   std::array<DeviceHandle, 4> readers{};
@@ -194,16 +196,16 @@ TEST(SimFrames, FrameFollowsTheModeTheHostReadEvenWhenMonitorOutChangesInBetween
   options.timeScale = 0.01;  // a wrongly short pipe fails fast instead of after the full time-out
   Host host(options);
   const auto h = host.Open();
-  ASSERT_EQ(host.Mode(h), 2);                 // XGA
-  host.Exchange(h, SetFrame(0x20, 1));        // VGA, after the host's query
+  ASSERT_EQ(host.Mode(h), 2);           // XGA
+  host.Exchange(h, SetFrame(0x20, 1));  // VGA, after the host's query
   ASSERT_TRUE(host.Out(h, 0xB4));
   EXPECT_EQ(host.ReadShare(h, 0, 589824).size(), 589824u) << "the frame the host asked for is XGA";
 
-  ASSERT_EQ(host.Mode(h), 0);                 // the host now sees VGA ...
+  ASSERT_EQ(host.Mode(h), 0);  // the host now sees VGA ...
   ASSERT_TRUE(host.Out(h, 0xB4));
   EXPECT_EQ(host.ReadShare(h, 0, 230400).size(), 230400u);  // ... and gets it
 
-  host.Exchange(h, SetFrame(0x20, 0));        // without a query in between the camera's own mode counts
+  host.Exchange(h, SetFrame(0x20, 0));  // without a query in between the camera's own mode counts
   ASSERT_TRUE(host.Out(h, 0xB4));
   EXPECT_EQ(host.ReadShare(h, 0, 589824).size(), 589824u);
 }

@@ -80,13 +80,12 @@ inline std::vector<std::uint8_t> SetFrame(std::uint8_t code, std::uint8_t value,
   f[5] = Sum(f, 1, 5);
   return f;
 }
-inline std::vector<std::uint8_t> QueryFrame(std::uint8_t code) {
-  return {0xAA, 0x00, 0x00, code, code, 0xA5};
-}
+inline std::vector<std::uint8_t> QueryFrame(std::uint8_t code) { return {0xAA, 0x00, 0x00, code, code, 0xA5}; }
 
 // The reference reassembly: chunk k of pipe k mod 4 at 64 x (k div 4); a chunk
 // not (wholly) received counts as zeros.
-inline std::vector<std::uint8_t> Reassemble(int width, int height, const std::array<std::vector<std::uint8_t>, 4>& pipes) {
+inline std::vector<std::uint8_t> Reassemble(int width, int height,
+                                            const std::array<std::vector<std::uint8_t>, 4>& pipes) {
   const std::size_t pixels = static_cast<std::size_t>(width) * height;
   const std::size_t chunks = pixels * 3 / 64;
   std::vector<std::uint8_t> frame(pixels * 3, 0);

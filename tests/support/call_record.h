@@ -22,7 +22,7 @@ struct DriverCall {
   enum class Kind { Open, Close, Cancel, Vendor, Bulk, Unknown };
   Kind kind = Kind::Unknown;
   platform::DeviceHandle handle = platform::DeviceHandle::Null;  // the handle used, or the one Open gave
-  std::string path;                                               // Open only
+  std::string path;                                              // Open only
   std::optional<platform::VendorRequestBlock> vendor;
   std::uint32_t pipe = 0;
   std::size_t length = 0;  // data stage length

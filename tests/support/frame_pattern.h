@@ -12,7 +12,7 @@ namespace test_support {
 struct SentFrame {
   int width = 0;
   int height = 0;
-  std::vector<std::uint8_t> pixels;               // rows top-down, 3 bytes a pixel, as sent
+  std::vector<std::uint8_t> pixels;                // rows top-down, 3 bytes a pixel, as sent
   std::array<std::vector<std::uint8_t>, 4> pipes;  // each pipe's bytes in the order sent
 };
 

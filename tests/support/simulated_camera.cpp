@@ -300,10 +300,8 @@ bool SimulatedCamera::PatternVendor(std::uint8_t request, bool in) {
     }
     case 0xB5:
     case 0xB7:
-    case 0xBE:
-      return !in;
-    default:
-      return false;
+    case 0xBE: return !in;
+    default: return false;
   }
 }
 

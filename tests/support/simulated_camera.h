@@ -115,8 +115,8 @@ class SimulatedCamera final : public platform::IDriver, public CallRecord {
   bool Vendor(platform::DeviceHandle handle, const platform::VendorRequestBlock& block,
               std::span<const std::uint8_t> input, std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned,
               std::unique_lock<std::mutex>& lock);
-  bool PatternVendor(std::uint8_t request, bool in);  // lock held
-  void AnswerCommand(const Bytes& frame);             // lock held
+  bool PatternVendor(std::uint8_t request, bool in);                             // lock held
+  void AnswerCommand(const Bytes& frame);                                        // lock held
   bool ReadReply(std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned);  // lock held
   bool Bulk(platform::DeviceHandle handle, std::uint32_t pipe, std::span<std::uint8_t> buffer,
             std::uint32_t& bytesReturned, std::unique_lock<std::mutex>& lock);

@@ -3,7 +3,6 @@
 // floods its command replies. Each ends as the link promises, and leaves no
 // transfer pending and no descriptor open (the sanitizer builds see the rest).
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>

@@ -1,9 +1,9 @@
+#include "platform/usb/device_order.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
-
-#include "platform/usb/device_order.h"
 
 namespace {
 

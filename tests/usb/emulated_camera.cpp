@@ -68,21 +68,37 @@ EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, CameraSpec description)
   }
   const std::string hex = Hex(Descriptors(m_description));
   const std::string name = SysName(m_description.bus, m_description.portPath);
-  const std::string record = "P: /devices/pci0000:00/0000:00:14.0/usb" + std::to_string(m_description.bus) + "/" + name +
+  const std::string record = "P: /devices/pci0000:00/0000:00:14.0/usb" + std::to_string(m_description.bus) + "/" +
+                             name +
                              "\n"
-                             "N: " + node + "\n"
+                             "N: " +
+                             node +
+                             "\n"
                              "E: SUBSYSTEM=usb\n"
                              "E: DEVTYPE=usb_device\n"
                              "E: DRIVER=usb\n"
-                             "E: DEVNAME=" + m_devNode + "\n"
-                             "E: BUSNUM=" + node.substr(8, 3) + "\n"
-                             "E: DEVNUM=" + node.substr(12, 3) + "\n"
-                             "A: busnum=" + std::to_string(m_description.bus) + "\\n\n"
-                             "A: devnum=" + std::to_string(m_description.address) + "\\n\n"
-                             "A: devpath=" + m_description.portPath + "\\n\n"
+                             "E: DEVNAME=" +
+                             m_devNode +
+                             "\n"
+                             "E: BUSNUM=" +
+                             node.substr(8, 3) +
+                             "\n"
+                             "E: DEVNUM=" +
+                             node.substr(12, 3) +
+                             "\n"
+                             "A: busnum=" +
+                             std::to_string(m_description.bus) +
+                             "\\n\n"
+                             "A: devnum=" +
+                             std::to_string(m_description.address) +
+                             "\\n\n"
+                             "A: devpath=" +
+                             m_description.portPath +
+                             "\\n\n"
                              "A: speed=480\\n\n"
                              "A: bConfigurationValue=1\\n\n"
-                             "H: descriptors=" + hex + "\n";
+                             "H: descriptors=" +
+                             hex + "\n";
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(m_testbed, record.c_str(), &error)) {
     std::string message = error ? error->message : "unknown";
@@ -218,19 +234,12 @@ bool EmulatedCamera::HandleIoctl(UMockdevIoctlClient* client) {
       return true;
     }
     case USBDEVFS_CONNECT:
-    case USBDEVFS_RESETEP:
-      umockdev_ioctl_client_complete(client, 0, 0);
-      return true;
-    case USBDEVFS_SUBMITURB:
-      return Submit(client, argument);
+    case USBDEVFS_RESETEP: umockdev_ioctl_client_complete(client, 0, 0); return true;
+    case USBDEVFS_SUBMITURB: return Submit(client, argument);
     case USBDEVFS_REAPURB:
-    case USBDEVFS_REAPURBNDELAY:
-      return Reap(client, argument);
-    case USBDEVFS_DISCARDURB:
-      return Discard(client, argument);
-    default:
-      umockdev_ioctl_client_complete(client, -1, ENOTTY);
-      return true;
+    case USBDEVFS_REAPURBNDELAY: return Reap(client, argument);
+    case USBDEVFS_DISCARDURB: return Discard(client, argument);
+    default: umockdev_ioctl_client_complete(client, -1, ENOTTY); return true;
   }
 }
 
@@ -240,8 +249,8 @@ bool EmulatedCamera::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* argu
   // A local copy that umockdev writes back when the request completes; the
   // same address space would allow direct access, but only the copy keeps
   // ThreadSanitizer informed of the hand-over.
-  UMockdevIoctlData* bufferData =
-      umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(urb->buffer_length), nullptr);
+  UMockdevIoctlData* bufferData = umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
+                                                              static_cast<gsize>(urb->buffer_length), nullptr);
   auto* buffer = bufferData->data;
   umockdev_ioctl_data_unref(bufferData);  // the URB's copy keeps it
   std::lock_guard guard(m_lock);

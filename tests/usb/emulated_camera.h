@@ -46,8 +46,8 @@ struct BulkRequest {
 
 // How the camera answers bulk reads.
 enum class BulkMode {
-  Fill,  // at once, the whole length, bytes (endpoint + offset) & 0xFF
-  Hold,  // never; the read ends only by time-out, cancellation or unplug
+  Fill,   // at once, the whole length, bytes (endpoint + offset) & 0xFF
+  Hold,   // never; the read ends only by time-out, cancellation or unplug
   Stall,  // the endpoint halts, until the host clears it
 };
 

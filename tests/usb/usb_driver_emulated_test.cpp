@@ -134,7 +134,8 @@ TEST_F(EmulatedUsbTest, VendorRequestsCarryTheirSetupFieldsAndData) {
 }
 
 TEST_F(EmulatedUsbTest, CamerasAreNumberedByBusThenPortAmongListedIdsOnly) {
-  EmulatedCamera& onBus2 = m_bus.Add({.vendorId = 0x04b4, .productId = 0x8613, .bus = 2, .address = 3, .portPath = "1"});
+  EmulatedCamera& onBus2 =
+      m_bus.Add({.vendorId = 0x04b4, .productId = 0x8613, .bus = 2, .address = 3, .portPath = "1"});
   EmulatedCamera& port3 = m_bus.Add({.vendorId = 0x0547, .productId = 0x2131, .bus = 1, .address = 4, .portPath = "3"});
   EmulatedCamera& port2 = m_bus.Add({.vendorId = 0x1234, .productId = 0x5678, .bus = 1, .address = 9, .portPath = "2"});
   m_bus.Add({.vendorId = 0x046d, .productId = 0xc077, .bus = 1, .address = 5, .portPath = "1"});
