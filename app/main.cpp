@@ -1,4 +1,6 @@
 // tavrocam: the viewer and remote control of the TQ400 camera.
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,9 +90,17 @@ bool StartServer(const CommandLine& line, CMainFrame& frame, CCameraServerLink& 
   return true;
 }
 
+// Anything this large is mapped on its own and unmapped when freed.
+constexpr int kPictureAllocationThreshold = 256 * 1024;
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Pictures are megabytes, allocated on many threads (the viewers' connections
+  // each have one). With the allocator's moving threshold they come from
+  // per-thread heaps whose high-water marks stay resident for the rest of a
+  // long day; at a fixed threshold they go to the system and back.
+  mallopt(M_MMAP_THRESHOLD, kPictureAllocationThreshold);
   if (HeadlessRequested(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
   if (!HasDisplay(argc, argv)) {
     std::fputs(NoDisplayMessage().c_str(), stderr);

@@ -29,10 +29,15 @@ CStillJpegEncoder::~CStillJpegEncoder() {
 }
 
 bool CStillJpegEncoder::Encode(const PictureView& picture, std::vector<std::uint8_t>& out) {
+  out.clear();
   if (!m_ready || !WellFormed(picture)) return false;
-  // A baseline file at quality 75 stays well under the raw size; the slack
-  // covers headers of tiny pictures. A second try doubles it.
-  out.resize(static_cast<std::size_t>(picture.width) * picture.height * 3 / 2 + 4096);
+  // The encoder writes into a scratch area kept from call to call, and the
+  // file is copied out at its own size: a stream encodes every frame, and a
+  // fresh raw-sized buffer each time would be cleared for nothing and would
+  // leave the heap ragged. A baseline file at quality 75 stays well under the
+  // raw size; the slack covers headers of tiny pictures. A second try doubles it.
+  const std::size_t first = static_cast<std::size_t>(picture.width) * picture.height * 3 / 2 + 4096;
+  if (m_scratch.size() < first) m_scratch.resize(first);
   for (int attempt = 0; attempt < 2; ++attempt) {
     // Top-down rows, as the view holds them.
     DescribeBgrPicture(m_props,
@@ -41,17 +46,16 @@ bool CStillJpegEncoder::Encode(const PictureView& picture, std::vector<std::uint
                         .height = picture.height,
                         .rowPad = picture.rowBytes - 3 * picture.width},
                        kStillQuality);
-    m_props.jpeg_buffer = out.data();
-    m_props.jpeg_size = static_cast<std::int32_t>(out.size());
+    m_props.jpeg_buffer = m_scratch.data();
+    m_props.jpeg_size = static_cast<std::int32_t>(m_scratch.size());
     const std::int32_t result = JpegWrite(&m_props, WholeImageToBuffer);
     if (result == JpegSuccess && m_props.jpeg_size > 0) {
-      out.resize(static_cast<std::size_t>(m_props.jpeg_size));
+      out.assign(m_scratch.begin(), m_scratch.begin() + m_props.jpeg_size);
       return true;
     }
     if (result != JpegErrBufferTooSmall) break;
-    out.resize(out.size() * 2);
+    m_scratch.resize(m_scratch.size() * 2);
   }
-  out.clear();
   return false;
 }
 

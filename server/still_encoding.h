@@ -34,6 +34,7 @@ class CStillJpegEncoder {
  private:
   JPEG_PROPERTIES m_props{};
   bool m_ready = false;
+  std::vector<std::uint8_t> m_scratch;
 };
 
 // The BMP file the still writer would save for this picture; empty when it is malformed.
