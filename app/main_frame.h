@@ -173,7 +173,10 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // Sizes the window for a picture unless the user has chosen its size.
   void FollowPicture(QSize picture);
   // A panel still where a first start put it stays beside the resized window.
-  void KeepFirstStartPanelBeside();
+  // `settling`: the window manager may still be reporting passing positions,
+  // so a window seen elsewhere does not yet count as moved by the user.
+  void KeepFirstStartPanelBeside(bool settling = false);
+  void WatchFirstStartFrame();
   void UpdateViewFit();
 
   // ILiveViewHost
@@ -239,6 +242,10 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   std::optional<QPoint> m_firstStartMainSpot;
   // Every spot the panel was sent to since (the window system reports a move late).
   QList<QPoint> m_firstStartPanelSpots;
+  // Polls for the window manager's real frame after each first-start move
+  // or resize, for a few seconds; the frame is reported a little later.
+  std::unique_ptr<QTimer> m_pFirstStartWatch;
+  int m_nFirstStartPollsLeft = 0;
   std::unique_ptr<QAction> m_actFullScreen;
   bool m_bCreated = false;
   bool m_bDestroyed = false;

@@ -1,6 +1,7 @@
 // The main window as a desktop window: where the panel goes on a first
 // start, following the picture's size until the user chooses one, and full
 // screen.
+#include <algorithm>
 #include <memory>
 
 #include <QAction>
@@ -10,6 +11,14 @@
 #include "app/main_frame.h"
 #include "app/main_frame_sizes.h"
 #include "app/window_placement.h"
+
+namespace {
+
+// How far a window may sit from where the program put it and still count as
+// not moved by the user: a window frame's width or so.
+constexpr int kWindowManagerNudge = 8;
+
+}  // namespace
 
 void CMainFrame::CreateWindowActions() {
   m_actFullScreen = std::make_unique<QAction>(QStringLiteral("Full screen"));
@@ -33,6 +42,7 @@ void CMainFrame::FollowPicture(QSize picture) {
   m_sizedForPicture = picture;
   resize(picture);
   KeepFirstStartPanelBeside();
+  WatchFirstStartFrame();
 }
 
 void CMainFrame::UpdateViewFit() { m_wndView.SetFitToWindow(!FollowsPicture()); }
@@ -56,25 +66,40 @@ void CMainFrame::PlaceRemocon() {
   m_firstStartPanelSpot = spot;
   m_firstStartPanelSpots = {spot};
   m_firstStartMainSpot = pos();
-  // The spot was worked out from a guessed frame; the window manager's real
-  // one arrives a little later, and the panel moves up to it then.
-  static constexpr int kPollMs = 50;
-  static constexpr int kWatchPolls = 3000 / kPollMs;
-  auto* watch = new QTimer(this);
-  auto polls = std::make_shared<int>(0);
-  connect(watch, &QTimer::timeout, this, [this, watch, polls] {
-    KeepFirstStartPanelBeside();
-    if (++*polls >= kWatchPolls || !m_firstStartPanelSpot) watch->deleteLater();
-  });
-  watch->start(kPollMs);
+  WatchFirstStartFrame();
 }
 
-void CMainFrame::KeepFirstStartPanelBeside() {
+void CMainFrame::WatchFirstStartFrame() {
+  // The spot was worked out from a guessed frame; the window manager's real
+  // one arrives a little later (much later on a busy machine), and the panel
+  // moves up to it then. Each resize for a picture starts the watch again.
+  static constexpr int kPollMs = 50;
+  static constexpr int kWatchPolls = 5000 / kPollMs;
+  if (!m_firstStartPanelSpot) return;
+  if (!m_pFirstStartWatch) {
+    m_pFirstStartWatch = std::make_unique<QTimer>();
+    connect(m_pFirstStartWatch.get(), &QTimer::timeout, this, [this] {
+      KeepFirstStartPanelBeside(true);
+      if (--m_nFirstStartPollsLeft <= 0 || !m_firstStartPanelSpot) m_pFirstStartWatch->stop();
+    });
+  }
+  m_nFirstStartPollsLeft = kWatchPolls;
+  m_pFirstStartWatch->start(kPollMs);
+}
+
+void CMainFrame::KeepFirstStartPanelBeside(bool settling) {
   if (!m_firstStartPanelSpot || !m_firstStartMainSpot) return;
   // Once the user has moved either window, the panel stays where it is. The
   // window system reports positions late: a panel still seen at an earlier
   // spot of ours has not been moved.
-  if (!m_firstStartPanelSpots.contains(m_wndRemocon.pos()) || pos() != *m_firstStartMainSpot) {
+  // A window manager may also nudge a window by its frame's few pixels.
+  const auto near = [](QPoint a, QPoint b) { return (a - b).manhattanLength() <= kWindowManagerNudge; };
+  const bool panelStayed = std::any_of(m_firstStartPanelSpots.begin(), m_firstStartPanelSpots.end(),
+                                       [&](QPoint spot) { return near(spot, m_wndRemocon.pos()); });
+  if (!panelStayed || !near(pos(), *m_firstStartMainSpot)) {
+    // While frames are still settling the window manager reports passing
+    // positions (a window at (-1, -20) for a moment): wait for the next look.
+    if (settling) return;
     m_firstStartPanelSpot.reset();
     m_firstStartPanelSpots.clear();
     return;
