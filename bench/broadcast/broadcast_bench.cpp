@@ -24,6 +24,8 @@ extern "C" {
 }
 
 #include "app/main_frame.h"
+#include "bench/support/scratch_profile.h"
+#include "bench/support/test_pages.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/h264_encoder.h"
 #include "liveview/frame_bitmap.h"
@@ -133,25 +135,12 @@ RateResult ProgramRate(int seconds, const std::string& pushFile) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QTemporaryDir profile;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
-  // A running tavrocam must not keep the simulated camera from us.
-  setenv("TAVROCAM_CLAIM_DIR", profile.path().toLocal8Bit().constData(), 1);
+  const bench::CScratchProfile profile;
   QApplication application(argc, argv);
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
 
-  // The simulated camera's own test page, with its moving element.
-  sim::PictureRenderer renderer(1);
-  sim::RenderKey key;
-  key.mode = 2;
-  std::vector<sim::Picture> pictures;
-  for (int i = 0; i < kPictures; ++i)
-    pictures.push_back(renderer.RenderPicture(key, static_cast<std::uint64_t>(i * 5)));
-  if (pictures[0].width != kWidth || pictures[0].height != kHeight) {
-    std::fprintf(stderr, "broadcast_bench: the simulated picture is not %dx%d\n", kWidth, kHeight);
-    return 1;
-  }
+  const std::vector<sim::Picture> pictures = bench::RenderTestPages(kPictures, "broadcast_bench");
+  if (pictures.empty()) return 1;
   const auto picture = [&](int i) -> const sim::Picture& { return pictures[static_cast<std::size_t>(i % kPictures)]; };
 
   // Anchor: one tick of the movie path with our own Motion JPEG encoder.
@@ -159,7 +148,7 @@ int main(int argc, char** argv) {
   bitmap.Create(kWidth, kHeight, 24);
   FrameCost mjpeg;
   {
-    CAviWriter writer(profile.filePath("anchor.avi").toStdString(), -1, -1, [] {
+    CAviWriter writer(profile.FilePath("anchor.avi").toStdString(), -1, -1, [] {
       return std::optional<MovieCompression>(MovieCompression{kMovieBuiltinMjpeg, 75});
     });
     mjpeg = TimeFrames([&](int i) {
@@ -222,7 +211,7 @@ int main(int argc, char** argv) {
   bool live = true;
   for (int round = 0; round < 2; ++round) {
     without += ProgramRate(seconds, {}).fps / 2;
-    const RateResult pushing = ProgramRate(seconds, profile.filePath("push.mkv").toStdString());
+    const RateResult pushing = ProgramRate(seconds, profile.FilePath("push.mkv").toStdString());
     with += pushing.fps / 2;
     sent += pushing.framesSent;
     live = live && pushing.pushLive;

@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include "app/main_frame.h"
+#include "bench/support/scratch_profile.h"
 #include "camera/usb_camera.h"
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_rotation.h"
@@ -139,11 +140,7 @@ RateResult LinkOnlyRate(int mode, int seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QTemporaryDir profile;
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
-  // A running tavrocam must not keep the simulated camera from us.
-  setenv("TAVROCAM_CLAIM_DIR", profile.path().toLocal8Bit().constData(), 1);
+  const bench::CScratchProfile profile;
   QApplication application(argc, argv);
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/test_pages.h"
 #include "liveview/frame_bitmap.h"
 #include "output/avi_writer.h"
 #include "output/movie_codecs.h"
@@ -42,17 +43,8 @@ struct Result {
 }  // namespace
 
 int main() {
-  // The simulated camera's own test page, with its moving element.
-  sim::PictureRenderer renderer(1);
-  sim::RenderKey key;
-  key.mode = 2;
-  std::vector<sim::Picture> pictures;
-  for (int i = 0; i < kPictures; ++i)
-    pictures.push_back(renderer.RenderPicture(key, static_cast<std::uint64_t>(i * 5)));
-  if (pictures[0].width != kWidth || pictures[0].height != kHeight) {
-    std::fprintf(stderr, "movie_bench: the simulated picture is not %dx%d\n", kWidth, kHeight);
-    return 1;
-  }
+  const std::vector<sim::Picture> pictures = bench::RenderTestPages(kPictures, "movie_bench");
+  if (pictures.empty()) return 1;
   CFrameBitmap bitmap;
   bitmap.Create(kWidth, kHeight, 24);
   auto showPicture = [&](int i) {

@@ -29,6 +29,7 @@
 
 #include "app/camera_server_link.h"
 #include "app/main_frame.h"
+#include "bench/support/scratch_profile.h"
 #include "liveview/frame_taps.h"
 #include "output/user_dialogs.h"
 #include "platform/driver.h"
@@ -261,11 +262,7 @@ double ViewFps(bool withViewers) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QTemporaryDir profile;
-  setenv("XDG_CONFIG_HOME", profile.path().toLocal8Bit().constData(), 1);
-  setenv("TAVROCAM_CLAIM_DIR", profile.path().toLocal8Bit().constData(), 1);
-  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, profile.path());
+  const bench::CScratchProfile profile;
   QApplication application(argc, argv);
 
   const int frames = 60;
