@@ -63,9 +63,12 @@ bool InstallBackend(const CommandLine& line) {
 
 // --headless has to act before the application object exists, when Qt
 // picks its platform.
+// --headless, and the options that only print the help: those
+// must work over a plain terminal, with no display at all.
 bool HeadlessRequested(int argc, char** argv) {
   for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--headless") == 0) return true;
+    for (const char* option : {"--headless", "--help", "-h", "-?", "--help-all"})
+      if (std::strcmp(argv[i], option) == 0) return true;
   return false;
 }
 

@@ -13,7 +13,9 @@ foreach(path bin/tavrocam bin/tavrocam-jpeg lib/udev/rules.d/60-tavrocam.rules s
     message(FATAL_ERROR "not installed: ${path}")
   endif()
 endforeach()
-execute_process(COMMAND ${PREFIX}/bin/tavrocam --help RESULT_VARIABLE helped OUTPUT_VARIABLE help ERROR_VARIABLE help)
+# With no display at all, as over a plain terminal on a fresh machine.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=QT_QPA_PLATFORM
+                        ${PREFIX}/bin/tavrocam --help RESULT_VARIABLE helped OUTPUT_VARIABLE help ERROR_VARIABLE help)
 if(NOT helped EQUAL 0 OR NOT help MATCHES "--camera")
   message(FATAL_ERROR "the installed tavrocam --help failed (${helped}): ${help}")
 endif()
