@@ -14,7 +14,7 @@ TEST(PushTarget, EachSchemeAndFileEndingPicksItsContainer) {
   const Case cases[] = {
       {"rtmp://live.example.com/app/key", PushKind::Rtmp, "flv", "live.example.com"},
       {"RTMPS://ingest.example.com:443/app/key", PushKind::Rtmp, "flv", "ingest.example.com"},
-      {"srt://192.0.2.5:9000?streamid=publish:cam", PushKind::Srt, "mpegts", "192.0.2.5"},
+      {"srt://127.0.0.5:9000?streamid=publish:cam", PushKind::Srt, "mpegts", "127.0.0.5"},
       {"rtsp://user:secret@[::1]:8554/cam", PushKind::Rtsp, "rtsp", "::1"},
       {"/tmp/lecture.mkv", PushKind::File, "matroska", ""},
       {"Lecture.MP4", PushKind::File, "mp4", ""},
