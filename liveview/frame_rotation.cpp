@@ -63,10 +63,11 @@ void Turn(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdi
 
 // Column-wise turns of a real picture go to the widest vector kernel the
 // processor has.
-enum class TurnKernel { kPlain, kSsse3, kAvx2 };
+enum class TurnKernel { kPlain, kSsse3, kAvx2, kAvx512 };
 
 TurnKernel VectorKernelFor(const PixelRows& from, int quarterTurns) {
-  static const TurnKernel best = rotation_kernels::TurnAvx2Available()    ? TurnKernel::kAvx2
+  static const TurnKernel best = rotation_kernels::TurnAvx512Available()  ? TurnKernel::kAvx512
+                                 : rotation_kernels::TurnAvx2Available()  ? TurnKernel::kAvx2
                                  : rotation_kernels::TurnSsse3Available() ? TurnKernel::kSsse3
                                                                           : TurnKernel::kPlain;
   if ((quarterTurns & 1) == 0 || from.top == nullptr || from.width <= 0 || from.height <= 0) return TurnKernel::kPlain;
@@ -100,6 +101,7 @@ void TurnPixels(const PixelRows& from, int quarterTurns, std::uint8_t* out, std:
     return;
   }
   switch (VectorKernelFor(from, quarterTurns)) {
+    case TurnKernel::kAvx512: return rotation_kernels::TurnQuarterAvx512(from, quarterTurns & 3, out, outStep);
     case TurnKernel::kAvx2: return rotation_kernels::TurnQuarterAvx2(from, quarterTurns & 3, out, outStep);
     case TurnKernel::kSsse3: return rotation_kernels::TurnQuarterSsse3(from, quarterTurns & 3, out, outStep);
     case TurnKernel::kPlain: break;
@@ -111,6 +113,8 @@ void TurnPixelsToRgb32(const PixelRows& from, int quarterTurns, std::uint32_t* o
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   const std::ptrdiff_t stepBytes = outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
   switch (VectorKernelFor(from, quarterTurns)) {
+    case TurnKernel::kAvx512:
+      return rotation_kernels::TurnQuarterToRgb32Avx512(from, quarterTurns & 3, bytes, stepBytes);
     case TurnKernel::kAvx2: return rotation_kernels::TurnQuarterToRgb32Avx2(from, quarterTurns & 3, bytes, stepBytes);
     case TurnKernel::kSsse3: return rotation_kernels::TurnQuarterToRgb32Ssse3(from, quarterTurns & 3, bytes, stepBytes);
     case TurnKernel::kPlain: break;

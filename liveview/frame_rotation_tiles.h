@@ -10,8 +10,8 @@
 //     static constexpr int kPixelBytes;    // 3 (narrow) or 4 (0xFFRRGGBB)
 //     // Output rows y..y+kSize-1, pixels x..x+kSize-1 at `to`; source row i
 //     // of the block is at base + i * perX, its lowest column first. With
-//     // `spill` it may write up to 4 bytes past the block's end in each
-//     // output row (pixels a later block writes).
+//     // `spill` it may write past the block's end in each output row, into
+//     // at most the next block's pixels (which a later block writes).
 //     void operator()(const uint8_t* base, ptrdiff_t perX, uint8_t* to, ptrdiff_t outStep, bool spill) const;
 //   };
 #pragma once
@@ -60,15 +60,16 @@ void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, st
   const int outWidth = static_cast<int>(h);
   const int outHeight = static_cast<int>(w);
 
-  // Output row y reads source column y (clockwise) or w-1-y. A block loads
-  // kLoadBytes from its lowest source column, which must stay inside the row.
+  // Output row y reads source column y (clockwise) or w-1-y. A block of
+  // rows y..y+n-1 loads kLoadBytes from its lowest source column, which must
+  // stay inside the row: that column plus loadColumns at most w.
   constexpr int loadColumns = (Block::kLoadBytes + 2) / 3;
   int ySafeBegin = 0;
   int ySafeEnd = outHeight;
   if (clockwise)
-    ySafeEnd = std::max(0, static_cast<int>(w) - loadColumns + 1);  // lowest column y
+    ySafeEnd = std::clamp(static_cast<int>(w) - loadColumns + n, 0, outHeight);  // lowest column y
   else
-    ySafeBegin = std::min(outHeight, std::max(0, loadColumns - n));  // lowest column w-n-y
+    ySafeBegin = std::clamp(loadColumns - n, 0, outHeight);  // lowest column w-n-y
   const int ySafeBlocksEnd = ySafeBegin + std::max(0, ySafeEnd - ySafeBegin) / n * n;
   const int xBlocksEnd = outWidth / n * n;
 

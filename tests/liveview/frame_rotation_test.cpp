@@ -4,6 +4,8 @@
 #include "liveview/frame_rotation.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <vector>
@@ -105,21 +107,25 @@ struct VectorKernel {
   TurnKernelFunction wide;
 };
 
+const VectorKernel kKernels[] = {
+    {"ssse3", rotation_kernels::TurnSsse3Available(), rotation_kernels::TurnQuarterSsse3,
+     rotation_kernels::TurnQuarterToRgb32Ssse3},
+    {"avx2", rotation_kernels::TurnAvx2Available(), rotation_kernels::TurnQuarterAvx2,
+     rotation_kernels::TurnQuarterToRgb32Avx2},
+    {"avx512", rotation_kernels::TurnAvx512Available(), rotation_kernels::TurnQuarterAvx512,
+     rotation_kernels::TurnQuarterToRgb32Avx512},
+};
+
 TEST(FrameRotation, VectorKernelsWriteThePlainKernelsBytes) {
-  const VectorKernel kernels[] = {
-      {"ssse3", rotation_kernels::TurnSsse3Available(), rotation_kernels::TurnQuarterSsse3,
-       rotation_kernels::TurnQuarterToRgb32Ssse3},
-      {"avx2", rotation_kernels::TurnAvx2Available(), rotation_kernels::TurnQuarterAvx2,
-       rotation_kernels::TurnQuarterToRgb32Avx2},
-  };
   int ran = 0;
-  for (const VectorKernel& kernel : kernels) {
+  for (const VectorKernel& kernel : kKernels) {
     if (!kernel.available) continue;
     ++ran;
     // Sizes around the block and tile edges, and the largest picture with
     // its last row last in memory (no slack after it).
-    for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{37, 66}, std::pair{6, 7}, std::pair{9, 5},
-                                        std::pair{19, 17}, std::pair{33, 1}, std::pair{1, 33}}) {
+    for (const auto& [width, height] :
+         {std::pair{1024, 768}, std::pair{37, 66}, std::pair{6, 7}, std::pair{9, 5}, std::pair{19, 17},
+          std::pair{33, 1}, std::pair{1, 33}, std::pair{50, 35}, std::pair{83, 97}}) {
       const std::vector<std::uint8_t> exact = PatternPicture(11, width, height);  // no byte beyond the picture
       for (const int turns : {1, 3}) {
         const PixelRows rows{exact.data(), width * 3, width, height};
@@ -136,6 +142,57 @@ TEST(FrameRotation, VectorKernelsWriteThePlainKernelsBytes) {
     }
   }
   if (ran == 0) GTEST_SKIP() << "no vector set on this processor";
+}
+
+// Bytes between two pages nobody may touch: a kernel that reads one byte
+// before or after the picture stops the test with a fault.
+class GuardedPicture {
+ public:
+  GuardedPicture(const std::vector<std::uint8_t>& picture, bool atEnd) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t inner = (picture.size() + page - 1) / page * page;
+    m_bytes = inner + 2 * page;
+    void* map = mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (map == MAP_FAILED) return;
+    m_map = static_cast<std::uint8_t*>(map);
+    mprotect(m_map, page, PROT_NONE);
+    mprotect(m_map + page + inner, page, PROT_NONE);
+    m_picture = m_map + page + (atEnd ? inner - picture.size() : 0);
+    std::memcpy(m_picture, picture.data(), picture.size());
+  }
+  ~GuardedPicture() {
+    if (m_map != nullptr) munmap(m_map, m_bytes);
+  }
+  GuardedPicture(const GuardedPicture&) = delete;
+  GuardedPicture& operator=(const GuardedPicture&) = delete;
+  const std::uint8_t* Picture() const { return m_picture; }
+
+ private:
+  std::uint8_t* m_map = nullptr;
+  std::size_t m_bytes = 0;
+  std::uint8_t* m_picture = nullptr;
+};
+
+TEST(FrameRotation, VectorKernelsReadNothingOutsideThePicture) {
+  for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{48, 32}, std::pair{50, 35}}) {
+    const std::vector<std::uint8_t> picture = PatternPicture(12, width, height);
+    for (const bool atEnd : {true, false}) {
+      const GuardedPicture guarded(picture, atEnd);
+      ASSERT_NE(guarded.Picture(), nullptr);
+      const PixelRows rows{guarded.Picture(), width * 3, width, height};
+      for (const VectorKernel& kernel : kKernels) {
+        if (!kernel.available) continue;
+        for (const int turns : {1, 3}) {
+          std::vector<std::uint8_t> vector(picture.size()), plain(picture.size());
+          kernel.narrow(rows, turns, vector.data(), height * 3);
+          rotation_kernels::TurnPlain(rows, turns, plain.data(), height * 3);
+          EXPECT_EQ(vector, plain) << kernel.name << " " << width << "x" << height << " turned " << turns;
+          std::vector<std::uint8_t> wide(picture.size() / 3 * 4);
+          kernel.wide(rows, turns, wide.data(), height * 4);
+        }
+      }
+    }
+  }
 }
 
 TEST(FrameRotation, DegreesOutsideTheFourTurnsAreRefused) {

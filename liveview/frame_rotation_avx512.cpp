@@ -1,0 +1,157 @@
+// Built with -mavx512f -mavx512bw -mavx512vbmi on x86; nothing here runs
+// before TurnAvx512Available() said yes. Quarter turns (1 and 3) in blocks
+// of 16 x 16 pixels, in four groups of four source pixels (four output
+// rows). The loads do the first step of the transpose: each 128-bit lane of
+// a register gets four pixels of its own source row, so one register holds
+// a 4 x 4 corner. Two rounds of two-register byte permutes then gather the
+// sixteen rows' pixels: the first pairs two corners into half rows of two
+// output rows, the second pairs two half rows into a whole output row,
+// widened to 0xFFRRGGBB in the same permute when the output is painted.
+// Half the permutes of a plain 16 x 16 transpose: the permute unit is what
+// bounds this kernel.
+#include "liveview/frame_rotation_kernels.h"
+
+#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VBMI__)
+#include <immintrin.h>
+
+#include <array>
+
+#include "liveview/frame_rotation_tiles.h"
+#define TAVROCAM_ROTATION_AVX512 1
+#endif
+
+namespace rotation_kernels {
+
+#if defined(TAVROCAM_ROTATION_AVX512)
+
+namespace {
+
+constexpr int kBlockPixels = 16;
+constexpr int kGroupPixels = 4;                  // pixels of a source row per lane
+constexpr __mmask64 kRunBytes = 0xFFFFFFFFFFFF;  // the 48 bytes of sixteen pixels
+
+__m512i LoadPicks(const std::array<std::uint8_t, 64>& picks) { return _mm512_loadu_si512(picks.data()); }
+
+// First round: corners of source rows 0-3 and 4-7 (or 8-11 and 12-15), both
+// of pixel group g, into output rows 2 * pair and 2 * pair + 1 of the group,
+// eight source rows each. The last group's lanes start 4 bytes early (its
+// loads end at the run's end), `shifted`.
+__m512i HalfRowPicks(int pair, bool shifted) {
+  std::array<std::uint8_t, 64> picks{};
+  for (int d = 0; d < 48; ++d) {
+    const int outRow = 2 * pair + d / 24;
+    const int sourceRow = d % 24 / 3;  // of the eight
+    const int fromRegister = sourceRow / 4;
+    const int lane = sourceRow % 4;
+    picks[static_cast<std::size_t>(d)] =
+        static_cast<std::uint8_t>(64 * fromRegister + 16 * lane + 3 * outRow + d % 3 + (shifted ? 4 : 0));
+  }
+  return LoadPicks(picks);
+}
+
+// Second round: output row `outRow % 2` of a half-row pair from source rows
+// 0-7 and 8-15, `outBytes` a pixel (4: the alpha byte is set after).
+__m512i WholeRowPicks(int outRow, int outBytes) {
+  std::array<std::uint8_t, 64> picks{};
+  for (int i = 0; i < kBlockPixels; ++i)
+    for (int c = 0; c < outBytes; ++c)
+      picks[static_cast<std::size_t>(outBytes * i + c)] =
+          static_cast<std::uint8_t>(64 * (i / 8) + 24 * (outRow % 2) + 3 * (i % 8) + std::min(c, 2));
+  return LoadPicks(picks);
+}
+
+template <int kBytes, bool kClockwise>
+struct Block16 {
+  static constexpr int kSize = kBlockPixels;
+  static constexpr int kLoadBytes = 48;  // the last group's lanes end at the run's end
+  static constexpr int kPixelBytes = kBytes;
+
+  Block16()
+      : halfRows{HalfRowPicks(0, false), HalfRowPicks(1, false)},
+        shiftedHalfRows{HalfRowPicks(0, true), HalfRowPicks(1, true)},
+        wholeRows{WholeRowPicks(0, kBytes), WholeRowPicks(1, kBytes)} {}
+
+  // Lane l: four pixels from source row `firstRow + l`, `offset` bytes into the run.
+  [[gnu::always_inline]] static __m512i Corner(const std::uint8_t* base, std::ptrdiff_t perX, std::ptrdiff_t offset) {
+    const auto lane = [&](int l) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + l * perX + offset));
+    };
+    __m512i corner = _mm512_zextsi128_si512(lane(0));
+    corner = _mm512_mask_broadcast_i32x4(corner, 0x00F0, lane(1));
+    corner = _mm512_mask_broadcast_i32x4(corner, 0x0F00, lane(2));
+    return _mm512_mask_broadcast_i32x4(corner, 0xF000, lane(3));
+  }
+
+  [[gnu::always_inline]] void Put(std::uint8_t* line, __m512i row, bool spill) const {
+    if constexpr (kBytes == 4) {
+      _mm512_storeu_si512(line, _mm512_or_si512(row, _mm512_set1_epi32(static_cast<int>(0xFF000000u))));
+    } else if (spill) {
+      _mm512_storeu_si512(line, row);  // 16 bytes over the next block's pixels, written after
+    } else {
+      _mm512_mask_storeu_epi8(line, kRunBytes, row);
+    }
+  }
+
+  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to,
+                                         std::ptrdiff_t outStep, bool spill) const {
+    // Addresses from these two each block: left to itself the compiler keeps
+    // one running pointer per row, more than there are registers.
+    asm("" : "+r"(base), "+r"(to));
+#pragma GCC unroll 4
+    for (int g = 0; g < kBlockPixels / kGroupPixels; ++g) {
+      const bool last = g == kBlockPixels / kGroupPixels - 1;
+      const std::ptrdiff_t offset = 3 * kGroupPixels * g - (last ? 4 : 0);
+      const __m512i* picks = last ? shiftedHalfRows : halfRows;
+      const __m512i c0 = Corner(base, perX, offset);
+      const __m512i c1 = Corner(base + 4 * perX, perX, offset);
+      const __m512i c2 = Corner(base + 8 * perX, perX, offset);
+      const __m512i c3 = Corner(base + 12 * perX, perX, offset);
+      const __m512i upper01 = _mm512_permutex2var_epi8(c0, picks[0], c1);
+      const __m512i upper23 = _mm512_permutex2var_epi8(c0, picks[1], c1);
+      const __m512i lower01 = _mm512_permutex2var_epi8(c2, picks[0], c3);
+      const __m512i lower23 = _mm512_permutex2var_epi8(c2, picks[1], c3);
+      // Output row of source pixel p: p turning clockwise, 15 - p the other way.
+      const auto line = [&](int m) {
+        const int p = kGroupPixels * g + m;
+        return to + (kClockwise ? p : kBlockPixels - 1 - p) * outStep;
+      };
+      Put(line(0), _mm512_permutex2var_epi8(upper01, wholeRows[0], lower01), spill);
+      Put(line(1), _mm512_permutex2var_epi8(upper01, wholeRows[1], lower01), spill);
+      Put(line(2), _mm512_permutex2var_epi8(upper23, wholeRows[0], lower23), spill);
+      Put(line(3), _mm512_permutex2var_epi8(upper23, wholeRows[1], lower23), spill);
+    }
+  }
+
+  __m512i halfRows[2], shiftedHalfRows[2], wholeRows[2];
+};
+
+}  // namespace
+
+bool TurnAvx512Available() {
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+         __builtin_cpu_supports("avx512vbmi");
+}
+
+void TurnQuarterAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
+  if (quarterTurns == 1)
+    TurnInTiles(Block16<3, true>(), from, quarterTurns, out, outStep);
+  else
+    TurnInTiles(Block16<3, false>(), from, quarterTurns, out, outStep);
+}
+
+void TurnQuarterToRgb32Avx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
+  if (quarterTurns == 1)
+    TurnInTiles(Block16<4, true>(), from, quarterTurns, out, outStepBytes);
+  else
+    TurnInTiles(Block16<4, false>(), from, quarterTurns, out, outStepBytes);
+}
+
+#else
+
+bool TurnAvx512Available() { return false; }
+void TurnQuarterAvx512(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
+void TurnQuarterToRgb32Avx512(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
+
+#endif
+
+}  // namespace rotation_kernels
