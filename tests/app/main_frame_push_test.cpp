@@ -5,12 +5,12 @@
 #include <filesystem>
 
 #include <QLabel>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include "app_fixture.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_overlay.h"
+#include "child_process.h"
 #include "panel/diagnostics_window.h"
 #include "panel/messages.h"
 
@@ -21,11 +21,11 @@ constexpr std::uint8_t kMonitorOutXga = 0;
 
 // "width,height" of each decoded frame, as ffprobe prints them.
 QStringList ProbedSizes(const QString& path) {
-  QProcess probe;
-  probe.start("ffprobe",
-              {"-v", "error", "-select_streams", "v:0", "-show_entries", "frame=width,height", "-of", "csv=p=0", path});
-  if (!probe.waitForFinished(30000)) return {};
-  return QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+  const auto text = RunToEnd("ffprobe",
+                             {"-v", "error", "-select_streams", "v:0", "-show_entries", "frame=width,height", "-of",
+                              "csv=p=0", path.toStdString()},
+                             std::chrono::seconds(30));
+  return QString::fromStdString(text.value_or("")).split('\n', Qt::SkipEmptyParts);
 }
 
 PushStatus StateOf(const CMainFrame& frame) { return frame.BroadcastState().Snapshot(); }

@@ -12,6 +12,9 @@
 #include <sstream>
 #include <thread>
 
+#include <QString>
+#include <QStringList>
+
 namespace pushtest {
 
 using namespace std::chrono_literals;
@@ -90,43 +93,26 @@ bool IsListening(int port) {
 
 }  // namespace
 
-RtmpListener::RtmpListener(int port, const std::string& output, int frames) : m_process(std::make_unique<QProcess>()) {
-  QStringList args{"-nostdin",  "-hide_banner",
-                   "-loglevel", "info",
-                   "-listen",   "1",
-                   "-f",        "flv",
-                   "-i",        QString::fromStdString("rtmp://127.0.0.1:" + std::to_string(port) + "/live/test")};
-  if (frames > 0) args << "-frames:v" << QString::number(frames);
-  args << "-c"
-       << "copy"
-       << "-y"
-       << "-f"
-       << "flv" << QString::fromStdString(output);
-  m_process->setProcessChannelMode(QProcess::MergedChannels);
-  m_process->start(QStringLiteral("ffmpeg"), args);
-  m_started = m_process->waitForStarted(5000) &&
-              WaitFor([&] { return IsListening(port) || m_process->state() == QProcess::NotRunning; }, 10s) &&
-              m_process->state() == QProcess::Running;
+RtmpListener::RtmpListener(int port, const std::string& output, int frames) {
+  std::vector<std::string> args{
+      "-nostdin", "-hide_banner", "-loglevel", "info", "-listen",
+      "1",        "-f",           "flv",       "-i",   "rtmp://127.0.0.1:" + std::to_string(port) + "/live/test"};
+  if (frames > 0) args.insert(args.end(), {"-frames:v", std::to_string(frames)});
+  args.insert(args.end(), {"-c", "copy", "-y", "-f", "flv", output});
+  m_process = std::make_unique<CChildProcess>("ffmpeg", args);
+  m_started = m_process->Started() && WaitFor([&] { return IsListening(port) || !m_process->Running(); }, 10s) &&
+              m_process->Running();
 }
 
 RtmpListener::~RtmpListener() { Kill(); }
 
 bool RtmpListener::FinishedCleanly(std::chrono::milliseconds limit) {
-  if (!m_started) return false;
-  if (m_process->state() != QProcess::NotRunning && !m_process->waitForFinished(static_cast<int>(limit.count()))) {
-    return false;
-  }
-  return m_process->exitStatus() == QProcess::NormalExit && m_process->exitCode() == 0;
+  return m_started && m_process->WaitFinished(limit) && m_process->ExitCode() == 0;
 }
 
-void RtmpListener::Kill() {
-  if (m_process->state() != QProcess::NotRunning) {
-    m_process->kill();
-    m_process->waitForFinished(5000);
-  }
-}
+void RtmpListener::Kill() { m_process->Kill(); }
 
-std::string RtmpListener::Log() { return m_process->readAll().toStdString(); }
+std::string RtmpListener::Log() { return m_process->Output(); }
 
 RefusingServer::RefusingServer() {
   m_port = FreeLoopbackPort();
@@ -166,23 +152,14 @@ RefusingServer::~RefusingServer() {
 
 namespace {
 
-std::string RunProbe(const QStringList& args) {
-  QProcess probe;
-  probe.start(QStringLiteral("ffprobe"), args);
-  if (!probe.waitForFinished(30000)) {
-    probe.kill();
-    probe.waitForFinished();
-    return {};
-  }
-  return probe.readAllStandardOutput().toStdString();
-}
+std::string RunProbe(const std::vector<std::string>& args) { return RunToEnd("ffprobe", args, 30s).value_or(""); }
 
 }  // namespace
 
 std::vector<ProbedFrame> ProbeFrames(const std::string& path) {
-  const std::string text = RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                     "frame=width,height,best_effort_timestamp_time,key_frame", "-of", "csv=p=0",
-                                     QString::fromStdString(path)});
+  const std::string text =
+      RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries",
+                "frame=width,height,best_effort_timestamp_time,key_frame", "-of", "csv=p=0", path});
   std::vector<ProbedFrame> frames;
   for (const QString& line : QString::fromStdString(text).split('\n', Qt::SkipEmptyParts)) {
     // key_frame,best_effort_timestamp_time,width,height (ffprobe's own order)
@@ -194,8 +171,8 @@ std::vector<ProbedFrame> ProbeFrames(const std::string& path) {
 }
 
 std::string ProbeCodec(const std::string& path) {
-  const std::string text = RunProbe({"-v", "error", "-select_streams", "v:0", "-show_entries",
-                                     "stream=codec_name,pix_fmt", "-of", "csv=p=0", QString::fromStdString(path)});
+  const std::string text = RunProbe(
+      {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=codec_name,pix_fmt", "-of", "csv=p=0", path});
   return QString::fromStdString(text).trimmed().toStdString();
 }
 

@@ -11,10 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include <QProcess>
-#include <QStringList>
-
 #include "broadcast/broadcast_push.h"
+#include "child_process.h"
 
 namespace pushtest {
 
@@ -50,7 +48,7 @@ class RtmpListener {
   std::string Log();
 
  private:
-  std::unique_ptr<QProcess> m_process;
+  std::unique_ptr<CChildProcess> m_process;
   bool m_started = false;
 };
 
