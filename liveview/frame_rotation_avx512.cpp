@@ -71,7 +71,7 @@ struct Block16 {
         shiftedHalfRows{HalfRowPicks(0, true), HalfRowPicks(1, true)},
         wholeRows{WholeRowPicks(0, kBytes), WholeRowPicks(1, kBytes)} {}
 
-  // Lane l: four pixels from source row `firstRow + l`, `offset` bytes into the run.
+  // Lane l: four pixels of the source row at base + l * perX, `offset` bytes into the run.
   [[gnu::always_inline]] static __m512i Corner(const std::uint8_t* base, std::ptrdiff_t perX, std::ptrdiff_t offset) {
     const auto lane = [&](int l) {
       return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + l * perX + offset));

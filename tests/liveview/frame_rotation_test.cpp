@@ -187,8 +187,10 @@ TEST(FrameRotation, VectorKernelsReadNothingOutsideThePicture) {
           kernel.narrow(rows, turns, vector.data(), height * 3);
           rotation_kernels::TurnPlain(rows, turns, plain.data(), height * 3);
           EXPECT_EQ(vector, plain) << kernel.name << " " << width << "x" << height << " turned " << turns;
-          std::vector<std::uint8_t> wide(picture.size() / 3 * 4);
+          std::vector<std::uint8_t> wide(picture.size() / 3 * 4), widePlain(wide.size());
           kernel.wide(rows, turns, wide.data(), height * 4);
+          rotation_kernels::TurnToRgb32Plain(rows, turns, widePlain.data(), height * 4);
+          EXPECT_EQ(wide, widePlain) << kernel.name << " " << width << "x" << height << " turned " << turns << " wide";
         }
       }
     }
