@@ -16,8 +16,6 @@ using platform::TransferDirection;
 
 namespace {
 
-constexpr std::uint8_t kRequestWriteCommand = 0xBC;
-constexpr std::uint8_t kRequestReadReply = 0xBD;
 // The camera needs this long to act on a command before its reply can be read.
 constexpr std::uint32_t kReplyDelayMs = 30;
 constexpr std::uint32_t kReadPauseMs = 10;
@@ -41,7 +39,8 @@ void CUsbCamera::WriteCommandBytes(const std::uint8_t* bytes, int length) {
   std::uint32_t moved = 0;
   {
     std::lock_guard requestLock(m_lock);
-    platform::SendVendorRequest(m_driver, handle, kRequestWriteCommand, TransferDirection::HostToDevice, data, moved);
+    platform::SendVendorRequest(m_driver, handle, platform::request::kWriteCommand, TransferDirection::HostToDevice,
+                                data, moved);
   }
   m_driver.Close(handle);
 }
@@ -55,7 +54,7 @@ int CUsbCamera::ReadReplyBytes(std::uint8_t* buffer, int length) {
   bool ok = false;
   {
     std::lock_guard requestLock(m_lock);
-    ok = platform::SendVendorRequest(m_driver, handle, kRequestReadReply, TransferDirection::DeviceToHost,
+    ok = platform::SendVendorRequest(m_driver, handle, platform::request::kReadReply, TransferDirection::DeviceToHost,
                                      {buffer, static_cast<std::size_t>(length)}, received);
   }
   m_driver.Close(handle);

@@ -12,14 +12,6 @@ using platform::DeviceHandle;
 using platform::TransferDirection;
 using platform::WaitResult;
 
-namespace {
-
-constexpr std::uint8_t kRequestStartFrame = 0xB4;
-constexpr std::uint8_t kRequestRecover = 0xB5;
-constexpr std::uint8_t kRequestGiveUp = 0xB7;
-
-}  // namespace
-
 std::uint32_t CUsbCamera::ReaderThread(void* param) {
   const auto* context = static_cast<const ReaderContext*>(param);
   context->link->ServePipe(context->pipe);
@@ -113,8 +105,8 @@ bool CUsbCamera::GrabFrame(std::uint8_t* dest) {
     start = m_startEvent;
     done = m_doneEvent;
     std::uint32_t moved = 0;
-    if (!platform::SendVendorRequest(m_driver, control, kRequestStartFrame, TransferDirection::HostToDevice, {},
-                                     moved)) {
+    if (!platform::SendVendorRequest(m_driver, control, platform::request::kStartFrame, TransferDirection::HostToDevice,
+                                     {}, moved)) {
       return FailFrame(CameraError::DriverCallFailed);
     }
   }
@@ -126,9 +118,9 @@ bool CUsbCamera::GrabFrame(std::uint8_t* dest) {
 
   const camera::FrameWaitLimits limits = camera::FrameWaitLimitsFor(highSpeed);
   if (platform::WaitForAllEvents(done, m_timing.Ms(limits.firstMs)) == WaitResult::TimedOut) {
-    SendDeviceRequest(kRequestRecover);
+    SendDeviceRequest(platform::request::kRecover);
     if (platform::WaitForAllEvents(done, m_timing.Ms(limits.secondMs)) == WaitResult::TimedOut) {
-      SendDeviceRequest(kRequestGiveUp);
+      SendDeviceRequest(platform::request::kGiveUp);
       m_running = 0;
       m_aborted = 1;
       return FailFrame(CameraError::TransferGivenUp);

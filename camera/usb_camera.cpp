@@ -15,10 +15,6 @@ using platform::TransferDirection;
 
 namespace {
 
-constexpr std::uint8_t kRequestMode = 0xB0;
-constexpr std::uint8_t kRequestSpeed = 0xB3;
-constexpr std::uint8_t kRequestAttach = 0xBE;
-constexpr std::size_t kModeReplyBytes = 20;
 constexpr std::uint32_t kReaderStartPauseMs = 10;
 constexpr std::uint32_t kReaderPollMs = 10;
 
@@ -92,7 +88,8 @@ bool CUsbCamera::Open() {
     for (auto& e : m_doneEvent) e = platform::CreateEvent(true, false);
   }
   std::uint32_t moved = 0;
-  platform::SendVendorRequest(m_driver, control, kRequestAttach, TransferDirection::HostToDevice, {}, moved);
+  platform::SendVendorRequest(m_driver, control, platform::request::kAttach, TransferDirection::HostToDevice, {},
+                              moved);
 
   // A link opened again starts afresh; a frame given up on the previous one
   // would otherwise make every reader stop after its first piece.
@@ -170,8 +167,8 @@ bool CUsbCamera::QueryHighSpeed() {
   if (m_hDevice.load() == DeviceHandle::Null) return false;
   std::array<std::uint8_t, 1> reply{};
   std::uint32_t received = 0;
-  if (!platform::SendVendorRequest(m_driver, m_hControl.load(), kRequestSpeed, TransferDirection::DeviceToHost, reply,
-                                   received)) {
+  if (!platform::SendVendorRequest(m_driver, m_hControl.load(), platform::request::kQuerySpeed,
+                                   TransferDirection::DeviceToHost, reply, received)) {
     return false;
   }
   // A reply without its byte says nothing about the speed.
@@ -179,15 +176,15 @@ bool CUsbCamera::QueryHighSpeed() {
 }
 
 bool CUsbCamera::QueryMode() {
-  std::array<std::uint8_t, kModeReplyBytes> reply{};
+  std::array<std::uint8_t, platform::kModeReplyBytes> reply{};
   std::uint32_t received = 0;
   bool ok = false;
   {
     std::shared_lock guard(m_handleGuard);
     if (m_hDevice.load() == DeviceHandle::Null) return false;
     std::lock_guard requestLock(m_lock);
-    ok = platform::SendVendorRequest(m_driver, m_hControl.load(), kRequestMode, TransferDirection::DeviceToHost, reply,
-                                     received);
+    ok = platform::SendVendorRequest(m_driver, m_hControl.load(), platform::request::kQueryMode,
+                                     TransferDirection::DeviceToHost, reply, received);
   }
   if (!ok || received == 0) return false;
 

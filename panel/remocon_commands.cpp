@@ -30,10 +30,7 @@ void CRemoconDlg::ShowMonitorOut(int value) {
   CPanelButton* const selected = value == 0 ? m_btnXga : value == 1 ? m_btnVga : value == 2 ? m_btnSvga : nullptr;
   if (!selected) return;
   for (CPanelButton* button : {m_btnXga, m_btnVga, m_btnSvga}) {
-    if (button == selected)
-      Latch(button);
-    else
-      Raise(button);
+    ShowLatched(button, button == selected);
   }
 }
 
@@ -104,10 +101,7 @@ void CRemoconDlg::OnAdjustSelect(int index) {
   const auto i = static_cast<std::size_t>(index);
   if (m_bFreeze) {
     m_nAdjust = index;
-    if (m_bAdjustLatched[i])
-      Latch(m_btnAdjust[i]);
-    else
-      Raise(m_btnAdjust[i]);
+    ShowLatched(m_btnAdjust[i], m_bAdjustLatched[i] != 0);
     return;
   }
   const bool manualBalance = index == static_cast<int>(Adjust::Red) || index == static_cast<int>(Adjust::Blue);
@@ -149,10 +143,7 @@ void CRemoconDlg::OnAutoFocus() {
 
 void CRemoconDlg::OnWhiteBalance() {
   if (m_bFreeze) {
-    if (m_bAwb)
-      Latch(m_btnAwb);
-    else
-      Raise(m_btnAwb);
+    ShowLatched(m_btnAwb, m_bAwb != 0);
     return;
   }
   if (!m_bAwb) {
@@ -173,10 +164,7 @@ void CRemoconDlg::OnWhiteBalance() {
 
 void CRemoconDlg::OnDZoom() {
   if (m_bFreeze) {
-    if (m_bDZoom)
-      Latch(m_btnDZoom);
-    else
-      Raise(m_btnDZoom);
+    ShowLatched(m_btnDZoom, m_bDZoom != 0);
     return;
   }
   if (!m_bDZoom) {
@@ -253,10 +241,7 @@ void CRemoconDlg::OnPairChoice(int value) {
   const bool first = value == 0;
   if (m_bFreeze) {
     CPanelButton* const clicked = first ? m_btnPairFirst : m_btnPairSecond;
-    if (m_bPairFirst == (first ? 1 : 0))
-      Latch(clicked);
-    else
-      Raise(clicked);
+    ShowLatched(clicked, m_bPairFirst == (first ? 1 : 0));
   } else {
     Camera().SendCommand(code::kPairChoice, static_cast<std::uint8_t>(value));
     if (first) {
@@ -330,10 +315,7 @@ void CRemoconDlg::SyncFromCamera() {
   for (const auto& [commandCode, button] :
        {std::pair{code::kColor, m_btnColor}, std::pair{code::kNegative, m_btnNegative},
         std::pair{code::kEdge, m_btnEdge}, std::pair{code::kEmboss, m_btnEmboss}}) {
-    if (camera.SendShortCommand(commandCode) != 0)
-      Latch(button);
-    else
-      Raise(button);
+    ShowLatched(button, camera.SendShortCommand(commandCode) != 0);
   }
 
   Raise(m_btnXga);

@@ -313,3 +313,7 @@ void CRemoconDlg::Latch(CPanelButton* button) {
 void CRemoconDlg::Raise(CPanelButton* button) {
   if (button) button->SetRaised(true);
 }
+
+void CRemoconDlg::ShowLatched(CPanelButton* button, bool latched) {
+  if (button) button->SetRaised(!latched);
+}

@@ -140,6 +140,7 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   void UpdateOrientation();
   static void Latch(CPanelButton* button);
   static void Raise(CPanelButton* button);
+  static void ShowLatched(CPanelButton* button, bool latched);
   CUsbCamera& Camera();
 
   IRemoconHost& m_host;

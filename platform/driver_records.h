@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -11,14 +12,28 @@
 
 namespace platform {
 
+// The vendor requests the camera answers (the setup packet's bRequest).
+namespace request {
+inline constexpr std::uint8_t kQueryMode = 0xB0;   // the 20-byte mode reply
+inline constexpr std::uint8_t kQuerySpeed = 0xB3;  // high or full speed
+inline constexpr std::uint8_t kStartFrame = 0xB4;
+inline constexpr std::uint8_t kRecover = 0xB5;
+inline constexpr std::uint8_t kGiveUp = 0xB7;  // abort the frame in flight
+inline constexpr std::uint8_t kWriteCommand = 0xBC;
+inline constexpr std::uint8_t kReadReply = 0xBD;
+inline constexpr std::uint8_t kAttach = 0xBE;
+}  // namespace request
+inline constexpr std::uint8_t kVendorRequestKind = 2;
+inline constexpr std::size_t kModeReplyBytes = 20;
+
 enum class TransferDirection : std::uint8_t { HostToDevice = 0, DeviceToHost = 1 };
 
 struct VendorRequestBlock {
   TransferDirection transferDirection = TransferDirection::HostToDevice;
-  std::uint8_t requestKind = 2;    // vendor request, always
-  std::uint8_t recipientKind = 0;  // device, always
-  std::uint8_t extraTypeBits = 0;  // reserved request-type bits
-  std::uint8_t requestCode = 0;    // the setup packet's bRequest
+  std::uint8_t requestKind = kVendorRequestKind;  // always
+  std::uint8_t recipientKind = 0;                 // device, always
+  std::uint8_t extraTypeBits = 0;                 // reserved request-type bits
+  std::uint8_t requestCode = 0;                   // the setup packet's bRequest
   std::uint16_t wValue = 0;
   std::uint16_t wIndex = 0;
 

@@ -12,17 +12,6 @@ namespace sim {
 
 namespace {
 
-constexpr std::uint8_t kRequestMode = 0xB0;
-constexpr std::uint8_t kRequestSpeed = 0xB3;
-constexpr std::uint8_t kRequestFrame = 0xB4;
-constexpr std::uint8_t kRequestRecover = 0xB5;
-constexpr std::uint8_t kRequestAbort = 0xB7;
-constexpr std::uint8_t kRequestCommand = 0xBC;
-constexpr std::uint8_t kRequestReply = 0xBD;
-constexpr std::uint8_t kRequestHello = 0xBE;
-constexpr std::uint8_t kVendorRequestKind = 2;
-constexpr std::size_t kModeReplyBytes = 20;
-
 // Picture data rates of the two bus speeds, in bytes a second over all four pipes.
 constexpr double kHighSpeedRate = 40e6;
 constexpr double kFullSpeedRate = 1e6;
@@ -77,7 +66,7 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
                                   std::span<const std::uint8_t> input, std::span<std::uint8_t> buffer,
                                   std::uint32_t& bytesReturned) {
   const auto block = platform::VendorRequestBlock::Decode(input);
-  if (!block || block->requestKind != kVendorRequestKind) return false;
+  if (!block || block->requestKind != platform::kVendorRequestKind) return false;
   const std::uint8_t request = block->requestCode;
   ++m_vendorCounts[request];
   if (!Alive(handle, cancelEpoch)) return false;
@@ -88,32 +77,32 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
   const bool in = block->transferDirection == platform::TransferDirection::DeviceToHost;
   const auto now = Clock::now();
   switch (request) {
-    case kRequestMode: {
+    case platform::request::kQueryMode: {
       if (!in || buffer.empty()) return false;
-      const std::size_t n = std::min(buffer.size(), kModeReplyBytes);
+      const std::size_t n = std::min(buffer.size(), platform::kModeReplyBytes);
       std::fill_n(buffer.begin(), n, std::uint8_t{0});
       buffer[0] = static_cast<std::uint8_t>(static_cast<std::int8_t>(m_model.ModeCode()));
       m_reportedMode = m_model.ModeCode();
       bytesReturned = static_cast<std::uint32_t>(n);
       return true;
     }
-    case kRequestSpeed:
+    case platform::request::kQuerySpeed:
       if (!in || buffer.empty()) return false;
       buffer[0] = m_options.highSpeed ? 1 : 0;
       bytesReturned = 1;
       return true;
-    case kRequestFrame:
+    case platform::request::kStartFrame:
       if (in) return false;
       QueueFrame(now);
       return true;
-    case kRequestRecover:
+    case platform::request::kRecover:
       if (in) return false;
       for (Pipe& pipe : m_pipes) {
         if (pipe.stall == Stall::UntilRecovery) pipe.stall = Stall::None;
       }
       m_wake.notify_all();
       return true;
-    case kRequestAbort:
+    case platform::request::kGiveUp:
       if (in) return false;
       // The host gave the frame up: drop what is left of it and end the reads
       // still waiting for it.
@@ -121,12 +110,12 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
       ++m_abortEpoch;
       m_wake.notify_all();
       return true;
-    case kRequestCommand:
+    case platform::request::kWriteCommand:
       if (in) return false;
       ReceiveCommand(buffer);
       bytesReturned = static_cast<std::uint32_t>(buffer.size());
       return true;
-    case kRequestReply: {
+    case platform::request::kReadReply: {
       if (!in) return false;
       std::size_t n = std::min(buffer.size(), m_reply.size() - m_replyPos);
       if (m_replyPieceSize > 0) n = std::min(n, m_replyPieceSize);
@@ -139,7 +128,7 @@ bool SimCameraImpl::VendorRequest(const HandleState& handle, std::uint64_t cance
       bytesReturned = static_cast<std::uint32_t>(n);
       return true;
     }
-    case kRequestHello:
+    case platform::request::kAttach:
       if (in) return false;
       m_reply.clear();
       m_replyPos = 0;

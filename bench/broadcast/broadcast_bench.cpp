@@ -14,7 +14,6 @@
 #include <vector>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,6 +23,8 @@ extern "C" {
 }
 
 #include "app/main_frame.h"
+#include "bench/support/bench_program.h"
+#include "bench/support/clocks.h"
 #include "bench/support/scratch_profile.h"
 #include "bench/support/test_pages.h"
 #include "broadcast/broadcast_push.h"
@@ -31,9 +32,6 @@ extern "C" {
 #include "liveview/frame_bitmap.h"
 #include "output/avi_writer.h"
 #include "output/movie_codecs.h"
-#include "output/user_dialogs.h"
-#include "panel/messages.h"
-#include "platform/driver.h"
 #include "sim/picture_renderer.h"
 #include "sim/sim_driver.h"
 
@@ -46,11 +44,7 @@ constexpr int kFrames = 90;   // 6 s at the camera's 15 frames a second
 constexpr double kTargetH264Ms = 10.0;
 constexpr double kTargetRateShare = 0.95;
 
-double CpuMs(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
+using bench::ClockMs;
 
 double Median(std::vector<double> values) {
   if (values.empty()) return -1;
@@ -68,23 +62,15 @@ template <typename Work>
 FrameCost TimeFrames(Work&& work) {
   std::vector<double> cpu, wall;
   for (int i = 0; i < kFrames; ++i) {
-    const double cpuStart = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
-    const double wallStart = CpuMs(CLOCK_MONOTONIC);
+    const double cpuStart = ClockMs(CLOCK_PROCESS_CPUTIME_ID);
+    const double wallStart = ClockMs(CLOCK_MONOTONIC);
     if (!work(i)) return {};
     if (i == 0) continue;
-    cpu.push_back(CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpuStart);
-    wall.push_back(CpuMs(CLOCK_MONOTONIC) - wallStart);
+    cpu.push_back(ClockMs(CLOCK_PROCESS_CPUTIME_ID) - cpuStart);
+    wall.push_back(ClockMs(CLOCK_MONOTONIC) - wallStart);
   }
   return {Median(cpu), Median(wall)};
 }
-
-class SilentDialogs final : public IUserDialogs {
- public:
-  void MessageBox(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-  std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
-  bool ChoosePrinter(QPrinter&) override { return false; }
-  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
-};
 
 struct RateResult {
   double fps = 0;
@@ -95,40 +81,22 @@ struct RateResult {
 // The whole program against the paced camera at 1024 x 768, with a push into
 // `pushFile` when it is not empty.
 RateResult ProgramRate(int seconds, const std::string& pushFile) {
-  sim::SimOptions options;
-  options.paced = true;
-  options.startMode = 2;
-  const auto simulated = sim::CreateSimulatedDriver(options);
-  platform::InstallDriver(simulated);
-  // The main window's frame count is zeroed by the panel every second:
-  // count the frame requests at the camera instead.
-  const auto frameRequests = [&] { return static_cast<int>(simulated->Camera(0).VendorRequestCount(0xB4)); };
-  SilentDialogs dialogs;
-  RateResult result;
-  {
-    CMainFrame frame(dialogs);
-    if (!frame.Create()) return result;
-    frame.show();
-    if (!pushFile.empty()) {
-      PushSettings settings;
-      settings.url = pushFile;
-      std::string error;
-      if (!frame.StartBroadcast(settings, error)) std::fprintf(stderr, "push: %s\n", error.c_str());
-    }
-    QTest::qWait(1000);  // the first frames, the window's resize, the encoder's start
-    const int frames = frameRequests();
-    const std::uint64_t sent = frame.BroadcastState().Snapshot().framesSent;
-    QElapsedTimer wall;
-    wall.start();
-    QTest::qWait(seconds * 1000);
-    const double elapsedMs = static_cast<double>(wall.elapsed());
-    result.fps = (frameRequests() - frames) * 1000.0 / elapsedMs;
-    const PushStatus status = frame.BroadcastState().Snapshot();
-    result.framesSent = status.framesSent - sent;
-    result.pushLive = status.phase == PushPhase::Live;
-    frame.SendCamMessage(WM_CAM_SHUTDOWN);
+  bench::CBenchProgram program(2);
+  if (!program.Started()) return {};
+  CMainFrame& frame = program.Frame();
+  if (!pushFile.empty()) {
+    PushSettings settings;
+    settings.url = pushFile;
+    std::string error;
+    if (!frame.StartBroadcast(settings, error)) std::fprintf(stderr, "push: %s\n", error.c_str());
   }
-  platform::InstallDriver(nullptr);
+  QTest::qWait(1000);  // the first frames, the window's resize, the encoder's start
+  const std::uint64_t sent = frame.BroadcastState().Snapshot().framesSent;
+  RateResult result;
+  result.fps = program.Measure(seconds).fps;
+  const PushStatus status = frame.BroadcastState().Snapshot();
+  result.framesSent = status.framesSent - sent;
+  result.pushLive = status.phase == PushPhase::Live;
   return result;
 }
 

@@ -18,25 +18,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/main_frame.h"
+#include "bench/support/bench_program.h"
+#include "bench/support/clocks.h"
 #include "bench/support/scratch_profile.h"
 #include "camera/usb_camera.h"
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/live_view.h"
 #include "liveview/picture_fit.h"
-#include "output/user_dialogs.h"
-#include "panel/messages.h"
 #include "platform/driver.h"
 #include "sim/sim_driver.h"
 
 namespace {
 
-double CpuMs(clockid_t clock) {
-  timespec t{};
-  clock_gettime(clock, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
+using bench::ClockMs;
 
 struct Cost {
   double cpuMs = 1e9;   // this thread's processor time per call
@@ -50,9 +45,9 @@ Cost Measure(const std::function<void()>& work, int calls, clockid_t clock = CLO
   for (int round = 0; round < 5; ++round) {
     QElapsedTimer wall;
     wall.start();
-    const double start = CpuMs(clock);
+    const double start = ClockMs(clock);
     for (int i = 0; i < calls; ++i) work();
-    best.cpuMs = std::min(best.cpuMs, (CpuMs(clock) - start) / calls);
+    best.cpuMs = std::min(best.cpuMs, (ClockMs(clock) - start) / calls);
     best.wallMs = std::min(best.wallMs, static_cast<double>(wall.nsecsElapsed()) / 1e6 / calls);
   }
   return best;
@@ -63,49 +58,18 @@ void Report(const char* what, Cost cost, Cost anchor) {
               cost.cpuMs / anchor.cpuMs, cost.wallMs, cost.wallMs / anchor.wallMs);
 }
 
-class SilentDialogs final : public IUserDialogs {
- public:
-  void MessageBox(const QString& text) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-  std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
-  bool ChoosePrinter(QPrinter&) override { return false; }
-  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
-};
-
 struct RateResult {
   double fps = 0;
   double cpuShare = 0;  // of one core
 };
 
-// The whole program against the paced camera in one picture mode (the
-// camera starts in it: the mode is not changed while frames are in flight).
+// The whole program against the paced camera in one picture mode.
 RateResult ProgramRate(int mode, int seconds) {
-  sim::SimOptions options;
-  options.paced = true;
-  options.startMode = mode;
-  const auto simulated = sim::CreateSimulatedDriver(options);
-  platform::InstallDriver(simulated);
-  // The main window's frame count is zeroed by the panel every second:
-  // count the frame requests at the camera instead.
-  const auto frameRequests = [&] { return static_cast<int>(simulated->Camera(0).VendorRequestCount(0xB4)); };
-  SilentDialogs dialogs;
-  RateResult result;
-  {
-    CMainFrame frame(dialogs);
-    if (!frame.Create()) return result;
-    frame.show();
-    QTest::qWait(700);  // the first frames and the window's resize
-    const int frames = frameRequests();
-    const double cpu = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
-    QElapsedTimer wall;
-    wall.start();
-    QTest::qWait(seconds * 1000);
-    const double elapsedMs = static_cast<double>(wall.elapsed());
-    result.fps = (frameRequests() - frames) * 1000.0 / elapsedMs;
-    result.cpuShare = (CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpu) / elapsedMs;
-    frame.SendCamMessage(WM_CAM_SHUTDOWN);
-  }
-  platform::InstallDriver(nullptr);
-  return result;
+  bench::CBenchProgram program(mode);
+  if (!program.Started()) return {};
+  QTest::qWait(700);  // the first frames and the window's resize
+  const bench::ProgramInterval interval = program.Measure(seconds);
+  return {interval.fps, interval.cpuShare};
 }
 
 // The camera link and the simulator alone, fetching frames as fast as the
@@ -122,7 +86,7 @@ RateResult LinkOnlyRate(int mode, int seconds) {
     if (!camera.Open()) return result;
     camera.m_highSpeed.store(camera.QueryHighSpeed() ? 1 : 0);
     std::vector<std::uint8_t> frame(CFrameBitmap::kPixelCapacity);
-    const double cpu = CpuMs(CLOCK_PROCESS_CPUTIME_ID);
+    const double cpu = ClockMs(CLOCK_PROCESS_CPUTIME_ID);
     QElapsedTimer wall;
     wall.start();
     int frames = 0;
@@ -130,7 +94,7 @@ RateResult LinkOnlyRate(int mode, int seconds) {
       if (camera.QueryMode() && camera.GrabFrame(frame.data())) ++frames;
     const double elapsedMs = static_cast<double>(wall.elapsed());
     result.fps = frames * 1000.0 / elapsedMs;
-    result.cpuShare = (CpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpu) / elapsedMs;
+    result.cpuShare = (ClockMs(CLOCK_PROCESS_CPUTIME_ID) - cpu) / elapsedMs;
     camera.Close();
   }
   platform::InstallDriver(nullptr);

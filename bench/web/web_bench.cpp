@@ -29,10 +29,10 @@
 
 #include "app/camera_server_link.h"
 #include "app/main_frame.h"
+#include "bench/support/bench_program.h"
+#include "bench/support/clocks.h"
 #include "bench/support/scratch_profile.h"
 #include "liveview/frame_taps.h"
-#include "output/user_dialogs.h"
-#include "platform/driver.h"
 #include "server/camera_server.h"
 #include "server/frame_hub.h"
 #include "server/http_server.h"
@@ -44,17 +44,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-double ProcessCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
+double ProcessCpuMs() { return bench::ClockMs(CLOCK_PROCESS_CPUTIME_ID); }
+double ThreadCpuMs() { return bench::ClockMs(CLOCK_THREAD_CPUTIME_ID); }
 
 // Serves the stream only; the bench needs no panel.
 class StreamOnlyBackend final : public server::IRouterBackend {
@@ -214,48 +205,27 @@ double EncodeOnceMs() {
   return best;
 }
 
-class SilentDialogs final : public IUserDialogs {
- public:
-  void MessageBox(const QString&) override {}
-  std::optional<QString> SaveFileName(const QStringList&, const QString&) override { return std::nullopt; }
-  bool ChoosePrinter(QPrinter&) override { return false; }
-  std::optional<MovieCompression> ChooseMovieCompression() override { return std::nullopt; }
-};
-
-// Frames the main window shows in `window` on the paced camera.
+// Frames the main window shows on the paced camera, alone or beside 31
+// reading viewers and one that never reads.
 double ViewFps(bool withViewers) {
-  sim::SimOptions options;
-  options.paced = true;
-  auto sim = sim::CreateSimulatedDriver(options);
-  platform::InstallDriver(sim);
-  SilentDialogs dialogs;
-  double fps = 0;
-  {
-    CMainFrame frame(dialogs);
-    if (!frame.Create()) return 0;
-    frame.show();
-    CCameraServerLink link(frame);
-    server::CameraServerOptions serverOptions;
-    serverOptions.address.port = 0;
-    server::CCameraServer webServer(link, serverOptions);
-    if (!webServer.Start().empty()) return 0;
-    std::vector<std::unique_ptr<Reader>> readers;
-    int stalled = -1;
-    if (withViewers) {
-      for (int i = 0; i < 31; ++i) readers.push_back(std::make_unique<Reader>(webServer.Port()));
-      stalled = Connect(webServer.Port(), true);
-    }
-    QTest::qWait(1500);  // settle
-    const auto startFrames = sim->Camera(0).VendorRequestCount(0xB4);
-    const auto start = Clock::now();
-    QTest::qWait(5000);
-    const auto frames = sim->Camera(0).VendorRequestCount(0xB4) - startFrames;
-    fps = static_cast<double>(frames) / std::chrono::duration<double>(Clock::now() - start).count();
-    readers.clear();
-    if (stalled >= 0) close(stalled);
-    webServer.Stop();
+  bench::CBenchProgram program(-1);
+  if (!program.Started()) return 0;
+  CCameraServerLink link(program.Frame());
+  server::CameraServerOptions serverOptions;
+  serverOptions.address.port = 0;
+  server::CCameraServer webServer(link, serverOptions);
+  if (!webServer.Start().empty()) return 0;
+  std::vector<std::unique_ptr<Reader>> readers;
+  int stalled = -1;
+  if (withViewers) {
+    for (int i = 0; i < 31; ++i) readers.push_back(std::make_unique<Reader>(webServer.Port()));
+    stalled = Connect(webServer.Port(), true);
   }
-  platform::InstallDriver(nullptr);
+  QTest::qWait(1500);  // settle
+  const double fps = program.Measure(5).fps;
+  readers.clear();
+  if (stalled >= 0) close(stalled);
+  webServer.Stop();
   return fps;
 }
 

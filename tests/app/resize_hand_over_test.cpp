@@ -10,55 +10,58 @@
 
 #include "platform/sleep.h"
 
-TEST(ResizeHandOver, ServedByTheEventLoop) {
-  QObject owner;
-  std::atomic<int> handled{0};
-  ResizeHandOver handOver(owner, [&] { handled.fetch_add(1); });
-  std::atomic<bool> returned{false};
-  std::thread worker([&] {
-    handOver.Request();
-    returned.store(true);
-  });
-  EXPECT_TRUE(QTest::qWaitFor([&] { return returned.load(); }, 5000));
-  worker.join();
-  EXPECT_EQ(handled.load(), 1);
+namespace {
+
+// A worker thread that asks for one resize and notes when the request returns.
+class ResizeHandOverTest : public ::testing::Test {
+ protected:
+  void StartRequest() {
+    m_worker = std::thread([this] {
+      m_handOver.Request();
+      m_returned.store(true);
+    });
+  }
+  void TearDown() override {
+    if (m_worker.joinable()) m_worker.join();
+  }
+
+  QObject m_owner;
+  std::atomic<int> m_handled{0};
+  ResizeHandOver m_handOver{m_owner, [this] { m_handled.fetch_add(1); }};
+  std::atomic<bool> m_returned{false};
+  std::thread m_worker;
+};
+
+}  // namespace
+
+TEST_F(ResizeHandOverTest, ServedByTheEventLoop) {
+  StartRequest();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m_returned.load(); }, 5000));
+  m_worker.join();
+  EXPECT_EQ(m_handled.load(), 1);
 }
 
-TEST(ResizeHandOver, ServedFromAWaitLoopWithoutTheEventLoopAndOnlyOnce) {
-  QObject owner;
-  std::atomic<int> handled{0};
-  ResizeHandOver handOver(owner, [&] { handled.fetch_add(1); });
-  std::atomic<bool> returned{false};
-  std::thread worker([&] {
-    handOver.Request();
-    returned.store(true);
-  });
+TEST_F(ResizeHandOverTest, ServedFromAWaitLoopWithoutTheEventLoopAndOnlyOnce) {
+  StartRequest();
   // Like the shutdown's wait: poll, serve, never run the event loop.
-  while (!returned.load()) {
-    handOver.Serve();
+  while (!m_returned.load()) {
+    m_handOver.Serve();
     platform::SleepMs(1);
   }
-  worker.join();
-  EXPECT_EQ(handled.load(), 1);
+  m_worker.join();
+  EXPECT_EQ(m_handled.load(), 1);
   // The posted call arrives later and finds nothing to do.
   QTest::qWait(20);
-  EXPECT_EQ(handled.load(), 1);
+  EXPECT_EQ(m_handled.load(), 1);
 }
 
-TEST(ResizeHandOver, CloseReleasesAWaitingWorkerAndLaterRequests) {
-  QObject owner;
-  std::atomic<int> handled{0};
-  ResizeHandOver handOver(owner, [&] { handled.fetch_add(1); });
-  std::atomic<bool> returned{false};
-  std::thread worker([&] {
-    handOver.Request();
-    returned.store(true);
-  });
+TEST_F(ResizeHandOverTest, CloseReleasesAWaitingWorkerAndLaterRequests) {
+  StartRequest();
   platform::SleepMs(20);
-  handOver.Close();
-  worker.join();
-  EXPECT_TRUE(returned.load());
-  handOver.Request();  // returns at once
+  m_handOver.Close();
+  m_worker.join();
+  EXPECT_TRUE(m_returned.load());
+  m_handOver.Request();  // returns at once
   QTest::qWait(20);
-  EXPECT_EQ(handled.load(), 0);
+  EXPECT_EQ(m_handled.load(), 0);
 }

@@ -24,23 +24,15 @@ void ShowInStep(CBroadcastPush& push, int width, int height, int first, int coun
   }
 }
 
-std::unique_ptr<CBroadcastPush> StartPush(const std::string& url) {
-  PushSettings settings;
-  settings.url = url;
-  // Long enough that no repeat of a frozen picture slips between the test's pictures.
-  settings.keepAlive = 5s;
-  std::string error;
-  auto push = CBroadcastPush::Start(settings, error);
-  EXPECT_TRUE(push) << error;
-  return push;
-}
+// Long enough that no repeat of a frozen picture slips between the test's pictures.
+constexpr std::chrono::milliseconds kQuietKeepAlive = 5s;
 
 }  // namespace
 
 TEST(FilePush, MkvHoldsEveryPictureAtTheCameraSizeAsH264In420) {
   ScratchFolder folder;
   const std::string path = folder.File("push.mkv");
-  auto push = StartPush(path);
+  auto push = StartPush(path, kQuietKeepAlive);
   ASSERT_TRUE(push);
   ShowInStep(*push, 1024, 768, 0, 24);
   EXPECT_EQ(push->Status().phase, PushPhase::Live);
@@ -62,7 +54,7 @@ TEST(FilePush, MkvHoldsEveryPictureAtTheCameraSizeAsH264In420) {
 TEST(FilePush, Mp4GetsItsIndexWrittenWhenThePushStops) {
   ScratchFolder folder;
   const std::string path = folder.File("push.mp4");
-  auto push = StartPush(path);
+  auto push = StartPush(path, kQuietKeepAlive);
   ASSERT_TRUE(push);
   ShowInStep(*push, 640, 480, 0, 10);
   push->Stop();
@@ -75,7 +67,7 @@ TEST(FilePush, Mp4GetsItsIndexWrittenWhenThePushStops) {
 TEST(FilePush, ModeChangeGoesOnInTheSameFileWithAKeyFrameAtTheNewSize) {
   ScratchFolder folder;
   const std::string path = folder.File("modes.mkv");
-  auto push = StartPush(path);
+  auto push = StartPush(path, kQuietKeepAlive);
   ASSERT_TRUE(push);
   ShowInStep(*push, 640, 480, 0, 8);
   ShowInStep(*push, 1024, 768, 8, 8);
@@ -93,12 +85,8 @@ TEST(FilePush, ModeChangeGoesOnInTheSameFileWithAKeyFrameAtTheNewSize) {
 TEST(FilePush, FrozenPictureIsRepeatedAtALowRateAndTimesFollowTheClock) {
   ScratchFolder folder;
   const std::string path = folder.File("frozen.mkv");
-  PushSettings settings;
-  settings.url = path;
-  settings.keepAlive = 200ms;
-  std::string error;
-  auto push = CBroadcastPush::Start(settings, error);
-  ASSERT_TRUE(push) << error;
+  auto push = StartPush(path, 200ms);
+  ASSERT_TRUE(push);
   ShowPicture(*push, MakePicture(320, 240, 0), 0);
   // No new picture for a while, as while frozen.
   ASSERT_TRUE(WaitFor([&] { return push->Status().framesSent >= 6; }, 10s));
@@ -110,7 +98,7 @@ TEST(FilePush, FrozenPictureIsRepeatedAtALowRateAndTimesFollowTheClock) {
 }
 
 TEST(FilePush, FolderThatDoesNotExistFailsOnceWithAClearMessage) {
-  auto push = StartPush("/nonexistent-folder-for-push/x.mkv");
+  auto push = StartPush("/nonexistent-folder-for-push/x.mkv", kQuietKeepAlive);
   ASSERT_TRUE(push);
   ShowPicture(*push, MakePicture(320, 240, 0), 0);
   ASSERT_TRUE(WaitFor([&] { return push->Status().phase == PushPhase::Failed; }, 10s));

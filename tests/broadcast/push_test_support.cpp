@@ -1,5 +1,6 @@
 #include "push_test_support.h"
 
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -44,6 +45,16 @@ void ShowPicture(CBroadcastPush& push, const TestPicture& picture, int number) {
   frame.number = static_cast<std::uint64_t>(number);
   frame.captured = std::chrono::steady_clock::now();
   push.OnShownFrame(frame);
+}
+
+std::unique_ptr<CBroadcastPush> StartPush(const std::string& url, std::chrono::milliseconds keepAlive) {
+  PushSettings settings;
+  settings.url = url;
+  settings.keepAlive = keepAlive;
+  std::string error;
+  auto push = CBroadcastPush::Start(settings, error);
+  EXPECT_TRUE(push) << error;
+  return push;
 }
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -28,6 +28,10 @@ TestPicture MakePicture(int width, int height, int number);
 // Hands one picture to the push as the live-view worker would.
 void ShowPicture(CBroadcastPush& push, const TestPicture& picture, int number);
 
+// Starts a push to `url`; a test fails when it cannot start.
+std::unique_ptr<CBroadcastPush> StartPush(const std::string& url,
+                                          std::chrono::milliseconds keepAlive = PushSettings{}.keepAlive);
+
 // Polls `done` every 20 ms until it holds or `limit` passes.
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit);
 

@@ -45,94 +45,88 @@ std::string RtmpUrl(int port, const std::string& path = "live/test") {
   return "rtmp://127.0.0.1:" + std::to_string(port) + "/" + path;
 }
 
-std::unique_ptr<CBroadcastPush> StartPush(const std::string& url) {
-  PushSettings settings;
-  settings.url = url;
-  std::string error;
-  auto push = CBroadcastPush::Start(settings, error);
-  EXPECT_TRUE(push) << error;
-  return push;
-}
+// FFmpeg's listener on a free loopback port, and a push to it fed pictures.
+class RtmpListenerTest : public ::testing::Test {
+ protected:
+  // The listener copies into `file` and ends after `frames` pictures (0: at
+  // the stream's end).
+  void StartLive(const std::string& file, int frames, int width, int height) {
+    m_port = FreeLoopbackPort();
+    ASSERT_NE(m_port, 0);
+    m_listener = std::make_unique<RtmpListener>(m_port, m_folder.File(file), frames);
+    ASSERT_TRUE(m_listener->Started());
+    m_push = StartPush(RtmpUrl(m_port));
+    ASSERT_TRUE(m_push);
+    m_feeder = std::make_unique<PictureFeeder>(*m_push, width, height);
+  }
+
+  ScratchFolder m_folder;
+  int m_port = 0;
+  std::unique_ptr<RtmpListener> m_listener;
+  std::unique_ptr<CBroadcastPush> m_push;
+  std::unique_ptr<PictureFeeder> m_feeder;
+};
 
 }  // namespace
 
-TEST(RtmpPush, ListenerReceivesH264FramesOfTheCameraSize) {
-  ScratchFolder folder;
-  const int port = FreeLoopbackPort();
-  ASSERT_NE(port, 0);
-  RtmpListener listener(port, folder.File("got.flv"), 20);
-  ASSERT_TRUE(listener.Started());
-  auto push = StartPush(RtmpUrl(port));
-  ASSERT_TRUE(push);
-  PictureFeeder feeder(*push, 1024, 768);
-  ASSERT_TRUE(listener.FinishedCleanly(30s)) << listener.Log();
-  EXPECT_GE(push->Status().framesSent, 20u);
-  feeder.Stop();
-  push->Stop();
+TEST_F(RtmpListenerTest, ListenerReceivesH264FramesOfTheCameraSize) {
+  ASSERT_NO_FATAL_FAILURE(StartLive("got.flv", 20, 1024, 768));
+  ASSERT_TRUE(m_listener->FinishedCleanly(30s)) << m_listener->Log();
+  EXPECT_GE(m_push->Status().framesSent, 20u);
+  m_feeder->Stop();
+  m_push->Stop();
 
-  EXPECT_EQ(ProbeCodec(folder.File("got.flv")), "h264,yuv420p");
-  const auto frames = ProbeFrames(folder.File("got.flv"));
+  EXPECT_EQ(ProbeCodec(m_folder.File("got.flv")), "h264,yuv420p");
+  const auto frames = ProbeFrames(m_folder.File("got.flv"));
   ASSERT_GE(frames.size(), 20u);
   EXPECT_EQ(frames.front().width, 1024);
   EXPECT_EQ(frames.front().height, 768);
   EXPECT_TRUE(frames.front().key);
 }
 
-TEST(RtmpPush, ListenerKilledMidStreamAndStartedAgainGetsTheStreamBack) {
-  ScratchFolder folder;
-  const int port = FreeLoopbackPort();
-  ASSERT_NE(port, 0);
-  auto first = std::make_unique<RtmpListener>(port, folder.File("first.flv"), 0);
-  ASSERT_TRUE(first->Started());
-  auto push = StartPush(RtmpUrl(port));
-  ASSERT_TRUE(push);
-  PictureFeeder feeder(*push, 640, 480);
-  ASSERT_TRUE(WaitFor([&] { return push->Status().framesSent >= 10; }, 20s)) << first->Log();
+TEST_F(RtmpListenerTest, ListenerKilledMidStreamAndStartedAgainGetsTheStreamBack) {
+  ASSERT_NO_FATAL_FAILURE(StartLive("first.flv", 0, 640, 480));
+  CBroadcastPush& push = *m_push;
+  ASSERT_TRUE(WaitFor([&] { return push.Status().framesSent >= 10; }, 20s)) << m_listener->Log();
 
-  first->Kill();
-  ASSERT_TRUE(WaitFor([&] { return push->Status().phase == PushPhase::Retrying; }, 20s));
-  EXPECT_FALSE(push->Status().lastError.empty());
+  m_listener->Kill();
+  ASSERT_TRUE(WaitFor([&] { return push.Status().phase == PushPhase::Retrying; }, 20s));
+  EXPECT_FALSE(push.Status().lastError.empty());
 
-  RtmpListener second(port, folder.File("second.flv"), 10);
+  RtmpListener second(m_port, m_folder.File("second.flv"), 10);
   ASSERT_TRUE(second.Started());
   // The back-off is at most a few seconds this early; the picture never stopped.
   ASSERT_TRUE(second.FinishedCleanly(40s)) << second.Log();
-  const PushStatus status = push->Status();
+  const PushStatus status = push.Status();
   EXPECT_GE(status.reconnects, 1);
-  feeder.Stop();
-  push->Stop();
+  m_feeder->Stop();
+  push.Stop();
 
-  const auto frames = ProbeFrames(folder.File("second.flv"));
+  const auto frames = ProbeFrames(m_folder.File("second.flv"));
   ASSERT_GE(frames.size(), 10u);
   // The new connection starts with a key frame the player can start from.
   EXPECT_TRUE(frames.front().key);
   EXPECT_EQ(frames.front().width, 640);
 }
 
-TEST(RtmpPush, ModeChangeMidPushKeepsTheConnectionAndSendsTheNewSize) {
-  ScratchFolder folder;
-  const int port = FreeLoopbackPort();
-  ASSERT_NE(port, 0);
-  RtmpListener listener(port, folder.File("modes.flv"), 0);
-  ASSERT_TRUE(listener.Started());
-  auto push = StartPush(RtmpUrl(port));
-  ASSERT_TRUE(push);
-  PictureFeeder feeder(*push, 640, 480);
-  ASSERT_TRUE(WaitFor([&] { return push->Status().framesSent >= 10; }, 20s)) << listener.Log();
-  const std::uint64_t beforeChange = push->Status().framesSent;
-  const int reconnectsBefore = push->Status().reconnects;
-  feeder.SetSize(1024, 768);
-  ASSERT_TRUE(WaitFor([&] { return push->Status().framesSent >= beforeChange + 15; }, 20s));
-  feeder.Stop();
-  const PushStatus status = push->Status();
+TEST_F(RtmpListenerTest, ModeChangeMidPushKeepsTheConnectionAndSendsTheNewSize) {
+  ASSERT_NO_FATAL_FAILURE(StartLive("modes.flv", 0, 640, 480));
+  CBroadcastPush& push = *m_push;
+  ASSERT_TRUE(WaitFor([&] { return push.Status().framesSent >= 10; }, 20s)) << m_listener->Log();
+  const std::uint64_t beforeChange = push.Status().framesSent;
+  const int reconnectsBefore = push.Status().reconnects;
+  m_feeder->SetSize(1024, 768);
+  ASSERT_TRUE(WaitFor([&] { return push.Status().framesSent >= beforeChange + 15; }, 20s));
+  m_feeder->Stop();
+  const PushStatus status = push.Status();
   EXPECT_EQ(status.reconnects, reconnectsBefore);
   EXPECT_EQ(status.phase, PushPhase::Live);
   EXPECT_EQ(status.width, 1024);
-  push->Stop();
+  push.Stop();
   // The stream's end ends the listener, which closes its file.
-  ASSERT_TRUE(listener.FinishedCleanly(20s)) << listener.Log();
+  ASSERT_TRUE(m_listener->FinishedCleanly(20s)) << m_listener->Log();
 
-  const auto frames = ProbeFrames(folder.File("modes.flv"));
+  const auto frames = ProbeFrames(m_folder.File("modes.flv"));
   ASSERT_GE(frames.size(), 20u);
   EXPECT_EQ(frames.front().width, 640);
   EXPECT_EQ(frames.back().width, 1024);

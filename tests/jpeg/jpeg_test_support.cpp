@@ -24,11 +24,20 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-Picture FlatPicture(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+namespace {
+
+Picture BlankPicture(int width, int height) {
   Picture pic;
   pic.width = width;
   pic.height = height;
   pic.bgr.resize(static_cast<std::size_t>(width) * height * 3);
+  return pic;
+}
+
+}  // namespace
+
+Picture FlatPicture(int width, int height, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+  Picture pic = BlankPicture(width, height);
   for (std::size_t i = 0; i < pic.bgr.size(); i += 3) {
     pic.bgr[i] = b;
     pic.bgr[i + 1] = g;
@@ -38,10 +47,7 @@ Picture FlatPicture(int width, int height, std::uint8_t b, std::uint8_t g, std::
 }
 
 Picture NaturalPicture(int width, int height, std::uint32_t seed) {
-  Picture pic;
-  pic.width = width;
-  pic.height = height;
-  pic.bgr.resize(static_cast<std::size_t>(width) * height * 3);
+  Picture pic = BlankPicture(width, height);
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   const double cx = unit(rng) * width;
@@ -64,10 +70,7 @@ Picture NaturalPicture(int width, int height, std::uint32_t seed) {
 }
 
 Picture NoisePicture(int width, int height, std::uint32_t seed) {
-  Picture pic;
-  pic.width = width;
-  pic.height = height;
-  pic.bgr.resize(static_cast<std::size_t>(width) * height * 3);
+  Picture pic = BlankPicture(width, height);
   std::mt19937 rng(seed);
   for (auto& v : pic.bgr) v = static_cast<std::uint8_t>(rng());
   return pic;
@@ -75,6 +78,16 @@ Picture NoisePicture(int width, int height, std::uint32_t seed) {
 
 void FillLikeStillCapture(JPEG_PROPERTIES& p, const Picture& pic, std::int32_t quality) {
   DescribeBgrPicture(p, {.pixels = pic.bgr.data(), .width = pic.width, .height = pic.height}, quality);
+}
+
+std::vector<std::uint8_t> WriteToBuffer(JPEG_PROPERTIES& p, std::size_t capacity, std::int32_t* rc) {
+  std::vector<std::uint8_t> out(capacity);
+  p.jpeg_buffer = out.data();
+  p.jpeg_size = static_cast<std::int32_t>(out.size());
+  const std::int32_t result = JpegWrite(&p, WholeImageToBuffer);
+  out.resize(result == 0 ? static_cast<std::size_t>(p.jpeg_size) : 0);
+  if (rc != nullptr) *rc = result;
+  return out;
 }
 
 std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int height, int pad, std::int32_t quality,
@@ -91,11 +104,7 @@ std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int 
     p.jpeg_height = std::abs(height);
     p.jpeg_quality = quality;
     // Big enough for any picture these tests make (noise at quality 100 included).
-    out.resize(static_cast<std::size_t>(width) * std::abs(height) * 8 + 4096);
-    p.jpeg_buffer = out.data();
-    p.jpeg_size = static_cast<std::int32_t>(out.size());
-    result = JpegWrite(&p, WholeImageToBuffer);
-    out.resize(result == 0 ? static_cast<std::size_t>(p.jpeg_size) : 0);
+    out = WriteToBuffer(p, static_cast<std::size_t>(width) * std::abs(height) * 8 + 4096, &result);
     JpegFree(&p);
   }
   if (rc != nullptr) *rc = result;

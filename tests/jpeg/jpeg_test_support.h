@@ -2,9 +2,12 @@
 // public calls, decoding with an independent decoder, and picture metrics.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jpeg/cli/image_file.h"
@@ -40,6 +43,9 @@ void FillLikeStillCapture(JPEG_PROPERTIES& p, const Picture& pic, std::int32_t q
 
 // Whole-image encode into memory (mode 9); empty on failure, rc set.
 std::vector<std::uint8_t> EncodeToMemory(const Picture& pic, std::int32_t quality, std::int32_t* rc = nullptr);
+// Whole-image encode of a filled record into a buffer of `capacity` bytes,
+// cut to what was written; empty on failure, rc set.
+std::vector<std::uint8_t> WriteToBuffer(JPEG_PROPERTIES& p, std::size_t capacity, std::int32_t* rc = nullptr);
 // Whole-image encode of rows in any layout the record can describe.
 std::vector<std::uint8_t> EncodeRows(const std::uint8_t* pixels, int width, int height, int pad, std::int32_t quality,
                                      std::int32_t* rc = nullptr);
@@ -74,6 +80,24 @@ class ScopedOverrideFile {
   TempDir dir_;
   bool had_old_ = false;
   std::string old_;
+};
+
+// A record over a still-capture picture writing "out.jpg" in a fresh folder,
+// initialised before and freed after each test.
+class StillRecordTest : public ::testing::Test {
+ protected:
+  explicit StillRecordTest(Picture picture) : pic_(std::move(picture)) {}
+  void SetUp() override {
+    ASSERT_EQ(JpegInit(&p_), 0);
+    FillLikeStillCapture(p_, pic_);
+    p_.jpeg_file_name = name_.c_str();
+  }
+  void TearDown() override { EXPECT_EQ(JpegFree(&p_), 0); }
+
+  TempDir dir_;
+  std::string name_ = (dir_ / "out.jpg").string();
+  Picture pic_;
+  JPEG_PROPERTIES p_;
 };
 
 }  // namespace jpeg_test

@@ -14,14 +14,9 @@
 namespace jpeg_test {
 namespace {
 
-class Output : public ::testing::Test {
+class Output : public StillRecordTest {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(JpegInit(&p_), 0);
-    FillLikeStillCapture(p_, pic_);
-    p_.jpeg_file_name = name_.c_str();
-  }
-  void TearDown() override { EXPECT_EQ(JpegFree(&p_), 0); }
+  Output() : StillRecordTest(NaturalPicture(53, 37)) {}
 
   std::vector<std::uint8_t> ToBuffer(std::int32_t mode, std::size_t capacity, std::int32_t& rc) {
     std::vector<std::uint8_t> buffer(capacity, 0xEE);
@@ -30,11 +25,6 @@ class Output : public ::testing::Test {
     rc = JpegWrite(&p_, mode);
     return buffer;
   }
-
-  TempDir dir_;
-  std::string name_ = (dir_ / "out.jpg").string();
-  Picture pic_ = NaturalPicture(53, 37);
-  JPEG_PROPERTIES p_;
 };
 
 TEST_F(Output, FileHoldsExactlyTheReportedBytesAndDecodes) {

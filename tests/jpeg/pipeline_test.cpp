@@ -97,12 +97,10 @@ TEST(Layout, SmallerJpegThanBitmapCropsTheTopLeft) {
   FillLikeStillCapture(p, pic);
   p.jpeg_width = crop.width;
   p.jpeg_height = crop.height;
-  std::vector<std::uint8_t> buffer(100000);
-  p.jpeg_buffer = buffer.data();
-  p.jpeg_size = static_cast<std::int32_t>(buffer.size());
-  ASSERT_EQ(JpegWrite(&p, WholeImageToBuffer), 0);
-  buffer.resize(static_cast<std::size_t>(p.jpeg_size));
+  std::int32_t rc = -1;
+  const std::vector<std::uint8_t> buffer = WriteToBuffer(p, 100000, &rc);
   JpegFree(&p);
+  ASSERT_EQ(rc, 0);
   Picture decoded;
   std::string error;
   ASSERT_TRUE(DecodeJpegBytes(buffer, decoded, error)) << error;

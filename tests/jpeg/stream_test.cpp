@@ -126,12 +126,10 @@ TEST(Stream, ChromaUsesTableZeroWithoutColourConversionFlag) {
   const Picture pic = NaturalPicture(24, 24);
   FillLikeStillCapture(p, pic);
   p.color_conversion = 0;
-  std::vector<std::uint8_t> buffer(100000);
-  p.jpeg_buffer = buffer.data();
-  p.jpeg_size = static_cast<std::int32_t>(buffer.size());
-  ASSERT_EQ(JpegWrite(&p, WholeImageToBuffer), 0);
-  buffer.resize(static_cast<std::size_t>(p.jpeg_size));
+  std::int32_t rc = -1;
+  const std::vector<std::uint8_t> buffer = WriteToBuffer(p, 100000, &rc);
   JpegFree(&p);
+  ASSERT_EQ(rc, 0);
   const std::size_t sof = FindMarker(buffer, 0xC0);
   EXPECT_EQ(Slice(buffer, sof + 10, 9), Bytes({1, 0x22, 0, 2, 0x11, 0, 3, 0x11, 0}));
   Picture decoded;
@@ -171,12 +169,10 @@ TEST(Stream, RestartIntervalWritesDriAndCyclingMarkers) {
   const Picture pic = NaturalPicture(16 * 10, 16);  // ten MCUs
   FillLikeStillCapture(p, pic);
   p.state.restart_interval = 1;
-  std::vector<std::uint8_t> buffer(200000);
-  p.jpeg_buffer = buffer.data();
-  p.jpeg_size = static_cast<std::int32_t>(buffer.size());
-  ASSERT_EQ(JpegWrite(&p, WholeImageToBuffer), 0);
-  buffer.resize(static_cast<std::size_t>(p.jpeg_size));
+  std::int32_t rc = -1;
+  const std::vector<std::uint8_t> buffer = WriteToBuffer(p, 200000, &rc);
   JpegFree(&p);
+  ASSERT_EQ(rc, 0);
   const std::size_t dri = FindMarker(buffer, 0xDD);
   ASSERT_NE(dri, std::string::npos);
   EXPECT_EQ(Slice(buffer, dri, 6), Bytes({0xFF, 0xDD, 0x00, 0x04, 0x00, 0x01}));

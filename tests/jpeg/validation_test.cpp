@@ -8,21 +8,11 @@
 namespace jpeg_test {
 namespace {
 
-class Validation : public ::testing::Test {
+class Validation : public StillRecordTest {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(JpegInit(&p_), 0);
-    FillLikeStillCapture(p_, pic_);
-    p_.jpeg_file_name = name_.c_str();
-  }
-  void TearDown() override { EXPECT_EQ(JpegFree(&p_), 0); }
+  Validation() : StillRecordTest(NaturalPicture(40, 24)) {}
 
   std::int32_t Write(std::int32_t mode = WholeImageToFile) { return JpegWrite(&p_, mode); }
-
-  TempDir dir_;
-  std::string name_ = (dir_ / "out.jpg").string();
-  Picture pic_ = NaturalPicture(40, 24);
-  JPEG_PROPERTIES p_;
 };
 
 TEST_F(Validation, DecodingAndUnknownModesAreRefusedBeforeAnyFileExists) {

@@ -99,6 +99,10 @@ class WorkerHost final : public ILiveViewHost {
     m_thread.Join();
   }
 
+  // Starts the worker, lets `frames` frames through, then closes the gate and
+  // waits until the worker sits at it.
+  bool StartAndPauseAfter(int frames);
+
   platform::EventHandle RunEvent() override { return m_gate; }
   std::atomic<std::int32_t>& LiveRunning() override { return m_liveRunning; }
   std::atomic<std::int32_t>& WorkerAlive() override { return m_alive; }
@@ -141,6 +145,14 @@ void WaitUntilIdleAtGate(const ScriptedSource& source) {
     seen = source.m_queries.load();
     platform::SleepMs(60);
   }
+}
+
+bool WorkerHost::StartAndPauseAfter(int frames) {
+  Start();
+  if (!QTest::qWaitFor([&] { return m_frames.load() >= frames; }, 5000)) return false;
+  platform::ResetEvent(m_gate);
+  WaitUntilIdleAtGate(m_source);
+  return true;
 }
 
 bool PackedHoldsPicture(const CFrameBitmap& bitmap, int seed) {
@@ -259,10 +271,7 @@ TEST(LiveViewWorker, FramesReachThePackedBitmapAndTheScreen) {
 
 TEST(LiveViewWorker, ModeChangeResizesOnceThenRecreatesTheBitmapWithTheOldPicture) {
   WorkerHost host;
-  host.Start();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() >= 2; }, 5000));
-  platform::ResetEvent(host.m_gate);
-  WaitUntilIdleAtGate(host.m_source);
+  ASSERT_TRUE(host.StartAndPauseAfter(2));
 
   host.m_source.SetMode(2, 1024, 768);
   const int before = host.m_frames.load();
@@ -280,10 +289,7 @@ TEST(LiveViewWorker, ModeChangeResizesOnceThenRecreatesTheBitmapWithTheOldPictur
 
 TEST(LiveViewWorker, NewBitmapCarriesTheOldPictureUntilTheNewFrame) {
   WorkerHost host;
-  host.Start();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() >= 1; }, 5000));
-  platform::ResetEvent(host.m_gate);
-  WaitUntilIdleAtGate(host.m_source);
+  ASSERT_TRUE(host.StartAndPauseAfter(1));
   const int oldSeed = host.m_source.m_lastGoodSeed.load();
 
   host.m_source.SetMode(2, 1024, 768);
@@ -327,10 +333,7 @@ TEST(LiveViewWorker, FailedAcquisitionCountsTheFrameAndStopsForGood) {
 
 TEST(LiveViewWorker, PauseThenStepLetsExactlyOneFrameThrough) {
   WorkerHost host;
-  host.Start();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() >= 2; }, 5000));
-  platform::ResetEvent(host.m_gate);
-  WaitUntilIdleAtGate(host.m_source);
+  ASSERT_TRUE(host.StartAndPauseAfter(2));
   const int paused = host.m_frames.load();
 
   platform::PulseEvent(host.m_gate);
@@ -342,10 +345,7 @@ TEST(LiveViewWorker, PauseThenStepLetsExactlyOneFrameThrough) {
 
 TEST(LiveViewWorker, ShutdownWhilePausedTakesNoFurtherFrame) {
   WorkerHost host;
-  host.Start();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() >= 1; }, 5000));
-  platform::ResetEvent(host.m_gate);
-  WaitUntilIdleAtGate(host.m_source);
+  ASSERT_TRUE(host.StartAndPauseAfter(1));
   const int frames = host.m_frames.load();
   const int queries = host.m_source.m_queries.load();
 
