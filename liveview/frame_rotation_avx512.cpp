@@ -71,55 +71,71 @@ struct Block16 {
         shiftedHalfRows{HalfRowPicks(0, true), HalfRowPicks(1, true)},
         wholeRows{WholeRowPicks(0, kBytes), WholeRowPicks(1, kBytes)} {}
 
-  // Lane l: four pixels of the source row at base + l * perX, `offset` bytes into the run.
-  [[gnu::always_inline]] static __m512i Corner(const std::uint8_t* base, std::ptrdiff_t perX, std::ptrdiff_t offset) {
-    const auto lane = [&](int l) {
-      return _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + l * perX + offset));
-    };
-    __m512i corner = _mm512_zextsi128_si512(lane(0));
-    corner = _mm512_mask_broadcast_i32x4(corner, 0x00F0, lane(1));
-    corner = _mm512_mask_broadcast_i32x4(corner, 0x0F00, lane(2));
-    return _mm512_mask_broadcast_i32x4(corner, 0xF000, lane(3));
+#pragma GCC diagnostic push
+  // GCC 12 takes the "undefined" upper half inside _mm512_inserti64x4 for an
+  // uninitialised read; every byte of the result is set.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+  // Lane l: four pixels of the source row at rows + l * perX, lowest column
+  // first. Two 128-bit inserts and one 256-bit insert: cheaper here than
+  // masked broadcasts, which each cost a 512-bit blend.
+  [[gnu::always_inline]] static __m512i Corner(const std::uint8_t* rows, std::ptrdiff_t perX, std::ptrdiff_t perX3) {
+    const auto lane = [](const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+    const __m256i low = _mm256_inserti128_si256(_mm256_castsi128_si256(lane(rows)), lane(rows + perX), 1);
+    const __m256i high = _mm256_inserti128_si256(_mm256_castsi128_si256(lane(rows + 2 * perX)), lane(rows + perX3), 1);
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
   }
+#pragma GCC diagnostic pop
 
-  [[gnu::always_inline]] void Put(std::uint8_t* line, __m512i row, bool spill) const {
+  template <bool kSpill>
+  [[gnu::always_inline]] static void Put(std::uint8_t* line, __m512i row) {
     if constexpr (kBytes == 4) {
       _mm512_storeu_si512(line, _mm512_or_si512(row, _mm512_set1_epi32(static_cast<int>(0xFF000000u))));
-    } else if (spill) {
+    } else if constexpr (kSpill) {
       _mm512_storeu_si512(line, row);  // 16 bytes over the next block's pixels, written after
     } else {
       _mm512_mask_storeu_epi8(line, kRunBytes, row);
     }
   }
 
-  [[gnu::always_inline]] void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to,
-                                         std::ptrdiff_t outStep, bool spill) const {
+  template <bool kSpill>
+  [[gnu::always_inline]] void Turn(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to,
+                                   std::ptrdiff_t outStep) const {
     // Addresses from these two each block: left to itself the compiler keeps
     // one running pointer per row, more than there are registers.
     asm("" : "+r"(base), "+r"(to));
+    const std::ptrdiff_t perX3 = 3 * perX;
+    // Output row of source pixel p: p turning clockwise, 15 - p the other way.
+    const std::ptrdiff_t lineStep = kClockwise ? outStep : -outStep;
+    const std::ptrdiff_t lineStep3 = 3 * lineStep;
+    std::uint8_t* const firstLine = kClockwise ? to : to + (kBlockPixels - 1) * outStep;
 #pragma GCC unroll 4
     for (int g = 0; g < kBlockPixels / kGroupPixels; ++g) {
       const bool last = g == kBlockPixels / kGroupPixels - 1;
-      const std::ptrdiff_t offset = 3 * kGroupPixels * g - (last ? 4 : 0);
+      const std::uint8_t* rows = base + 3 * kGroupPixels * g - (last ? 4 : 0);
       const __m512i* picks = last ? shiftedHalfRows : halfRows;
-      const __m512i c0 = Corner(base, perX, offset);
-      const __m512i c1 = Corner(base + 4 * perX, perX, offset);
-      const __m512i c2 = Corner(base + 8 * perX, perX, offset);
-      const __m512i c3 = Corner(base + 12 * perX, perX, offset);
+      const __m512i c0 = Corner(rows, perX, perX3);
+      const __m512i c1 = Corner(rows + 4 * perX, perX, perX3);
+      const __m512i c2 = Corner(rows + 8 * perX, perX, perX3);
+      const __m512i c3 = Corner(rows + 12 * perX, perX, perX3);
       const __m512i upper01 = _mm512_permutex2var_epi8(c0, picks[0], c1);
       const __m512i upper23 = _mm512_permutex2var_epi8(c0, picks[1], c1);
       const __m512i lower01 = _mm512_permutex2var_epi8(c2, picks[0], c3);
       const __m512i lower23 = _mm512_permutex2var_epi8(c2, picks[1], c3);
-      // Output row of source pixel p: p turning clockwise, 15 - p the other way.
-      const auto line = [&](int m) {
-        const int p = kGroupPixels * g + m;
-        return to + (kClockwise ? p : kBlockPixels - 1 - p) * outStep;
-      };
-      Put(line(0), _mm512_permutex2var_epi8(upper01, wholeRows[0], lower01), spill);
-      Put(line(1), _mm512_permutex2var_epi8(upper01, wholeRows[1], lower01), spill);
-      Put(line(2), _mm512_permutex2var_epi8(upper23, wholeRows[0], lower23), spill);
-      Put(line(3), _mm512_permutex2var_epi8(upper23, wholeRows[1], lower23), spill);
+      std::uint8_t* const lines = firstLine + kGroupPixels * g * lineStep;
+      Put<kSpill>(lines, _mm512_permutex2var_epi8(upper01, wholeRows[0], lower01));
+      Put<kSpill>(lines + lineStep, _mm512_permutex2var_epi8(upper01, wholeRows[1], lower01));
+      Put<kSpill>(lines + 2 * lineStep, _mm512_permutex2var_epi8(upper23, wholeRows[0], lower23));
+      Put<kSpill>(lines + lineStep3, _mm512_permutex2var_epi8(upper23, wholeRows[1], lower23));
     }
+  }
+
+  // The spill choice once a block, not once a store.
+  void operator()(const std::uint8_t* base, std::ptrdiff_t perX, std::uint8_t* to, std::ptrdiff_t outStep,
+                  bool spill) const {
+    if (spill)
+      Turn<true>(base, perX, to, outStep);
+    else
+      Turn<false>(base, perX, to, outStep);
   }
 
   __m512i halfRows[2], shiftedHalfRows[2], wholeRows[2];
