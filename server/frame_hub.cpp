@@ -95,14 +95,17 @@ void CFrameHub::OnShownFrame(const ShownFrame& frame) {
   m_wakeEncoder.notify_one();
 }
 
-void CFrameHub::AddViewer() {
+std::uint64_t CFrameHub::AddViewer() {
+  std::uint64_t newest = 0;
   {
     std::lock_guard guard(m_lock);
     ++m_viewers;
+    if (m_latestRaw) newest = m_latestRaw->picture.number;
     // A viewer arriving while the picture is held gets the held picture.
     if (m_latestRaw && (!m_latestJpeg || m_latestJpeg->number != m_latestRaw->picture.number)) m_encodePending = true;
   }
   m_wakeEncoder.notify_one();
+  return newest;
 }
 
 void CFrameHub::RemoveViewer() {

@@ -65,8 +65,9 @@ class CFrameHub final : public IFrameTap {
   void OnShownFrame(const ShownFrame& frame) override;
 
   // Viewers count while they are connected; frames are encoded only while
-  // one is, or when a snapshot asks.
-  void AddViewer();
+  // one is, or when a snapshot asks. AddViewer returns the number of the
+  // newest picture (0 before the first), the one a new viewer starts from.
+  std::uint64_t AddViewer();
   void RemoveViewer();
 
   // The newest encoded frame newer than `after`, waiting up to `timeout` for

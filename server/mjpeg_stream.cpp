@@ -9,17 +9,20 @@ namespace {
 constexpr std::string_view kPartEnd = "\r\n";
 }
 
-CMjpegStream::CMjpegStream(CFrameHub& hub) : m_hub(hub) { m_hub.AddViewer(); }
+CMjpegStream::CMjpegStream(CFrameHub& hub) : m_hub(hub) {
+  const std::uint64_t newest = m_hub.AddViewer();
+  m_firstAfter = newest > 0 ? newest - 1 : 0;
+}
 
 CMjpegStream::~CMjpegStream() { m_hub.RemoveViewer(); }
 
 bool CMjpegStream::NextPart() {
-  const std::uint64_t after = m_frame ? m_frame->number : 0;
+  const std::uint64_t after = m_frame ? m_frame->number : m_firstAfter;
   auto frame = m_hub.WaitNewer(after, kRepeatHeld);
   if (m_hub.Stopping()) return false;
   // Nothing new within a second: the held picture goes out again, or, before
-  // the first picture, nothing yet.
-  if (!frame) return true;
+  // the first part, nothing yet (an older picture never starts a stream).
+  if (!frame || (!m_frame && frame->number <= after)) return true;
   m_frame = std::move(frame);
   m_head = std::string("--") + kStreamBoundary +
            "\r\nContent-Type: image/jpeg\r\nContent-Length: " + std::to_string(m_frame->jpeg.size()) + "\r\n\r\n";

@@ -36,6 +36,9 @@ class CMjpegStream {
   bool NextPart();
 
   CFrameHub& m_hub;
+  // The first part is this picture or a newer one: the hub's newest JPEG may
+  // have been encoded long ago for an earlier viewer.
+  std::uint64_t m_firstAfter = 0;
   std::shared_ptr<const EncodedFrame> m_frame;
   std::string m_head;        // boundary and part headers of m_frame
   std::size_t m_offset = 0;  // into head + jpeg + "\r\n"

@@ -204,6 +204,24 @@ TEST_F(FrameHubTest, AHeldPictureIsRepeatedOnlyOnceASecond) {
   EXPECT_NE(next[0], parts[0]);
 }
 
+TEST_F(FrameHubTest, ANewViewerStartsFromThePictureShownNowNotAnEarlierViewersLast) {
+  std::string earlier;
+  {
+    hub.OnShownFrame(TestPicture(1024, 768, 10).Shown(1));
+    CMjpegStream first(hub);
+    const auto parts = ReadParts(first, 1, 65536);
+    ASSERT_EQ(parts.size(), 1u);
+    earlier = parts[0];
+  }
+  // Shown while nobody watched (so not encoded); the turn changed its size.
+  hub.OnShownFrame(TestPicture(768, 1024, 11).Shown(2));
+  CMjpegStream second(hub);
+  const auto parts = ReadParts(second, 1, 65536);
+  ASSERT_EQ(parts.size(), 1u);
+  EXPECT_NE(parts[0], earlier);
+  EXPECT_EQ(parts[0], *hub.SnapshotJpeg());
+}
+
 TEST_F(FrameHubTest, StopEndsEveryWaitingStream) {
   CMjpegStream stream(hub);  // before any picture: it waits
   std::thread stopper([&] {
