@@ -7,8 +7,9 @@
 // sixteen rows' pixels: the first pairs two corners into half rows of two
 // output rows, the second pairs two half rows into a whole output row,
 // widened to 0xFFRRGGBB in the same permute when the output is painted.
-// Half the permutes of a plain 16 x 16 transpose: the permute unit is what
-// bounds this kernel.
+// Half the permutes of a plain 16 x 16 transpose; the four 16-byte loads
+// per corner, from rows a row step apart, now cost about as much as the
+// permutes.
 #include "liveview/frame_rotation_kernels.h"
 
 #if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VBMI__)

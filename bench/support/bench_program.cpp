@@ -9,6 +9,7 @@
 #include "bench/support/clocks.h"
 #include "panel/messages.h"
 #include "platform/driver.h"
+#include "platform/driver_records.h"
 
 namespace bench {
 
@@ -32,7 +33,9 @@ CBenchProgram::~CBenchProgram() {
 }
 
 ProgramInterval CBenchProgram::Measure(int seconds) {
-  const auto frameRequests = [&] { return static_cast<double>(m_driver->Camera(0).VendorRequestCount(0xB4)); };
+  const auto frameRequests = [&] {
+    return static_cast<double>(m_driver->Camera(0).VendorRequestCount(platform::request::kStartFrame));
+  };
   const double frames = frameRequests();
   const double cpu = ClockMs(CLOCK_PROCESS_CPUTIME_ID);
   QElapsedTimer wall;

@@ -39,7 +39,6 @@ class CBenchProgram {
 
   bool Started() const { return m_started; }
   CMainFrame& Frame() { return *m_frame; }
-  sim::SimDriver& Driver() { return *m_driver; }
 
   // Runs the event loop for `seconds` and counts the frames the camera sent:
   // the main window's own count is zeroed by the panel every second.
