@@ -30,7 +30,7 @@ bool CFrameBitmap::Create(int width, int height, int bitsPerPixel) {
   if (rowBytes * static_cast<std::size_t>(height) > kPixelCapacity) return false;
 
   // Allocate outside the lock, so that a painter waits only for the copy.
-  auto pixels = std::make_unique_for_overwrite<std::uint8_t[]>(kPixelCapacity);
+  AlignedBytes pixels = MakeAlignedBytes(kPixelCapacity);
   std::memset(pixels.get(), 0, rowBytes * static_cast<std::size_t>(height));
 
   auto lock = LockBuffers();
@@ -120,13 +120,12 @@ int CFrameBitmap::DrawScaled(QPainter& painter, const QRect& destination) const 
 void CFrameBitmap::FillDisplayImage(const QRect& source) const {
   // One pass that turns the stored rows the right way up and widens each
   // blue-green-red pixel to the 32-bit form the painter copies directly.
-  const std::size_t stride = static_cast<std::size_t>(Stride());
+  const auto stride = static_cast<std::ptrdiff_t>(Stride());
   const std::uint8_t* rows = m_packed.get() + kHeaderBytes;
-  for (int y = source.top(); y <= source.bottom(); ++y) {
-    const std::uint8_t* from = rows + static_cast<std::size_t>(m_height - 1 - y) * stride + 3 * source.left();
-    auto* to = reinterpret_cast<QRgb*>(m_displayImage.scanLine(y)) + source.left();
-    for (int x = 0; x < source.width(); ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
-  }
+  const PixelRows visible{rows + (m_height - 1 - source.top()) * stride + 3 * source.left(), -stride, source.width(),
+                          source.height()};
+  auto* to = reinterpret_cast<std::uint32_t*>(m_displayImage.scanLine(source.top())) + source.left();
+  TurnPixelsToRgb32(visible, 0, to, m_displayImage.bytesPerLine() / 4);
 }
 
 int CFrameBitmap::DrawTurned(QPainter& painter, int quarterTurns) const {

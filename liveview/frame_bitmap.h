@@ -14,6 +14,8 @@
 
 #include <QImage>
 
+#include "liveview/aligned_bytes.h"
+
 class QPainter;
 class QRect;
 
@@ -84,7 +86,7 @@ class CFrameBitmap {
   int m_width = 0;
   int m_height = 0;
   int m_bitsPerPixel = 0;
-  std::unique_ptr<std::uint8_t[]> m_pixels;
+  AlignedBytes m_pixels;  // on a cache line, so a turn into it can stream
   std::unique_ptr<std::uint8_t[]> m_packed;
   std::size_t m_packedBytes = 0;
   // The picture in the painter's own pixel format, refilled from the packed

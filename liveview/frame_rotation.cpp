@@ -80,6 +80,10 @@ void rotation_kernels::TurnPlain(const PixelRows& from, int quarterTurns, std::u
   Turn<CopyBgr>(from, quarterTurns, out, outStep);
 }
 
+void rotation_kernels::WidenRowsPlain(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
+  Turn<WidenToRgb32>(from, 0, out, outStepBytes);
+}
+
 void rotation_kernels::TurnToRgb32Plain(const PixelRows& from, int quarterTurns, std::uint8_t* out,
                                         std::ptrdiff_t outStepBytes) {
   Turn<WidenToRgb32>(from, quarterTurns, out, outStepBytes);
@@ -112,6 +116,13 @@ void TurnPixels(const PixelRows& from, int quarterTurns, std::uint8_t* out, std:
 void TurnPixelsToRgb32(const PixelRows& from, int quarterTurns, std::uint32_t* out, std::ptrdiff_t outStep) {
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   const std::ptrdiff_t stepBytes = outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
+  if ((quarterTurns & 3) == 0 && from.top != nullptr && from.width > 0 && from.height > 0) {
+    // The painted picture's every frame: rows widened in vectors.
+    static const bool avx512 = rotation_kernels::TurnAvx512Available();
+    static const bool ssse3 = rotation_kernels::TurnSsse3Available();
+    if (avx512) return rotation_kernels::WidenRowsAvx512(from, bytes, stepBytes);
+    if (ssse3) return rotation_kernels::WidenRowsSsse3(from, bytes, stepBytes);
+  }
   switch (VectorKernelFor(from, quarterTurns)) {
     case TurnKernel::kAvx512:
       return rotation_kernels::TurnQuarterToRgb32Avx512(from, quarterTurns & 3, bytes, stepBytes);

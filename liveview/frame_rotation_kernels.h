@@ -14,6 +14,11 @@ namespace rotation_kernels {
 void TurnPlain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
 void TurnToRgb32Plain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
 
+// No turn, painted: each row widened to 0xFFRRGGBB.
+void WidenRowsPlain(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+void WidenRowsSsse3(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+void WidenRowsAvx512(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+
 bool TurnSsse3Available();
 // `quarterTurns` is 1 or 3; the picture at least 1 x 1.
 void TurnQuarterSsse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
@@ -27,5 +32,9 @@ void TurnQuarterToRgb32Avx2(const PixelRows& from, int quarterTurns, std::uint8_
 bool TurnAvx512Available();
 void TurnQuarterAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
 void TurnQuarterToRgb32Avx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+// The same turn of a frame of 1 MiB or more into rows on 64-byte
+// boundaries, stored past the cache; false, with nothing written, for any
+// other output.
+bool TurnQuarterStreamedAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
 
 }  // namespace rotation_kernels

@@ -78,11 +78,27 @@ void TurnQuarterToRgb32Ssse3(const PixelRows& from, int quarterTurns, std::uint8
   TurnInTiles(Block4<4>(quarterTurns == 1), from, quarterTurns, out, outStepBytes);
 }
 
+void WidenRowsSsse3(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
+  const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  for (int y = 0; y < from.height; ++y) {
+    const std::uint8_t* in = from.top + y * from.step;
+    std::uint8_t* to = out + y * outStepBytes;
+    int x = 0;
+    // Four pixels a load of sixteen bytes, while sixteen are left in the row.
+    for (; 3 * x + 16 <= 3 * from.width; x += 4)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 4 * x),
+                       _mm_or_si128(_mm_shuffle_epi8(Load16(in + 3 * x), widen), opaque));
+    for (; x < from.width; ++x) PutPlainPixel<4>(to + 4 * x, in + 3 * x);
+  }
+}
+
 #else
 
 bool TurnSsse3Available() { return false; }
 void TurnQuarterSsse3(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
 void TurnQuarterToRgb32Ssse3(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
+void WidenRowsSsse3(const PixelRows&, std::uint8_t*, std::ptrdiff_t) {}
 
 #endif
 

@@ -45,57 +45,81 @@ constexpr int kTileColumns = 16;
 
 // Output (x, y) comes from source byte offset origin + x * perX + y * perY;
 // perY is +3 or -3 (along a source row, forwards or backwards), perX +/- a
-// row step. `quarterTurns` is 1 or 3.
+// row step. Blocks of n x n may turn output rows blockRowsBegin up to
+// blockRowsEnd (a whole number of blocks): the others would load past a
+// source row's end. `quarterTurns` is 1 or 3.
+struct BlockWalk {
+  std::ptrdiff_t origin = 0;
+  std::ptrdiff_t perX = 0;
+  std::ptrdiff_t perY = 0;
+  int outWidth = 0;
+  int outHeight = 0;
+  int blockRowsBegin = 0;
+  int blockRowsEnd = 0;
+};
+
 template <typename Block>
-void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, std::uint8_t* out,
-                 std::ptrdiff_t outStep) {
+BlockWalk WalkInBlocks(const PixelRows& from, int quarterTurns) {
   constexpr int n = Block::kSize;
-  constexpr int bytes = Block::kPixelBytes;
-  static_assert(kTileRows % n == 0 && kTileColumns % n == 0);
   const std::ptrdiff_t w = from.width, h = from.height, s = from.step;
   const bool clockwise = quarterTurns == 1;
-  const std::ptrdiff_t origin = clockwise ? (h - 1) * s : (w - 1) * 3;
-  const std::ptrdiff_t perX = clockwise ? -s : s;
-  const std::ptrdiff_t perY = clockwise ? 3 : -3;
-  const int outWidth = static_cast<int>(h);
-  const int outHeight = static_cast<int>(w);
-
+  BlockWalk walk{.origin = clockwise ? (h - 1) * s : (w - 1) * 3,
+                 .perX = clockwise ? -s : s,
+                 .perY = clockwise ? 3 : -3,
+                 .outWidth = static_cast<int>(h),
+                 .outHeight = static_cast<int>(w)};
   // Output row y reads source column y (clockwise) or w-1-y. A block of
   // rows y..y+n-1 loads kLoadBytes from its lowest source column, which must
   // stay inside the row: that column plus loadColumns at most w.
   constexpr int loadColumns = (Block::kLoadBytes + 2) / 3;
   int ySafeBegin = 0;
-  int ySafeEnd = outHeight;
+  int ySafeEnd = walk.outHeight;
   if (clockwise)
-    ySafeEnd = std::clamp(static_cast<int>(w) - loadColumns + n, 0, outHeight);  // lowest column y
+    ySafeEnd = std::clamp(static_cast<int>(w) - loadColumns + n, 0, walk.outHeight);  // lowest column y
   else
-    ySafeBegin = std::clamp(loadColumns - n, 0, outHeight);  // lowest column w-n-y
-  const int ySafeBlocksEnd = ySafeBegin + std::max(0, ySafeEnd - ySafeBegin) / n * n;
-  const int xBlocksEnd = outWidth / n * n;
+    ySafeBegin = std::clamp(loadColumns - n, 0, walk.outHeight);  // lowest column w-n-y
+  walk.blockRowsBegin = ySafeBegin;
+  walk.blockRowsEnd = ySafeBegin + std::max(0, ySafeEnd - ySafeBegin) / n * n;
+  return walk;
+}
 
-  for (int ty = ySafeBegin; ty < ySafeBlocksEnd; ty += kTileRows) {
-    const int tyEnd = std::min(ySafeBlocksEnd, ty + kTileRows);
-    for (int tx = 0; tx < xBlocksEnd; tx += kTileColumns) {
+// Turns the whole picture: blocks from output column `firstColumn` (a
+// multiple of the block size; a kernel may have turned the columns before
+// it in the block rows itself), plain pixels for the rest.
+template <typename Block>
+void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep,
+                 int firstColumn = 0) {
+  constexpr int n = Block::kSize;
+  constexpr int bytes = Block::kPixelBytes;
+  static_assert(kTileRows % n == 0 && kTileColumns % n == 0);
+  const bool clockwise = quarterTurns == 1;
+  const BlockWalk walk = WalkInBlocks<Block>(from, quarterTurns);
+  const int xBlocksEnd = walk.outWidth / n * n;
+
+  for (int ty = walk.blockRowsBegin; ty < walk.blockRowsEnd; ty += kTileRows) {
+    const int tyEnd = std::min(walk.blockRowsEnd, ty + kTileRows);
+    for (int tx = firstColumn; tx < xBlocksEnd; tx += kTileColumns) {
       const int txEnd = std::min(xBlocksEnd, tx + kTileColumns);
       for (int y = ty; y < tyEnd; y += n) {
-        const std::ptrdiff_t low = clockwise ? y * perY : (y + n - 1) * perY;
-        const std::uint8_t* rows = from.top + origin + low;
+        const std::ptrdiff_t low = clockwise ? y * walk.perY : (y + n - 1) * walk.perY;
+        const std::uint8_t* rows = from.top + walk.origin + low;
         std::uint8_t* line = out + y * outStep;
         // Blocks go left to right, so a block's spill is always written over later.
-        for (int x = tx; x < txEnd; x += n) block(rows + x * perX, perX, line + x * bytes, outStep, x + n < xBlocksEnd);
+        for (int x = tx; x < txEnd; x += n)
+          block(rows + x * walk.perX, walk.perX, line + x * bytes, outStep, x + n < xBlocksEnd);
       }
     }
   }
   // What the blocks left: the right-hand columns, and the rows near the
   // source rows' ends.
   const auto plainPixel = [&](int x, int y) {
-    PutPlainPixel<bytes>(out + y * outStep + x * bytes, from.top + origin + x * perX + y * perY);
+    PutPlainPixel<bytes>(out + y * outStep + x * bytes, from.top + walk.origin + x * walk.perX + y * walk.perY);
   };
-  for (int y = ySafeBegin; y < ySafeBlocksEnd; ++y)
-    for (int x = xBlocksEnd; x < outWidth; ++x) plainPixel(x, y);
-  for (int y = 0; y < outHeight; ++y) {
-    if (y >= ySafeBegin && y < ySafeBlocksEnd) continue;
-    for (int x = 0; x < outWidth; ++x) plainPixel(x, y);
+  for (int y = walk.blockRowsBegin; y < walk.blockRowsEnd; ++y)
+    for (int x = xBlocksEnd; x < walk.outWidth; ++x) plainPixel(x, y);
+  for (int y = 0; y < walk.outHeight; ++y) {
+    if (y >= walk.blockRowsBegin && y < walk.blockRowsEnd) continue;
+    for (int x = 0; x < walk.outWidth; ++x) plainPixel(x, y);
   }
 }
 

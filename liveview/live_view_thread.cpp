@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 
+#include "liveview/aligned_bytes.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_taps.h"
 #include "liveview/live_view.h"
@@ -32,7 +33,7 @@ std::uint32_t LiveViewThread(void* param) {
   CLiveView& view = host.View();
   ILiveFrameSource& source = host.FrameSource();
   // The taps' copy of a turned picture; made on the first turned frame.
-  std::unique_ptr<std::uint8_t[]> turned;
+  AlignedBytes turned;
 
   for (;;) {
     // A gate closed under us means the owner is going away.
@@ -73,7 +74,7 @@ std::uint32_t LiveViewThread(void* param) {
       const std::uint8_t* pixels = bitmap.Pixels();
       if (const int turns = host.QuarterTurns() & 3; turns != 0) {
         // Receivers get the picture the way the view shows it.
-        if (!turned) turned = std::make_unique_for_overwrite<std::uint8_t[]>(CFrameBitmap::kPixelCapacity);
+        if (!turned) turned = MakeAlignedBytes(CFrameBitmap::kPixelCapacity);
         const TurnedSize size = TurnSize(width, height, turns);
         TurnPixels({pixels, rowBytes, width, height}, turns, turned.get(), size.width * 3);
         width = size.width;

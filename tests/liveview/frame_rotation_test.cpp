@@ -12,6 +12,7 @@
 
 #include <QImage>
 
+#include "liveview/aligned_bytes.h"
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_rotation_kernels.h"
 #include "liveview/frame_snapshot.h"
@@ -183,10 +184,13 @@ TEST(FrameRotation, VectorKernelsReadNothingOutsideThePicture) {
       for (const VectorKernel& kernel : kKernels) {
         if (!kernel.available) continue;
         for (const int turns : {1, 3}) {
-          std::vector<std::uint8_t> vector(picture.size()), plain(picture.size());
-          kernel.narrow(rows, turns, vector.data(), height * 3);
-          rotation_kernels::TurnPlain(rows, turns, plain.data(), height * 3);
-          EXPECT_EQ(vector, plain) << kernel.name << " " << width << "x" << height << " turned " << turns;
+          // On cache lines, as the program's buffers are: the large picture
+          // takes the streamed path where there is one.
+          const AlignedBytes vector = MakeAlignedBytes(picture.size()), plain = MakeAlignedBytes(picture.size());
+          kernel.narrow(rows, turns, vector.get(), height * 3);
+          rotation_kernels::TurnPlain(rows, turns, plain.get(), height * 3);
+          EXPECT_EQ(std::memcmp(vector.get(), plain.get(), picture.size()), 0)
+              << kernel.name << " " << width << "x" << height << " turned " << turns;
           std::vector<std::uint8_t> wide(picture.size() / 3 * 4), widePlain(wide.size());
           kernel.wide(rows, turns, wide.data(), height * 4);
           rotation_kernels::TurnToRgb32Plain(rows, turns, widePlain.data(), height * 4);
@@ -195,6 +199,75 @@ TEST(FrameRotation, VectorKernelsReadNothingOutsideThePicture) {
       }
     }
   }
+}
+
+// Rows on cache lines, the case where a large turn streams whole lines past
+// the cache: every pixel as the plain kernel puts it, the bytes between the
+// rows and after the last one untouched. Sizes with rows whose blocks would
+// read past the source rows' ends, with columns left over after the wide
+// blocks, and one too small to stream.
+TEST(FrameRotation, TurnsIntoCacheLineRowsWriteThePlainKernelsBytesAndNothingBetweenTheRows) {
+  struct Case {
+    int width, height;
+    std::ptrdiff_t outStep;  // a multiple of 64, at least the output row
+  };
+  int ran = 0;
+  for (const VectorKernel& kernel : kKernels) {
+    if (!kernel.available) continue;
+    ++ran;
+    for (const Case c : {Case{1024, 768, 2304}, Case{1500, 704, 2112}, Case{700, 700, 2112}, Case{300, 256, 768}}) {
+      const std::vector<std::uint8_t> picture = PatternPicture(13, c.width, c.height);
+      const PixelRows rows{picture.data(), c.width * 3, c.width, c.height};
+      const std::size_t bytes = static_cast<std::size_t>(c.outStep) * static_cast<std::size_t>(c.width) + 64;
+      for (const int turns : {1, 3}) {
+        const AlignedBytes vector = MakeAlignedBytes(bytes), plain = MakeAlignedBytes(bytes);
+        std::memset(vector.get(), 0xA5, bytes);
+        std::memset(plain.get(), 0xA5, bytes);
+        kernel.narrow(rows, turns, vector.get(), c.outStep);
+        rotation_kernels::TurnPlain(rows, turns, plain.get(), c.outStep);
+        EXPECT_EQ(std::memcmp(vector.get(), plain.get(), bytes), 0)
+            << kernel.name << " " << c.width << "x" << c.height << " into rows " << c.outStep << " apart, turned "
+            << turns;
+      }
+    }
+  }
+  if (ran == 0) GTEST_SKIP() << "no vector set on this processor";
+}
+
+// The painted picture's rows widened without a turn, as every frame is
+// painted: top-down and bottom-up, rows ending part way through a vector,
+// and the picture last in memory, between pages nobody may touch.
+TEST(FrameRotation, VectorWideningWritesThePlainKernelsBytesAndReadsOnlyThePicture) {
+  using WidenFunction = void (*)(const PixelRows&, std::uint8_t*, std::ptrdiff_t);
+  const struct {
+    const char* name;
+    bool available;
+    WidenFunction widen;
+  } kWideners[] = {{"ssse3", rotation_kernels::TurnSsse3Available(), rotation_kernels::WidenRowsSsse3},
+                   {"avx512", rotation_kernels::TurnAvx512Available(), rotation_kernels::WidenRowsAvx512}};
+  int ran = 0;
+  for (const auto& widener : kWideners) {
+    if (!widener.available) continue;
+    ++ran;
+    for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{1, 3}, std::pair{5, 2}, std::pair{16, 4},
+                                        std::pair{17, 3}, std::pair{37, 9}}) {
+      const std::vector<std::uint8_t> picture = PatternPicture(14, width, height);
+      for (const bool atEnd : {true, false}) {
+        const GuardedPicture guarded(picture, atEnd);
+        ASSERT_NE(guarded.Picture(), nullptr);
+        const std::ptrdiff_t step = width * 3;
+        for (const bool bottomUp : {false, true}) {
+          const PixelRows rows = bottomUp ? PixelRows{guarded.Picture() + (height - 1) * step, -step, width, height}
+                                          : PixelRows{guarded.Picture(), step, width, height};
+          std::vector<std::uint8_t> vector(picture.size() / 3 * 4 + 8, 1), plain(vector.size(), 1);
+          widener.widen(rows, vector.data(), width * 4);
+          rotation_kernels::WidenRowsPlain(rows, plain.data(), width * 4);
+          EXPECT_EQ(vector, plain) << widener.name << " " << width << "x" << height << (bottomUp ? " bottom-up" : "");
+        }
+      }
+    }
+  }
+  if (ran == 0) GTEST_SKIP() << "no vector set on this processor";
 }
 
 TEST(FrameRotation, DegreesOutsideTheFourTurnsAreRefused) {
