@@ -65,23 +65,24 @@ void Turn(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdi
 // processor has.
 enum class TurnKernel { kPlain, kSsse3, kAvx2, kAvx512 };
 
-TurnKernel VectorKernelFor(const PixelRows& from, int quarterTurns) {
+// The widest set the processor has, found once.
+TurnKernel BestVectorKernel() {
   static const TurnKernel best = rotation_kernels::TurnAvx512Available()  ? TurnKernel::kAvx512
                                  : rotation_kernels::TurnAvx2Available()  ? TurnKernel::kAvx2
                                  : rotation_kernels::TurnSsse3Available() ? TurnKernel::kSsse3
                                                                           : TurnKernel::kPlain;
-  if ((quarterTurns & 1) == 0 || from.top == nullptr || from.width <= 0 || from.height <= 0) return TurnKernel::kPlain;
   return best;
+}
+
+TurnKernel VectorKernelFor(const PixelRows& from, int quarterTurns) {
+  if ((quarterTurns & 1) == 0 || from.top == nullptr || from.width <= 0 || from.height <= 0) return TurnKernel::kPlain;
+  return BestVectorKernel();
 }
 
 }  // namespace
 
 void rotation_kernels::TurnPlain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
   Turn<CopyBgr>(from, quarterTurns, out, outStep);
-}
-
-void rotation_kernels::WidenRowsPlain(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
-  Turn<WidenToRgb32>(from, 0, out, outStepBytes);
 }
 
 void rotation_kernels::TurnToRgb32Plain(const PixelRows& from, int quarterTurns, std::uint8_t* out,
@@ -117,11 +118,14 @@ void TurnPixelsToRgb32(const PixelRows& from, int quarterTurns, std::uint32_t* o
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   const std::ptrdiff_t stepBytes = outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
   if ((quarterTurns & 3) == 0 && from.top != nullptr && from.width > 0 && from.height > 0) {
-    // The painted picture's every frame: rows widened in vectors.
-    static const bool avx512 = rotation_kernels::TurnAvx512Available();
-    static const bool ssse3 = rotation_kernels::TurnSsse3Available();
-    if (avx512) return rotation_kernels::WidenRowsAvx512(from, bytes, stepBytes);
-    if (ssse3) return rotation_kernels::WidenRowsSsse3(from, bytes, stepBytes);
+    // The painted picture's every frame: rows widened in vectors (AVX2 has
+    // no widening of its own; SSSE3's serves).
+    switch (BestVectorKernel()) {
+      case TurnKernel::kAvx512: return rotation_kernels::WidenRowsAvx512(from, bytes, stepBytes);
+      case TurnKernel::kAvx2:
+      case TurnKernel::kSsse3: return rotation_kernels::WidenRowsSsse3(from, bytes, stepBytes);
+      case TurnKernel::kPlain: break;
+    }
   }
   switch (VectorKernelFor(from, quarterTurns)) {
     case TurnKernel::kAvx512:

@@ -14,8 +14,8 @@ namespace rotation_kernels {
 void TurnPlain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
 void TurnToRgb32Plain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
 
-// No turn, painted: each row widened to 0xFFRRGGBB.
-void WidenRowsPlain(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+// No turn, painted: each row widened to 0xFFRRGGBB, as TurnToRgb32Plain
+// with no turn does.
 void WidenRowsSsse3(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
 void WidenRowsAvx512(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
 

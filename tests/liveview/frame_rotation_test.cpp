@@ -261,7 +261,7 @@ TEST(FrameRotation, VectorWideningWritesThePlainKernelsBytesAndReadsOnlyThePictu
                                           : PixelRows{guarded.Picture(), step, width, height};
           std::vector<std::uint8_t> vector(picture.size() / 3 * 4 + 8, 1), plain(vector.size(), 1);
           widener.widen(rows, vector.data(), width * 4);
-          rotation_kernels::WidenRowsPlain(rows, plain.data(), width * 4);
+          rotation_kernels::TurnToRgb32Plain(rows, 0, plain.data(), width * 4);
           EXPECT_EQ(vector, plain) << widener.name << " " << width << "x" << height << (bottomUp ? " bottom-up" : "");
         }
       }
