@@ -120,6 +120,9 @@ void CFrameHub::EncodeLoop() {
     m_wakeEncoder.wait(lock, [this] { return m_stopping || (m_encodePending && m_viewers > 0); });
     if (m_stopping) return;
     m_encodePending = false;
+    // A viewer that arrived while this picture was being encoded asked for it
+    // again; it is already the newest JPEG.
+    if (m_latestJpeg && m_latestJpeg->number == m_latestRaw->picture.number) continue;
     Slot* slot = m_latestRaw;
     ++slot->holders;
     const RawPicture* raw = &slot->picture;

@@ -125,6 +125,21 @@ TEST_F(FrameHubTest, NothingIsEncodedWithoutAViewerAndEachFrameOnceWithMany) {
   EXPECT_GE(hub.EncodedCount(), 2u);
 }
 
+TEST_F(FrameHubTest, ViewersArrivingDuringAnEncodeDoNotHaveTheSamePictureEncodedAgain) {
+  // A large picture keeps the encoder busy while more viewers arrive.
+  const TestPicture picture(1024, 768, 5);
+  hub.OnShownFrame(picture.Shown(1));
+  std::vector<std::unique_ptr<CMjpegStream>> viewers;
+  viewers.push_back(std::make_unique<CMjpegStream>(hub));
+  for (int i = 0; i < 6 && hub.EncodedCount() == 0; ++i) {
+    std::this_thread::sleep_for(1ms);
+    viewers.push_back(std::make_unique<CMjpegStream>(hub));
+  }
+  ASSERT_TRUE(hub.WaitNewer(0, 5s));
+  std::this_thread::sleep_for(150ms);  // room for a second encode, were one asked for
+  EXPECT_EQ(hub.EncodedCount(), 1u);
+}
+
 TEST_F(FrameHubTest, ASlowViewerGetsTheNewestFrameAndSkipsTheRest) {
   const TestPicture picture(64, 48, 4);
   CMjpegStream viewer(hub);
