@@ -290,7 +290,8 @@ TEST_F(EmulatedUsbTest, AReadTheCameraNeverAnswersTimesOutAndTheHandleStaysUsabl
   EmulatedCamera& camera = m_bus.Add({});
   camera.SetBulkMode(BulkMode::Hold);
   UsbDriverOptions options;
-  options.bulkTimeout = std::chrono::milliseconds(50);
+  // Long enough for the answered read after it to get through the emulated bus on a loaded machine.
+  options.bulkTimeout = std::chrono::milliseconds(500);
   auto driver = StartDriver(options);
   const DeviceHandle handle = driver->Open(DevicePath(0));
   std::vector<std::uint8_t> buffer(4096);
