@@ -189,6 +189,19 @@ WaitResult WaitForAllEvents(std::span<const EventHandle> events, std::uint32_t t
   return waitLocked(d, guard, w, timeoutMs);
 }
 
+std::size_t WaitingOn(const EventHandle& event) {
+  if (!event) return 0;
+  Dispatcher& d = dispatcher();
+  std::lock_guard guard(d.lock);
+  std::size_t count = 0;
+  for (const Waiter* w = d.waiters.head; w; w = w->next) {
+    if (w->released || w->failed) continue;
+    const auto events = w->events();
+    if (std::find(events.begin(), events.end(), event.get()) != events.end()) ++count;
+  }
+  return count;
+}
+
 void CloseEvent(EventHandle& event) {
   if (!event) return;
   {

@@ -6,6 +6,7 @@
 // every waiter on that event with WaitResult::Failed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -33,6 +34,10 @@ WaitResult WaitForEvent(const EventHandle& event, std::uint32_t timeoutMs);
 // at once (auto-reset ones are reset). An empty list, a null handle or a handle
 // closed during the wait answers Failed.
 WaitResult WaitForAllEvents(std::span<const EventHandle> events, std::uint32_t timeoutMs);
+
+// How many threads are blocked in a wait that names this event now: lets a
+// test see a worker parked at its gate rather than guess from its silence.
+std::size_t WaitingOn(const EventHandle& event);
 
 // Marks the event closed (waiters fail, later calls fail) and drops this reference.
 void CloseEvent(EventHandle& event);

@@ -138,20 +138,17 @@ class WorkerHost final : public ILiveViewHost {
   platform::WorkerThread m_thread;
 };
 
-// Waits until the worker has stopped asking the camera: it sits at the gate.
-void WaitUntilIdleAtGate(const ScriptedSource& source) {
-  int seen = -1;
-  while (seen != source.m_queries.load()) {
-    seen = source.m_queries.load();
-    platform::SleepMs(60);
-  }
+// Waits until the worker sits at the closed gate.
+void WaitUntilIdleAtGate(const platform::EventHandle& gate) {
+  ASSERT_TRUE(QTest::qWaitFor([&] { return platform::WaitingOn(gate) == 1; }, 10000))
+      << "the worker never reached the gate";
 }
 
 bool WorkerHost::StartAndPauseAfter(int frames) {
   Start();
   if (!QTest::qWaitFor([&] { return m_frames.load() >= frames; }, 5000)) return false;
   platform::ResetEvent(m_gate);
-  WaitUntilIdleAtGate(m_source);
+  WaitUntilIdleAtGate(m_gate);
   return true;
 }
 
@@ -338,7 +335,7 @@ TEST(LiveViewWorker, PauseThenStepLetsExactlyOneFrameThrough) {
 
   platform::PulseEvent(host.m_gate);
   ASSERT_TRUE(QTest::qWaitFor([&] { return host.m_frames.load() == paused + 1; }, 5000));
-  WaitUntilIdleAtGate(host.m_source);
+  WaitUntilIdleAtGate(host.m_gate);
   EXPECT_EQ(host.m_frames.load(), paused + 1);
   EXPECT_TRUE(PackedHoldsPicture(host.m_view.Bitmap(), host.m_source.m_lastGoodSeed.load()));
 }

@@ -48,7 +48,7 @@ TEST(PlatformEvent, AutoResetSetReleasesExactlyOneOfTwoWaiters) {
       if (WaitForEvent(e, kInfinite) == WaitResult::Signalled) ++released;
     });
   }
-  std::this_thread::sleep_for(10ms);  // let both reach their wait
+  ASSERT_TRUE(Eventually([&] { return WaitingOn(e) == 2; }));
   EXPECT_TRUE(SetEvent(e));
   EXPECT_TRUE(Eventually([&] { return released == 1; }));
   std::this_thread::sleep_for(10ms);
@@ -80,21 +80,18 @@ TEST(PlatformEvent, PulseReleasesThoseWaitingManualAllAutoOne) {
         if (WaitForEvent(e, kInfinite) == WaitResult::Signalled) ++released;
       });
     }
-    // A pulse only reaches threads already waiting: repeat it until one lands.
-    auto pulseUntil = [&](int count) {
-      for (int attempt = 0; attempt < 50 && released < count; ++attempt) {
-        PulseEvent(e);
-        for (int i = 0; i < 200 && released < count; ++i) std::this_thread::sleep_for(1ms);
-      }
-      return released >= count;
-    };
+    // A pulse only reaches threads already waiting.
+    ASSERT_TRUE(Eventually([&] { return WaitingOn(e) == 3; }));
+    EXPECT_TRUE(PulseEvent(e));
     if (manual) {
-      EXPECT_TRUE(pulseUntil(3));
+      EXPECT_EQ(WaitingOn(e), 0u);
+      EXPECT_TRUE(Eventually([&] { return released == 3; }));
     } else {
-      EXPECT_TRUE(pulseUntil(1));
-      std::this_thread::sleep_for(10ms);
-      EXPECT_EQ(released, 1) << "an auto-reset pulse releases one waiter";
-      EXPECT_TRUE(pulseUntil(2));
+      EXPECT_EQ(WaitingOn(e), 2u) << "an auto-reset pulse releases one waiter";
+      EXPECT_TRUE(Eventually([&] { return released == 1; }));
+      EXPECT_TRUE(PulseEvent(e));
+      EXPECT_EQ(WaitingOn(e), 1u);
+      EXPECT_TRUE(Eventually([&] { return released == 2; }));
     }
     EXPECT_EQ(WaitForEvent(e, 0), WaitResult::TimedOut) << "a pulse leaves the event reset";
     // Free whoever is still waiting, whatever happened above.
@@ -103,6 +100,7 @@ TEST(PlatformEvent, PulseReleasesThoseWaitingManualAllAutoOne) {
       std::this_thread::sleep_for(1ms);
     }
     for (auto& t : waiters) t.join();
+    EXPECT_EQ(WaitingOn(e), 0u);
     ResetEvent(e);
   }
 }
