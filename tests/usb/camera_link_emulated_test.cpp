@@ -134,7 +134,7 @@ TEST_F(CameraLinkOnUsb, UnpluggedDuringAFrameTheFrameFailsAndTheWatchdogsCheckCl
 TEST_F(CameraLinkOnUsb, AStalledPipeIsRecoveredOnceThenGivenUpWhileTheCableStaysIn) {
   UsbDriverOptions options;
   options.bulkTimeout = std::chrono::hours(1);  // only the link's own give-up ends the reads
-  OpenLink(options, CameraTiming{0.25});      // the held frame is given up after 1.75 s
+  OpenLink(options, CameraTiming{0.25});        // the held frame is given up after 1.75 s
   m_camera->SetBulkMode(BulkMode::Hold);
   const std::size_t before = m_camera->ControlRequests().size();
 
