@@ -262,7 +262,9 @@ TEST_F(PresenterTest, TurnedMovieKeepsItsTurnWhileRecording) {
   ASSERT_TRUE(WaitForFrames(2));
   m_dialogs.saveAnswer = m_captures.filePath("turned.avi");
   m_frame->SendCamMessage(WM_CAM_MOVIE);
-  QTest::qWait(500);
+  // Recording begins with the first frame written, on the movie timer.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->IsRecording(); }, 20000));
+  QTest::qWait(300);
   m_frame->RotateClockwise();
   EXPECT_EQ(m_frame->RotationDegrees(), 90) << "refused while recording";
   m_frame->SendCamMessage(WM_CAM_MOVIE);
