@@ -82,6 +82,13 @@ bool satisfiable(const Waiter& w) {
   return w.slots[0]->signalled;
 }
 
+// Whether the waiter is still blocked in a wait that names the event.
+bool stillWaitsOn(const Waiter& w, const EventObject* e) {
+  if (w.released || w.failed) return false;
+  const auto events = w.events();
+  return std::find(events.begin(), events.end(), e) != events.end();
+}
+
 // Releases, in arrival order, every waiter that the current states satisfy.
 // Called with the dispatcher lock held after any event became signalled.
 void releaseWaiters(Dispatcher& d) {
@@ -194,11 +201,8 @@ std::size_t WaitingOn(const EventHandle& event) {
   Dispatcher& d = dispatcher();
   std::lock_guard guard(d.lock);
   std::size_t count = 0;
-  for (const Waiter* w = d.waiters.head; w; w = w->next) {
-    if (w->released || w->failed) continue;
-    const auto events = w->events();
-    if (std::find(events.begin(), events.end(), event.get()) != events.end()) ++count;
-  }
+  for (const Waiter* w = d.waiters.head; w; w = w->next)
+    if (stillWaitsOn(*w, event.get())) ++count;
   return count;
 }
 
@@ -210,9 +214,7 @@ void CloseEvent(EventHandle& event) {
     event->closed = true;
     bool any = false;
     for (Waiter* w = d.waiters.head; w; w = w->next) {
-      if (w->released || w->failed) continue;
-      const auto events = w->events();
-      if (std::find(events.begin(), events.end(), event.get()) != events.end()) {
+      if (stillWaitsOn(*w, event.get())) {
         w->failed = true;
         any = true;
       }
