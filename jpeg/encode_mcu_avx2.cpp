@@ -1,5 +1,5 @@
 #include "jpeg/avx2_lanes.h"
-#include "jpeg/fdct_pair_avx2.h"
+#include "jpeg/fdct_samples_lanes.h"
 #include "jpeg/mcu_steps.h"
 #include "jpeg/vector_kernels.h"
 #include "jpeg/vector_lanes.h"
@@ -31,7 +31,7 @@ void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* co
   const auto transform = [](std::int16_t* blocks, int n) {
     int b = 0;
     for (; b + 1 < n; b += 2) FdctSamplePair(blocks + 64 * b);
-    if (b < n) FdctLanes(blocks + 64 * b);
+    if (b < n) FdctSamples(blocks + 64 * b);
   };
   if (total > kStagedBlocks) {
     EncodeMcuSteps(sink, workspace, components, count, transform,

@@ -1,3 +1,4 @@
+#include "jpeg/fdct_samples_lanes.h"
 #include "jpeg/huffman_lanes.h"
 #include "jpeg/mcu_steps.h"
 #include "jpeg/vector_kernels.h"
@@ -9,7 +10,7 @@ void encode_mcu_sse2(OutputSink& sink, std::int16_t* workspace, McuComponent* co
   EncodeMcuSteps(
       sink, workspace, components, count,
       [](std::int16_t* blocks, int n) {
-        for (int b = 0; b < n; ++b) FdctLanes(blocks + 64 * b);
+        for (int b = 0; b < n; ++b) FdctSamples(blocks + 64 * b);
       },
       [](OutputSink& out, std::int16_t* block, McuComponent& c) {
         QuantizeLanes(block, c.reciprocals);

@@ -1,0 +1,214 @@
+// The SSE2 and AVX2 MCU kernels' transform of level-shifted samples: the row
+// pass in 16-bit lanes (multiply-adds of value pairs instead of 32-bit
+// products), the column pass in 16-bit lanes too for its sums and even part,
+// with 32-bit products only where its odd part's values outgrow 16 bits.
+// One body for both sets: V is __m128i (one block a call) or, built for
+// AVX2, __m256i (two neighbouring blocks, one in each 128-bit lane).
+// Internal linkage: each file compiles its own copy.
+//
+// It gives the plain transform's results for samples in -128..127, which is
+// all the extraction produces: their row pass results lie within
+// -8192..8128 and every 16-bit intermediate below stays in range for them.
+// Other input takes the general transform (vector_lanes.h).
+#pragma once
+
+#include <emmintrin.h>
+#ifdef __AVX2__
+#include <immintrin.h>
+#endif
+
+#include <cstdint>
+
+#include "jpeg/vector_lanes.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace jpeg {
+namespace {
+
+// The 16-bit and 32-bit lane operations of both widths.
+TAVROCAM_LANES_INLINE __m128i Add16(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m128i Sub16(__m128i a, __m128i b) { return _mm_sub_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m128i Times8(__m128i a) { return _mm_slli_epi16(a, 3); }
+TAVROCAM_LANES_INLINE __m128i Add32(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m128i Sub32(__m128i a, __m128i b) { return _mm_sub_epi32(a, b); }
+template <int kShift>
+TAVROCAM_LANES_INLINE __m128i Shift32(__m128i a) {
+  return _mm_srai_epi32(a, kShift);
+}
+TAVROCAM_LANES_INLINE __m128i Madd(__m128i a, __m128i b) { return _mm_madd_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m128i Pack32(__m128i a, __m128i b) { return _mm_packs_epi32(a, b); }
+TAVROCAM_LANES_INLINE void Splat32(int v, __m128i& out) { out = _mm_set1_epi32(v); }
+TAVROCAM_LANES_INLINE void Zero(__m128i& out) { out = _mm_setzero_si128(); }
+using I32x4 = std::int32_t __attribute__((vector_size(16)));
+TAVROCAM_LANES_INLINE I32x4 AsInts(__m128i v) { return reinterpret_cast<I32x4>(v); }
+TAVROCAM_LANES_INLINE __m128i AsLanes(I32x4 v) { return reinterpret_cast<__m128i>(v); }
+#ifdef __AVX2__
+TAVROCAM_LANES_INLINE __m256i Add16(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m256i Sub16(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m256i Times8(__m256i a) { return _mm256_slli_epi16(a, 3); }
+TAVROCAM_LANES_INLINE __m256i Add32(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m256i Sub32(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
+template <int kShift>
+TAVROCAM_LANES_INLINE __m256i Shift32(__m256i a) {
+  return _mm256_srai_epi32(a, kShift);
+}
+TAVROCAM_LANES_INLINE __m256i Madd(__m256i a, __m256i b) { return _mm256_madd_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m256i Pack32(__m256i a, __m256i b) { return _mm256_packs_epi32(a, b); }
+TAVROCAM_LANES_INLINE void Splat32(int v, __m256i& out) { out = _mm256_set1_epi32(v); }
+TAVROCAM_LANES_INLINE void Zero(__m256i& out) { out = _mm256_setzero_si256(); }
+TAVROCAM_LANES_INLINE I32x8 AsInts(__m256i v) { return reinterpret_cast<I32x8>(v); }
+TAVROCAM_LANES_INLINE __m256i AsLanes(I32x8 v) { return reinterpret_cast<__m256i>(v); }
+#endif
+
+// Two 16-bit weights as a multiply-add operand: w0 for the first value of
+// each pair, w1 for the second.
+template <typename V>
+TAVROCAM_LANES_INLINE V PairWeights(int w0, int w1) {
+  V out;
+  Splat32(static_cast<int>((static_cast<unsigned>(w1) << 16) | (static_cast<unsigned>(w0) & 0xFFFFu)), out);
+  return out;
+}
+
+// 32-bit lanes for the low and the high four values of each 128-bit lane;
+// packing the two back keeps the values' order.
+template <typename V>
+struct Wide2 {
+  V lo;
+  V hi;
+};
+// a * w0 + b * w1 for each pair of values.
+template <typename V>
+TAVROCAM_LANES_INLINE Wide2<V> MultiplyAdd(V a, V b, V weights) {
+  return {Madd(UnpackLo16(a, b), weights), Madd(UnpackHi16(a, b), weights)};
+}
+// v * 65536.
+template <typename V>
+TAVROCAM_LANES_INLINE Wide2<V> Times65536(V v) {
+  V zero;
+  Zero(zero);
+  return {UnpackLo16(zero, v), UnpackHi16(zero, v)};
+}
+template <typename V>
+TAVROCAM_LANES_INLINE Wide2<V> Add(Wide2<V> a, Wide2<V> b) {
+  return {Add32(a.lo, b.lo), Add32(a.hi, b.hi)};
+}
+template <typename V>
+TAVROCAM_LANES_INLINE Wide2<V> Sub(Wide2<V> a, Wide2<V> b) {
+  return {Sub32(a.lo, b.lo), Sub32(a.hi, b.hi)};
+}
+template <int kShift, typename V>
+TAVROCAM_LANES_INLINE V RoundNarrow(Wide2<V> v, int round) {
+  V r;
+  Splat32(round, r);
+  return Pack32(Shift32<kShift>(Add32(v.lo, r)), Shift32<kShift>(Add32(v.hi, r)));
+}
+
+// The row pass (lane = line), all in 16 bits but the products. 42813 and
+// 46341 do not fit a signed 16-bit weight: e * 42813 is
+// e * (42813 - 65536) + e * 65536, d * 46341 is d * 23170 + d * 23171.
+template <typename V>
+TAVROCAM_LANES_INLINE void RowPass16(V (&x)[8]) {
+  const V s07 = Add16(x[0], x[7]), s34 = Add16(x[3], x[4]);
+  const V s16 = Add16(x[1], x[6]), s25 = Add16(x[2], x[5]);
+  const V e0 = Sub16(s07, s34), e1 = Sub16(s16, s25);
+  const V d07 = Sub16(x[0], x[7]), d34 = Sub16(x[3], x[4]);
+  const V sqrt2 = PairWeights<V>(23170, 23171);
+  const V t = RoundNarrow<12>(MultiplyAdd(d07, d07, sqrt2), 2048);
+  const V u = RoundNarrow<12>(MultiplyAdd(d34, d34, sqrt2), 2048);
+  const V v = Times8(Sub16(Add16(x[1], x[2]), Add16(x[5], x[6])));
+  const V a = Times8(Sub16(Add16(x[1], x[5]), Add16(x[2], x[6])));
+  const V w = Add16(v, t), z = Add16(a, u);
+  const V t2 = Sub16(t, v), u2 = Sub16(u, a);
+  const V p = Add16(s07, s34), q = Add16(s16, s25);
+  x[0] = Times8(Add16(p, q));
+  x[4] = Times8(Sub16(p, q));
+  x[2] = RoundNarrow<12>(Add(MultiplyAdd(e0, e1, PairWeights<V>(42813 - 65536, 17734)), Times65536(e0)), 2048);
+  x[6] = RoundNarrow<12>(Sub(MultiplyAdd(e0, e1, PairWeights<V>(17734, 65536 - 42813)), Times65536(e1)), 2048);
+  x[1] = RoundNarrow<12>(MultiplyAdd(w, z, PairWeights<V>(4017, 799)), 2048);
+  x[7] = RoundNarrow<12>(MultiplyAdd(w, z, PairWeights<V>(799, -4017)), 2048);
+  x[5] = RoundNarrow<12>(MultiplyAdd(t2, u2, PairWeights<V>(2276, 3406)), 2048);
+  x[3] = RoundNarrow<12>(MultiplyAdd(t2, u2, PairWeights<V>(3406, -2276)), 2048);
+}
+
+// The column pass on row pass results. The sums of two and four values and
+// the differences still fit 16 bits (the row pass's range is -8192..8128);
+// what the odd part multiplies has outgrown them and takes 32-bit products.
+template <typename V>
+TAVROCAM_LANES_INLINE void ColumnPass16(V (&x)[8]) {
+  const V s07 = Add16(x[0], x[7]), s34 = Add16(x[3], x[4]);
+  const V s16 = Add16(x[1], x[6]), s25 = Add16(x[2], x[5]);
+  const V e0 = Sub16(s07, s34), e1 = Sub16(s16, s25);
+  const V p = Add16(s07, s34), q = Add16(s16, s25);
+  const V d07 = Sub16(x[0], x[7]), d34 = Sub16(x[3], x[4]);
+  const V big_v = Sub16(Add16(x[1], x[2]), Add16(x[5], x[6]));
+  const V big_a = Sub16(Add16(x[1], x[5]), Add16(x[2], x[6]));
+  constexpr int kRound = 1 << 20;
+  x[0] = RoundNarrow<6>(MultiplyAdd(p, q, PairWeights<V>(1, 1)), 32);
+  x[4] = RoundNarrow<6>(MultiplyAdd(p, q, PairWeights<V>(1, -1)), 32);
+  x[2] = RoundNarrow<21>(Add(MultiplyAdd(e0, e1, PairWeights<V>(42813 - 65536, 17734)), Times65536(e0)), kRound);
+  x[6] = RoundNarrow<21>(Sub(MultiplyAdd(e0, e1, PairWeights<V>(17734, 65536 - 42813)), Times65536(e1)), kRound);
+
+  const V sqrt2 = PairWeights<V>(23170, 23171);
+  const V eight = PairWeights<V>(8, 0);
+  V zero;
+  Zero(zero);
+  const Wide2<V> t_raw = MultiplyAdd(d07, d07, sqrt2), u_raw = MultiplyAdd(d34, d34, sqrt2);
+  const Wide2<V> v8 = MultiplyAdd(big_v, zero, eight), a8 = MultiplyAdd(big_a, zero, eight);
+  using Ints = decltype(AsInts(zero));
+  Ints odd[2][4];  // [low/high four values][r1, r7, r5, r3]
+  for (int h = 0; h < 2; ++h) {
+    const auto pick = [h](const Wide2<V>& w) { return AsInts(h == 0 ? w.lo : w.hi); };
+    const Ints t = (pick(t_raw) + 2048) >> 12;
+    const Ints u = (pick(u_raw) + 2048) >> 12;
+    const Ints w = pick(v8) + t, z = pick(a8) + u;
+    const Ints t2 = t - pick(v8), u2 = u - pick(a8);
+    odd[h][0] = (w * 4017 + z * 799 + kRound) >> 21;
+    odd[h][1] = (w * 799 - z * 4017 + kRound) >> 21;
+    odd[h][2] = (t2 * 2276 + u2 * 3406 + kRound) >> 21;
+    odd[h][3] = (t2 * 3406 - u2 * 2276 + kRound) >> 21;
+  }
+  const auto pack = [&odd](int i) { return Pack32(AsLanes(odd[0][i]), AsLanes(odd[1][i])); };
+  x[1] = pack(0);
+  x[7] = pack(1);
+  x[5] = pack(2);
+  x[3] = pack(3);
+}
+
+// Transforms one block in place.
+TAVROCAM_LANES_INLINE void FdctSamples(std::int16_t* block) {
+  __m128i lines[8];
+  for (int i = 0; i < 8; ++i) lines[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8 * i));
+  Transpose8x8(lines);  // lines[k]: element k of every row
+  RowPass16(lines);
+  Transpose8x8(lines);  // lines[j]: row j, lane = column
+  ColumnPass16(lines);
+  for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(block + 8 * i), lines[i]);
+}
+
+#ifdef __AVX2__
+// Transforms the blocks at a and a + 64 in place.
+TAVROCAM_LANES_INLINE void FdctSamplePair(std::int16_t* a) {
+  std::int16_t* b = a + 64;
+  __m256i lines[8];
+  for (int i = 0; i < 8; ++i) {
+    lines[i] =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * i))),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 8 * i)), 1);
+  }
+  Transpose8x8(lines);  // both blocks at once
+  RowPass16(lines);
+  Transpose8x8(lines);
+  ColumnPass16(lines);
+  for (int i = 0; i < 8; ++i) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 8 * i), _mm256_castsi256_si128(lines[i]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * i), _mm256_extracti128_si256(lines[i], 1));
+  }
+}
+#endif
+
+}  // namespace
+}  // namespace jpeg
+
+#pragma GCC diagnostic pop
