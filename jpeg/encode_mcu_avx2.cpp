@@ -15,10 +15,12 @@ constexpr int kStagedBlocks = 10;
 
 }  // namespace
 
-// Each block is quantised in registers and reordered from there, so it never
-// goes back to memory between the quantiser and the coder. The MCU's bits are
-// packed into a staging area on the stack without a branch per symbol and
-// then copied to the output in one piece.
+// Neighbouring blocks are transformed two at a time and quantised in the
+// transform's registers, then reordered from there, so they never go back
+// to memory between the transform and the coder. The MCU's bits are packed
+// into a staging area on the stack without a branch per symbol and then
+// copied to the output in one piece. The transform wants the extraction's
+// samples (-128..127) in the workspace.
 void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count) {
   int total = 0;
   for (int i = 0; i < count; ++i) total += components[i].blocks;
@@ -42,12 +44,39 @@ void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* co
     return;
   }
 
+  // The blocks' components in order, so that neighbours can go through the
+  // transform, the quantiser and the coder together.
+  McuComponent* owner[kStagedBlocks];
+  for (int i = 0, b = 0; i < count; ++i) {
+    for (int k = 0; k < components[i].blocks; ++k) owner[b++] = &components[i];
+  }
   alignas(32) std::uint8_t staged[kStagedBlocks * kWideBlockRoom + kWideOverhang];
   std::uint8_t* staged_end = staged;
   {
     WideBitWriter<false> out(sink, staged_end);
-    EncodeMcuSteps(sink, workspace, components, count, transform,
-                   [&](OutputSink&, std::int16_t* block, McuComponent& c) { quantize_and_code(out, block, c); });
+    int b = 0;
+    for (; b + 1 < total; b += 2) {
+      // Both blocks stay in registers from the transform to the coder.
+      __m256i lines[8];
+      FdctSamplePairLines(workspace + 64 * b, lines);
+      const __m256i unit = _mm256_set1_epi16(-32768);
+      __m128i first[8];
+      __m128i second[8];
+      for (int i = 0; i < 8; ++i) {
+        const __m256i r = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(owner[b]->reciprocals + 8 * i))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(owner[b + 1]->reciprocals + 8 * i)), 1);
+        const __m256i q = _mm256_blendv_epi8(_mm256_mulhrs_epi16(lines[i], r), lines[i], _mm256_cmpeq_epi16(r, unit));
+        first[i] = _mm256_castsi256_si128(q);
+        second[i] = _mm256_extracti128_si256(q, 1);
+      }
+      CodeRows(out, first, owner[b]->predictor, *owner[b]->dc, *owner[b]->ac);
+      CodeRows(out, second, owner[b + 1]->predictor, *owner[b + 1]->dc, *owner[b + 1]->ac);
+    }
+    if (b < total) {
+      FdctSamples(workspace + 64 * b);
+      quantize_and_code(out, workspace + 64 * b, *owner[b]);
+    }
   }
   PutBytesChecked(sink, staged, staged_end - staged);
 }

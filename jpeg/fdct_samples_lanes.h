@@ -188,10 +188,10 @@ TAVROCAM_LANES_INLINE void FdctSamples(std::int16_t* block) {
 }
 
 #ifdef __AVX2__
-// Transforms the blocks at a and a + 64 in place.
-TAVROCAM_LANES_INLINE void FdctSamplePair(std::int16_t* a) {
-  std::int16_t* b = a + 64;
-  __m256i lines[8];
+// The blocks at a and a + 64 transformed into lines[j]: row j of the first
+// block in the low 128-bit lane, of the second in the high one.
+TAVROCAM_LANES_INLINE void FdctSamplePairLines(const std::int16_t* a, __m256i (&lines)[8]) {
+  const std::int16_t* b = a + 64;
   for (int i = 0; i < 8; ++i) {
     lines[i] =
         _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * i))),
@@ -201,9 +201,15 @@ TAVROCAM_LANES_INLINE void FdctSamplePair(std::int16_t* a) {
   RowPass16(lines);
   Transpose8x8(lines);
   ColumnPass16(lines);
+}
+
+// Transforms the blocks at a and a + 64 in place.
+TAVROCAM_LANES_INLINE void FdctSamplePair(std::int16_t* a) {
+  __m256i lines[8];
+  FdctSamplePairLines(a, lines);
   for (int i = 0; i < 8; ++i) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 8 * i), _mm256_castsi256_si128(lines[i]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(b + 8 * i), _mm256_extracti128_si256(lines[i], 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 64 + 8 * i), _mm256_extracti128_si256(lines[i], 1));
   }
 }
 #endif
