@@ -154,12 +154,25 @@ TAVROCAM_LANES_INLINE void FdctLanes(std::int16_t* block) {
   for (int i = 0; i < 8; ++i) Store16(block + 8 * i, Narrow(out[i]));
 }
 
+// (c r + 16384) >> 15 from the product's halves, 16 bits of every lane kept
+// as the cast to int16 keeps them: twice the high half plus the carry of the
+// low half's rounding, which is its top bit plus the bit below. Exact while
+// r fits 16 signed bits; r = 32768 (divisor 1) reads as -32768 and keeps c.
+TAVROCAM_LANES_INLINE __m128i QuantizeRow(__m128i c, __m128i r) {
+  const __m128i high = _mm_mulhi_epi16(c, r);
+  const __m128i low = _mm_mullo_epi16(c, r);
+  const __m128i carry =
+      _mm_add_epi16(_mm_srli_epi16(low, 15), _mm_and_si128(_mm_srli_epi16(low, 14), _mm_set1_epi16(1)));
+  const __m128i q = _mm_add_epi16(_mm_add_epi16(high, high), carry);
+  const __m128i unit = _mm_cmpeq_epi16(r, _mm_set1_epi16(-32768));
+  return _mm_or_si128(_mm_and_si128(unit, c), _mm_andnot_si128(unit, q));
+}
+
 TAVROCAM_LANES_INLINE void QuantizeLanes(std::int16_t* block, const std::uint16_t* reciprocals) {
   for (int i = 0; i < 64; i += 8) {
-    U16x8 r;
-    std::memcpy(&r, reciprocals + i, sizeof r);
-    const I32x8 product = Widen(Load16(block + i)) * __builtin_convertvector(r, I32x8);
-    Store16(block + i, Narrow((product + 16384) >> 15));
+    const __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(reciprocals + i));
+    __m128i* p = reinterpret_cast<__m128i*>(block + i);
+    _mm_storeu_si128(p, QuantizeRow(_mm_loadu_si128(p), r));
   }
 }
 
