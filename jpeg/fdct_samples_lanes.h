@@ -37,13 +37,16 @@ template <int kShift>
 TAVROCAM_LANES_INLINE __m128i Shift32(__m128i a) {
   return _mm_srai_epi32(a, kShift);
 }
+template <int kShift>
+TAVROCAM_LANES_INLINE __m128i ShiftLeft32(__m128i a) {
+  return _mm_slli_epi32(a, kShift);
+}
+TAVROCAM_LANES_INLINE __m128i And(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
+TAVROCAM_LANES_INLINE __m128i Or(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
 TAVROCAM_LANES_INLINE __m128i Madd(__m128i a, __m128i b) { return _mm_madd_epi16(a, b); }
 TAVROCAM_LANES_INLINE __m128i Pack32(__m128i a, __m128i b) { return _mm_packs_epi32(a, b); }
 TAVROCAM_LANES_INLINE void Splat32(int v, __m128i& out) { out = _mm_set1_epi32(v); }
 TAVROCAM_LANES_INLINE void Zero(__m128i& out) { out = _mm_setzero_si128(); }
-using I32x4 = std::int32_t __attribute__((vector_size(16)));
-TAVROCAM_LANES_INLINE I32x4 AsInts(__m128i v) { return reinterpret_cast<I32x4>(v); }
-TAVROCAM_LANES_INLINE __m128i AsLanes(I32x4 v) { return reinterpret_cast<__m128i>(v); }
 #ifdef __AVX2__
 TAVROCAM_LANES_INLINE __m256i Add16(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
 TAVROCAM_LANES_INLINE __m256i Sub16(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
@@ -54,12 +57,16 @@ template <int kShift>
 TAVROCAM_LANES_INLINE __m256i Shift32(__m256i a) {
   return _mm256_srai_epi32(a, kShift);
 }
+template <int kShift>
+TAVROCAM_LANES_INLINE __m256i ShiftLeft32(__m256i a) {
+  return _mm256_slli_epi32(a, kShift);
+}
+TAVROCAM_LANES_INLINE __m256i And(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
+TAVROCAM_LANES_INLINE __m256i Or(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
 TAVROCAM_LANES_INLINE __m256i Madd(__m256i a, __m256i b) { return _mm256_madd_epi16(a, b); }
 TAVROCAM_LANES_INLINE __m256i Pack32(__m256i a, __m256i b) { return _mm256_packs_epi32(a, b); }
 TAVROCAM_LANES_INLINE void Splat32(int v, __m256i& out) { out = _mm256_set1_epi32(v); }
 TAVROCAM_LANES_INLINE void Zero(__m256i& out) { out = _mm256_setzero_si256(); }
-TAVROCAM_LANES_INLINE I32x8 AsInts(__m256i v) { return reinterpret_cast<I32x8>(v); }
-TAVROCAM_LANES_INLINE __m256i AsLanes(I32x8 v) { return reinterpret_cast<__m256i>(v); }
 #endif
 
 // Two 16-bit weights as a multiply-add operand: w0 for the first value of
@@ -132,9 +139,22 @@ TAVROCAM_LANES_INLINE void RowPass16(V (&x)[8]) {
   x[3] = RoundNarrow<12>(MultiplyAdd(t2, u2, PairWeights<V>(3406, -2276)), 2048);
 }
 
+// Two 32-bit lanes' worth of 16-bit values as multiply-add pairs: the low
+// 16 bits of a first, of b second.
+template <typename V>
+TAVROCAM_LANES_INLINE V Pair16(V a, V b) {
+  V low;
+  Splat32(0xFFFF, low);
+  return Or(And(a, low), ShiftLeft32<16>(b));
+}
+
 // The column pass on row pass results. The sums of two and four values and
-// the differences still fit 16 bits (the row pass's range is -8192..8128);
-// what the odd part multiplies has outgrown them and takes 32-bit products.
+// the differences still fit 16 bits (the row pass's range is -8192..8128).
+// The odd part's t and u do not (up to about 184600): each is split as
+// 8 * (t >> 3) + (t & 7), both parts 16-bit, so that with v = 8 V and
+// a = 8 A every product is a multiply-add with 16-bit weights, e.g.
+// w * 4017 + z * 799 = V * 32136 + A * 6392 + (t >> 3) * 32136 + (t & 7) * 4017
+// + (u >> 3) * 6392 + (u & 7) * 799.
 template <typename V>
 TAVROCAM_LANES_INLINE void ColumnPass16(V (&x)[8]) {
   const V s07 = Add16(x[0], x[7]), s34 = Add16(x[3], x[4]);
@@ -151,29 +171,37 @@ TAVROCAM_LANES_INLINE void ColumnPass16(V (&x)[8]) {
   x[6] = RoundNarrow<21>(Sub(MultiplyAdd(e0, e1, PairWeights<V>(17734, 65536 - 42813)), Times65536(e1)), kRound);
 
   const V sqrt2 = PairWeights<V>(23170, 23171);
-  const V eight = PairWeights<V>(8, 0);
-  V zero;
-  Zero(zero);
+  V round12;
+  Splat32(2048, round12);
+  V seven;
+  Splat32(7, seven);
   const Wide2<V> t_raw = MultiplyAdd(d07, d07, sqrt2), u_raw = MultiplyAdd(d34, d34, sqrt2);
-  const Wide2<V> v8 = MultiplyAdd(big_v, zero, eight), a8 = MultiplyAdd(big_a, zero, eight);
-  using Ints = decltype(AsInts(zero));
-  Ints odd[2][4];  // [low/high four values][r1, r7, r5, r3]
+  const Wide2<V> va{UnpackLo16(big_v, big_a), UnpackHi16(big_v, big_a)};
+  Wide2<V> odd[4];  // r1, r7, r5, r3
   for (int h = 0; h < 2; ++h) {
-    const auto pick = [h](const Wide2<V>& w) { return AsInts(h == 0 ? w.lo : w.hi); };
-    const Ints t = (pick(t_raw) + 2048) >> 12;
-    const Ints u = (pick(u_raw) + 2048) >> 12;
-    const Ints w = pick(v8) + t, z = pick(a8) + u;
-    const Ints t2 = t - pick(v8), u2 = u - pick(a8);
-    odd[h][0] = (w * 4017 + z * 799 + kRound) >> 21;
-    odd[h][1] = (w * 799 - z * 4017 + kRound) >> 21;
-    odd[h][2] = (t2 * 2276 + u2 * 3406 + kRound) >> 21;
-    odd[h][3] = (t2 * 3406 - u2 * 2276 + kRound) >> 21;
+    const auto pick = [h](const Wide2<V>& w) { return h == 0 ? w.lo : w.hi; };
+    const V t = Shift32<12>(Add32(pick(t_raw), round12));
+    const V u = Shift32<12>(Add32(pick(u_raw), round12));
+    const V t_parts = Pair16(Shift32<3>(t), And(t, seven));
+    const V u_parts = Pair16(Shift32<3>(u), And(u, seven));
+    const auto odd_sum = [&](int wv, int wa, int wt, int wu) {
+      return Add32(Add32(Madd(pick(va), PairWeights<V>(8 * wv, 8 * wa)), Madd(t_parts, PairWeights<V>(8 * wt, wt))),
+                   Madd(u_parts, PairWeights<V>(8 * wu, wu)));
+    };
+    // w = v + t, z = a + u, t2 = t - v, u2 = u - a.
+    const V r1 = odd_sum(4017, 799, 4017, 799);      // w * 4017 + z * 799
+    const V r7 = odd_sum(799, -4017, 799, -4017);    // w * 799 - z * 4017
+    const V r5 = odd_sum(-2276, -3406, 2276, 3406);  // t2 * 2276 + u2 * 3406
+    const V r3 = odd_sum(-3406, 2276, 3406, -2276);  // t2 * 3406 - u2 * 2276
+    (h == 0 ? odd[0].lo : odd[0].hi) = r1;
+    (h == 0 ? odd[1].lo : odd[1].hi) = r7;
+    (h == 0 ? odd[2].lo : odd[2].hi) = r5;
+    (h == 0 ? odd[3].lo : odd[3].hi) = r3;
   }
-  const auto pack = [&odd](int i) { return Pack32(AsLanes(odd[0][i]), AsLanes(odd[1][i])); };
-  x[1] = pack(0);
-  x[7] = pack(1);
-  x[5] = pack(2);
-  x[3] = pack(3);
+  x[1] = RoundNarrow<21>(odd[0], kRound);
+  x[7] = RoundNarrow<21>(odd[1], kRound);
+  x[5] = RoundNarrow<21>(odd[2], kRound);
+  x[3] = RoundNarrow<21>(odd[3], kRound);
 }
 
 // Transforms one block in place.
