@@ -13,14 +13,40 @@ namespace {
 // and last sampled 2x2).
 constexpr int kStagedBlocks = 10;
 
+// Zigzag group g (positions 8g..8g+7) gathered with word inserts, so the
+// nonzero mask comes from registers rather than from 64 separate stores.
+template <int kGroup>
+TAVROCAM_LANES_INLINE __m128i GatherZigzagGroup(const std::int16_t* block) {
+  constexpr int k = 8 * kGroup;
+  __m128i v = _mm_cvtsi32_si128(static_cast<std::uint16_t>(block[kZigzag[k]]));
+  v = _mm_insert_epi16(v, block[kZigzag[k + 1]], 1);
+  v = _mm_insert_epi16(v, block[kZigzag[k + 2]], 2);
+  v = _mm_insert_epi16(v, block[kZigzag[k + 3]], 3);
+  v = _mm_insert_epi16(v, block[kZigzag[k + 4]], 4);
+  v = _mm_insert_epi16(v, block[kZigzag[k + 5]], 5);
+  v = _mm_insert_epi16(v, block[kZigzag[k + 6]], 6);
+  v = _mm_insert_epi16(v, block[kZigzag[k + 7]], 7);
+  return v;
+}
+
 // Quantises a transformed block in place and codes it through any writer.
 template <typename Writer>
 TAVROCAM_LANES_INLINE void QuantizeAndCode(Writer& out, std::int16_t* block, McuComponent& c) {
   QuantizeLanes(block, c.reciprocals);
+  const __m128i groups[8] = {GatherZigzagGroup<0>(block), GatherZigzagGroup<1>(block), GatherZigzagGroup<2>(block),
+                             GatherZigzagGroup<3>(block), GatherZigzagGroup<4>(block), GatherZigzagGroup<5>(block),
+                             GatherZigzagGroup<6>(block), GatherZigzagGroup<7>(block)};
   alignas(16) std::int16_t zigzag[64];
-  zigzag[0] = 0;  // the DC value is coded apart
-  for (int k = 1; k < 64; ++k) zigzag[k] = block[kZigzag[k]];
-  CodeZigzagBits(out, block[0], zigzag, NonzeroMask(zigzag), c.predictor, *c.dc, *c.ac);
+  std::uint64_t zero_bits = 0;
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 8; i += 2) {
+    _mm_store_si128(reinterpret_cast<__m128i*>(zigzag + 8 * i), groups[i]);
+    _mm_store_si128(reinterpret_cast<__m128i*>(zigzag + 8 * i + 8), groups[i + 1]);
+    const __m128i zeros = _mm_packs_epi16(_mm_cmpeq_epi16(groups[i], zero), _mm_cmpeq_epi16(groups[i + 1], zero));
+    zero_bits |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(zeros))) << (8 * i);
+  }
+  const std::uint64_t nonzero = ~zero_bits & ~std::uint64_t{1};  // the DC value is coded apart
+  CodeZigzagBits(out, block[0], zigzag, nonzero, c.predictor, *c.dc, *c.ac);
 }
 
 }  // namespace
