@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "jpeg_test_support.h"
 #include "reference_encoder.h"
@@ -28,6 +29,34 @@ TEST(Exactness, NaturalPicturesMatchTheReferenceEncoder) {
       const auto jpeg = EncodeToMemory(pic, quality, &rc);
       ASSERT_EQ(rc, 0);
       ASSERT_EQ(jpeg, ReferenceEncode(pic, quality)) << s.width << "x" << s.height << " q" << quality;
+    }
+  }
+}
+
+// Run once per processor class and vector set: edge MCUs (widths not a
+// multiple of 16, odd heights) with padded rows, top-down and bottom-up,
+// from exact-size buffers so that a vector load past the last row is caught.
+TEST(Exactness, PaddedAndBottomUpEdgeShapesMatchTheReferenceEncoder) {
+  for (const Shape& s : {Shape{17, 15}, Shape{33, 31}, Shape{47, 1}, Shape{1, 33}, Shape{64, 48}, Shape{50, 19}}) {
+    const Picture pic = NaturalPicture(s.width, s.height, static_cast<std::uint32_t>(s.width + 7 * s.height));
+    const std::size_t row = static_cast<std::size_t>(s.width) * 3;
+    for (int quality : {75, 100}) {
+      const auto expected = ReferenceEncode(pic, quality);
+      for (int pad : {0, 1, 7}) {
+        const std::size_t stride = row + static_cast<std::size_t>(pad);
+        std::vector<std::uint8_t> top_down(stride * static_cast<std::size_t>(s.height) - pad, 0xFF);
+        std::vector<std::uint8_t> bottom_up(top_down.size(), 0xFF);
+        for (int y = 0; y < s.height; ++y) {
+          std::memcpy(&top_down[static_cast<std::size_t>(y) * stride], &pic.bgr[static_cast<std::size_t>(y) * row],
+                      row);
+          std::memcpy(&bottom_up[static_cast<std::size_t>(s.height - 1 - y) * stride],
+                      &pic.bgr[static_cast<std::size_t>(y) * row], row);
+        }
+        EXPECT_EQ(EncodeRows(top_down.data(), s.width, s.height, pad, quality), expected)
+            << s.width << "x" << s.height << " pad " << pad << " q" << quality;
+        EXPECT_EQ(EncodeRows(bottom_up.data(), s.width, -s.height, pad, quality), expected)
+            << s.width << "x" << s.height << " bottom-up pad " << pad << " q" << quality;
+      }
     }
   }
 }

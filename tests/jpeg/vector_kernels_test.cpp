@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -78,6 +80,22 @@ std::vector<Block> SampleBlocks() {
     Block b{};
     b[at] = at % 2 ? 127 : -128;
     blocks.push_back(b);
+  }
+  // The extremes of every coefficient: each row follows the signs of one
+  // row basis function, the rows' choice follows the signs of one column
+  // basis function. These drive the transform's intermediates (sums of four
+  // row results, the odd part's products) to the ends of their ranges.
+  const auto sign = [](int i, int k) { return std::cos((2 * i + 1) * k * std::numbers::pi / 16) >= 0 ? 1 : -1; };
+  for (int row_k = 0; row_k < 8; ++row_k) {
+    for (int column_k = 0; column_k < 8; ++column_k) {
+      for (int s : {1, -1}) {
+        Block b;
+        for (int j = 0; j < 8; ++j) {
+          for (int i = 0; i < 8; ++i) b[8 * j + i] = s * sign(j, column_k) * sign(i, row_k) > 0 ? 127 : -128;
+        }
+        blocks.push_back(b);
+      }
+    }
   }
   return blocks;
 }
@@ -242,7 +260,7 @@ TEST(VectorKernels, HuffmanCoderFailsLikePlainWhenTheBufferRunsOut) {
 // the scan does: running predictors, luminance tables for Y and chrominance
 // tables for the rest, the pending bits completed at the end.
 Coded EncodeMcus(jpeg::EncodeMcuFn encode, const std::vector<Block>& samples, std::int32_t quality,
-                 std::size_t capacity) {
+                 std::size_t capacity, const std::vector<int>& layout = {4, 1, 1}) {
   jpeg::HuffmanCodeTable tables[4]{};
   EXPECT_EQ(jpeg::BuildHuffmanCodeTable(jpeg::kDcLuminanceCounts.data(), jpeg::kDcLuminanceSymbols.data(), tables[0]),
             0);
@@ -259,11 +277,14 @@ Coded EncodeMcus(jpeg::EncodeMcuFn encode, const std::vector<Block>& samples, st
     jpeg::ScaleQuantTable(std::span<const std::uint8_t, 64>(bases[t], 64), quality, prepared);
     jpeg::ReciprocalTable(prepared, reciprocals[t]);
   }
-  auto components = std::make_unique<jpeg::McuComponent[]>(3);
-  for (int i = 0; i < 3; ++i) {
+  const int count = static_cast<int>(layout.size());
+  int per_mcu = 0;
+  for (int blocks : layout) per_mcu += blocks;
+  auto components = std::make_unique<jpeg::McuComponent[]>(layout.size());
+  for (int i = 0; i < count; ++i) {
     jpeg::McuComponent& c = components[i];
     const int t = i == 0 ? 0 : 1;
-    c.blocks = i == 0 ? 4 : 1;
+    c.blocks = layout[i];
     c.reciprocals = reciprocals[t];
     for (int z = 0; z < 64; ++z) c.zigzag_reciprocals[z] = reciprocals[t][jpeg::kZigzag[z]];
     c.dc = &tables[2 * t];
@@ -273,14 +294,21 @@ Coded EncodeMcus(jpeg::EncodeMcuFn encode, const std::vector<Block>& samples, st
   std::vector<std::uint8_t> buffer(capacity);
   auto sink = std::make_unique<jpeg::OutputSink>();
   jpeg::sink_init_plain(*sink, -1, buffer.data(), static_cast<std::int64_t>(capacity));
-  alignas(64) std::int16_t workspace[6 * 64];
-  for (std::size_t first = 0; first + 6 <= samples.size(); first += 6) {
-    for (int b = 0; b < 6; ++b) std::copy(samples[first + b].begin(), samples[first + b].end(), workspace + 64 * b);
-    encode(*sink, workspace, components.get(), 3);
+  constexpr int kMostBlocks = 16;
+  EXPECT_LE(per_mcu, kMostBlocks);
+  alignas(64) std::int16_t workspace[kMostBlocks * 64];
+  const auto n = static_cast<std::size_t>(std::min(per_mcu, kMostBlocks));
+  for (std::size_t first = 0; first + n <= samples.size(); first += n) {
+    for (std::size_t b = 0; b < n; ++b) {
+      std::copy(samples[first + b].begin(), samples[first + b].end(), workspace + 64 * b);
+    }
+    encode(*sink, workspace, components.get(), count);
   }
   jpeg::sink_write_plain(*sink, nullptr, 0);
   buffer.resize(static_cast<std::size_t>(sink->cur - sink->start));
-  return {buffer, components[0].predictor + 7 * components[1].predictor + 49 * components[2].predictor, sink->error};
+  std::int32_t predictors = 0;
+  for (int i = count - 1; i >= 0; --i) predictors = 7 * predictors + components[i].predictor;
+  return {buffer, predictors, sink->error};
 }
 
 TEST(VectorKernels, McuKernelWritesThePlainBytesAtEveryQualityAndNearTheBuffersEnd) {
@@ -303,6 +331,27 @@ TEST(VectorKernels, McuKernelWritesThePlainBytesAtEveryQualityAndNearTheBuffersE
         const Coded actual = EncodeMcus(v.encode_mcu, samples, quality, capacity);
         EXPECT_EQ(actual.error, short_expected.error) << v.name << " capacity " << capacity;
         EXPECT_EQ(actual.bytes, short_expected.bytes) << v.name << " capacity " << capacity;
+      }
+    }
+  }
+}
+
+// MCUs of other block counts than the extraction's six: an odd count leaves
+// one block without a neighbour to pair with, and more than ten blocks do
+// not fit the coders' staging area.
+TEST(VectorKernels, McuKernelWritesThePlainBytesForOddAndLargeBlockCounts) {
+  const std::vector<Block> samples = SampleBlocks();
+  for (const std::vector<int>& layout :
+       {std::vector<int>{1, 1, 1}, std::vector<int>{1}, std::vector<int>{4, 4, 4}, std::vector<int>{2, 1, 1, 2}}) {
+    for (std::int32_t quality : {100, 75}) {
+      const Coded expected = EncodeMcus(jpeg::encode_mcu_plain, samples, quality, 1 << 20, layout);
+      ASSERT_EQ(expected.error, 0);
+      ASSERT_FALSE(expected.bytes.empty());
+      for (const Variant& v : RunnableVariants()) {
+        const Coded actual = EncodeMcus(v.encode_mcu, samples, quality, 1 << 20, layout);
+        EXPECT_EQ(actual.error, 0) << v.name << " blocks " << layout.size();
+        EXPECT_EQ(actual.predictor, expected.predictor) << v.name << " blocks " << layout.size();
+        EXPECT_EQ(actual.bytes, expected.bytes) << v.name << " blocks " << layout.size() << " quality " << quality;
       }
     }
   }
