@@ -52,8 +52,9 @@ class WideBitWriter {
   // Whole pending bytes out, 0xFF followed by a stuffed 0x00.
   void Flush() {
     // The pending bits at the top of the word, zeros below: only whole
-    // pending bytes can read as 0xFF.
-    const std::uint64_t aligned = count_ == 0 ? 0 : acc_ << (64 - count_);
+    // pending bytes can read as 0xFF. Two shifts, so that none pending
+    // gives zero without a branch.
+    const std::uint64_t aligned = (acc_ << (63 - count_)) << 1;
     const int bytes = count_ >> 3;
     if (HasFfByte(aligned)) {
       for (int i = 0; i < bytes; ++i) {
