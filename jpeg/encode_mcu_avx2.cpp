@@ -13,6 +13,39 @@ namespace {
 // and last sampled 2x2).
 constexpr int kStagedBlocks = 10;
 
+// Both blocks of a pair (rows side by side in the 128-bit lanes) into zigzag
+// order at once, the byte shuffles working within each lane, with their
+// masks of nonzero values (DC included).
+inline __attribute__((always_inline)) void ZigzagPairByShuffles(const __m256i (&rows)[8], std::int16_t* first,
+                                                                std::int16_t* second, std::uint64_t (&nonzero)[2]) {
+  std::uint64_t zero_bits[2] = {0, 0};
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i previous_zeros = zero;
+  int shuffle = 0;
+#pragma GCC unroll 8
+  for (int group = 0; group < 8; ++group) {
+    __m256i values = _mm256_setzero_si256();
+#pragma GCC unroll 8
+    for (int i = 0; i < kZigzagShuffles.sources[group]; ++i, ++shuffle) {
+      const __m256i mask = _mm256_broadcastsi128_si256(
+          _mm_load_si128(reinterpret_cast<const __m128i*>(kZigzagShuffles.mask[shuffle].data())));
+      values = _mm256_or_si256(values, _mm256_shuffle_epi8(rows[kZigzagShuffles.row[shuffle]], mask));
+    }
+    _mm_store_si128(reinterpret_cast<__m128i*>(first + 8 * group), _mm256_castsi256_si128(values));
+    _mm_store_si128(reinterpret_cast<__m128i*>(second + 8 * group), _mm256_extracti128_si256(values, 1));
+    const __m256i zeros = _mm256_cmpeq_epi16(values, zero);
+    if (group % 2 == 1) {
+      // Each lane: the two groups' sixteen flags as bytes, in order.
+      const auto bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(previous_zeros, zeros)));
+      zero_bits[0] |= static_cast<std::uint64_t>(bits & 0xFFFFu) << (8 * (group - 1));
+      zero_bits[1] |= static_cast<std::uint64_t>(bits >> 16) << (8 * (group - 1));
+    }
+    previous_zeros = zeros;
+  }
+  nonzero[0] = ~zero_bits[0];
+  nonzero[1] = ~zero_bits[1];
+}
+
 }  // namespace
 
 // Neighbouring blocks are transformed two at a time and quantised in the
@@ -60,18 +93,19 @@ void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* co
       __m256i lines[8];
       FdctSamplePairLines(workspace + 64 * b, lines);
       const __m256i unit = _mm256_set1_epi16(-32768);
-      __m128i first[8];
-      __m128i second[8];
       for (int i = 0; i < 8; ++i) {
         const __m256i r = _mm256_inserti128_si256(
             _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(owner[b]->reciprocals + 8 * i))),
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(owner[b + 1]->reciprocals + 8 * i)), 1);
-        const __m256i q = _mm256_blendv_epi8(_mm256_mulhrs_epi16(lines[i], r), lines[i], _mm256_cmpeq_epi16(r, unit));
-        first[i] = _mm256_castsi256_si128(q);
-        second[i] = _mm256_extracti128_si256(q, 1);
+        lines[i] = _mm256_blendv_epi8(_mm256_mulhrs_epi16(lines[i], r), lines[i], _mm256_cmpeq_epi16(r, unit));
       }
-      CodeRows(out, first, owner[b]->predictor, *owner[b]->dc, *owner[b]->ac);
-      CodeRows(out, second, owner[b + 1]->predictor, *owner[b + 1]->dc, *owner[b + 1]->ac);
+      alignas(32) std::int16_t zigzag[2][64];
+      std::uint64_t nonzero[2];
+      ZigzagPairByShuffles(lines, zigzag[0], zigzag[1], nonzero);
+      for (int k = 0; k < 2; ++k) {
+        McuComponent& c = *owner[b + k];
+        CodeZigzagBits(out, zigzag[k][0], zigzag[k], nonzero[k] & ~std::uint64_t{1}, c.predictor, *c.dc, *c.ac);
+      }
     }
     if (b < total) {
       FdctSamples(workspace + 64 * b);
