@@ -176,78 +176,10 @@ TAVROCAM_LANES_INLINE void QuantizeLanes(std::int16_t* block, const std::uint16_
   }
 }
 
-// Chroma of two rows from their left and right eight pixels per channel
-// (16-bit lanes): half0 the first row, half1 the second, [left/right][b, g, r].
-TAVROCAM_LANES_INLINE void ChromaFromHalves(const __m128i (&half0)[2][3], const __m128i (&half1)[2][3],
-                                            std::int16_t* cb, std::int16_t* cr) {
-  // Sums over each 2x2 group (at most 1020, so 16 bits hold them): the two
-  // rows added, then neighbouring pairs.
-  const __m128i ones = _mm_set1_epi16(1);
-  __m128i sum[3];
-  for (int c = 0; c < 3; ++c) {
-    const __m128i left = _mm_madd_epi16(_mm_add_epi16(half0[0][c], half1[0][c]), ones);
-    const __m128i right = _mm_madd_epi16(_mm_add_epi16(half0[1][c], half1[1][c]), ones);
-    sum[c] = _mm_packs_epi32(left, right);
-  }
-  // (w1 s1 + w2 s2 - w3 g + 512) >> 10 as multiply-adds of (s1, s2) and (g, 1).
-  const auto chroma = [&](__m128i s1, __m128i s2, int w1, int w2, int wg) {
-    const __m128i pair_weights =
-        _mm_set1_epi32(static_cast<int>((static_cast<unsigned>(w2) & 0xFFFFu) << 16) | (w1 & 0xFFFF));
-    const __m128i green_weights = _mm_set1_epi32((512 << 16) | (wg & 0xFFFF));
-    const __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(s1, s2), pair_weights),
-                                     _mm_madd_epi16(_mm_unpacklo_epi16(sum[1], ones), green_weights));
-    const __m128i hi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(s1, s2), pair_weights),
-                                     _mm_madd_epi16(_mm_unpackhi_epi16(sum[1], ones), green_weights));
-    return reinterpret_cast<I16x8>(_mm_packs_epi32(_mm_srai_epi32(lo, 10), _mm_srai_epi32(hi, 10)));
-  };
-  Store16(cb, chroma(sum[0], sum[2], 128, -43, -85));
-  Store16(cr, chroma(sum[2], sum[0], 128, -21, -107));
-}
-
-// Two 16-pixel rows of BGR bytes, split into channels by Deinterleave
-// (p, b, g, r: sixteen bytes per channel).
-template <typename Deinterleave>
-TAVROCAM_LANES_INLINE void ConvertRowPair(const std::uint8_t* p0, const std::uint8_t* p1, std::int16_t* y0,
-                                          std::int16_t* y1, std::int16_t* cb, std::int16_t* cr,
-                                          Deinterleave deinterleave) {
-  const __m128i zero = _mm_setzero_si128();
-  __m128i c0[3];
-  __m128i c1[3];
-  deinterleave(p0, c0[0], c0[1], c0[2]);
-  deinterleave(p1, c1[0], c1[1], c1[2]);
-  __m128i half0[2][3];  // [left/right eight pixels][b, g, r] of the first row
-  __m128i half1[2][3];
-  for (int c = 0; c < 3; ++c) {
-    half0[0][c] = _mm_unpacklo_epi8(c0[c], zero);
-    half0[1][c] = _mm_unpackhi_epi8(c0[c], zero);
-    half1[0][c] = _mm_unpacklo_epi8(c1[c], zero);
-    half1[1][c] = _mm_unpackhi_epi8(c1[c], zero);
-  }
-  // 77 r + 150 g + 29 b - 32640 as two multiply-adds of 16-bit pairs; the
-  // results lie in -128..127, so the saturating pack loses nothing.
-  const __m128i rg_weights = _mm_set1_epi32((150 << 16) | 77);
-  const __m128i b_weights = _mm_set1_epi32(static_cast<int>((0xFFFFu - 32640u + 1u) << 16) | 29);
-  const __m128i ones16 = _mm_set1_epi16(1);
-  const auto luma = [&](const __m128i(&bgr)[3]) {
-    const __m128i rg_lo = _mm_madd_epi16(_mm_unpacklo_epi16(bgr[2], bgr[1]), rg_weights);
-    const __m128i rg_hi = _mm_madd_epi16(_mm_unpackhi_epi16(bgr[2], bgr[1]), rg_weights);
-    const __m128i b_lo = _mm_madd_epi16(_mm_unpacklo_epi16(bgr[0], ones16), b_weights);
-    const __m128i b_hi = _mm_madd_epi16(_mm_unpackhi_epi16(bgr[0], ones16), b_weights);
-    const __m128i lo = _mm_srai_epi32(_mm_add_epi32(rg_lo, b_lo), 8);
-    const __m128i hi = _mm_srai_epi32(_mm_add_epi32(rg_hi, b_hi), 8);
-    return reinterpret_cast<I16x8>(_mm_packs_epi32(lo, hi));
-  };
-  Store16(y0, luma(half0[0]));
-  Store16(y0 + 64, luma(half0[1]));
-  Store16(y1, luma(half1[0]));
-  Store16(y1 + 64, luma(half1[1]));
-
-  ChromaFromHalves(half0, half1, cb, cr);
-}
-
 // A whole 16x16 MCU; partial ones take the plain path, which repeats the
 // last column and row.
-// convert_pair(p0, p1, y0, y1, cb, cr) does two rows, like ConvertRowPair.
+// convert_pair(p0, p1, y0, y1, cb, cr) converts two rows: their Y values to
+// y0 and y1 (the right eight 64 values on), their chroma row to cb and cr.
 template <typename RowPair>
 TAVROCAM_LANES_INLINE void ExtractLanes(const std::uint8_t* src, std::ptrdiff_t stride, int columns, int rows,
                                         std::int16_t* ws, RowPair convert_pair) {
