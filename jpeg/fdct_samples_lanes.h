@@ -177,31 +177,30 @@ TAVROCAM_LANES_INLINE void ColumnPass16(V (&x)[8]) {
   Splat32(7, seven);
   const Wide2<V> t_raw = MultiplyAdd(d07, d07, sqrt2), u_raw = MultiplyAdd(d34, d34, sqrt2);
   const Wide2<V> va{UnpackLo16(big_v, big_a), UnpackHi16(big_v, big_a)};
-  Wide2<V> odd[4];  // r1, r7, r5, r3
-  for (int h = 0; h < 2; ++h) {
-    const auto pick = [h](const Wide2<V>& w) { return h == 0 ? w.lo : w.hi; };
-    const V t = Shift32<12>(Add32(pick(t_raw), round12));
-    const V u = Shift32<12>(Add32(pick(u_raw), round12));
+  struct Odd {
+    V r1, r7, r5, r3;
+  };
+  const auto odd_half = [&](const V& t_sum, const V& u_sum, const V& va_pairs) {
+    const V t = Shift32<12>(Add32(t_sum, round12));
+    const V u = Shift32<12>(Add32(u_sum, round12));
     const V t_parts = Pair16(Shift32<3>(t), And(t, seven));
     const V u_parts = Pair16(Shift32<3>(u), And(u, seven));
     const auto odd_sum = [&](int wv, int wa, int wt, int wu) {
-      return Add32(Add32(Madd(pick(va), PairWeights<V>(8 * wv, 8 * wa)), Madd(t_parts, PairWeights<V>(8 * wt, wt))),
+      return Add32(Add32(Madd(va_pairs, PairWeights<V>(8 * wv, 8 * wa)), Madd(t_parts, PairWeights<V>(8 * wt, wt))),
                    Madd(u_parts, PairWeights<V>(8 * wu, wu)));
     };
     // w = v + t, z = a + u, t2 = t - v, u2 = u - a.
-    const V r1 = odd_sum(4017, 799, 4017, 799);      // w * 4017 + z * 799
-    const V r7 = odd_sum(799, -4017, 799, -4017);    // w * 799 - z * 4017
-    const V r5 = odd_sum(-2276, -3406, 2276, 3406);  // t2 * 2276 + u2 * 3406
-    const V r3 = odd_sum(-3406, 2276, 3406, -2276);  // t2 * 3406 - u2 * 2276
-    (h == 0 ? odd[0].lo : odd[0].hi) = r1;
-    (h == 0 ? odd[1].lo : odd[1].hi) = r7;
-    (h == 0 ? odd[2].lo : odd[2].hi) = r5;
-    (h == 0 ? odd[3].lo : odd[3].hi) = r3;
-  }
-  x[1] = RoundNarrow<21>(odd[0], kRound);
-  x[7] = RoundNarrow<21>(odd[1], kRound);
-  x[5] = RoundNarrow<21>(odd[2], kRound);
-  x[3] = RoundNarrow<21>(odd[3], kRound);
+    return Odd{odd_sum(4017, 799, 4017, 799),       // w * 4017 + z * 799
+               odd_sum(799, -4017, 799, -4017),     // w * 799 - z * 4017
+               odd_sum(-2276, -3406, 2276, 3406),   // t2 * 2276 + u2 * 3406
+               odd_sum(-3406, 2276, 3406, -2276)};  // t2 * 3406 - u2 * 2276
+  };
+  const Odd lo = odd_half(t_raw.lo, u_raw.lo, va.lo);
+  const Odd hi = odd_half(t_raw.hi, u_raw.hi, va.hi);
+  x[1] = RoundNarrow<21>(Wide2<V>{lo.r1, hi.r1}, kRound);
+  x[7] = RoundNarrow<21>(Wide2<V>{lo.r7, hi.r7}, kRound);
+  x[5] = RoundNarrow<21>(Wide2<V>{lo.r5, hi.r5}, kRound);
+  x[3] = RoundNarrow<21>(Wide2<V>{lo.r3, hi.r3}, kRound);
 }
 
 // Transforms one block in place.

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+#if defined(TAVROCAM_JPEG_X86_KERNELS) && defined(__SSE2__)
+#include "jpeg/fdct_samples_lanes.h"
+#endif
 #include "jpeg/jpeg.h"
 #include "jpeg/kernels.h"
 #include "jpeg/tables.h"
@@ -111,6 +114,32 @@ TEST(VectorKernels, FdctMatchesPlainOnEveryBlock) {
     }
   }
 }
+
+#if defined(TAVROCAM_JPEG_X86_KERNELS) && defined(__SSE2__)
+// The MCU kernels' transform keeps its intermediates in 16-bit lanes, which
+// holds only for samples in -128..127. Its SSE2 form (the AVX2 one is the
+// same body on wider registers) against the plain transform on many blocks
+// of the range's two ends, where the intermediates peak, and of random
+// samples.
+TEST(VectorKernels, SampleTransformMatchesPlainAcrossTheSampleRange) {
+  std::mt19937 rng(11);
+  std::uniform_int_distribution<int> sample(-128, 127);
+  std::bernoulli_distribution high(0.5);
+  std::vector<Block> blocks = SampleBlocks();
+  for (int i = 0; i < 20000; ++i) {
+    Block b;
+    for (auto& v : b) v = static_cast<std::int16_t>(i % 2 == 0 ? (high(rng) ? 127 : -128) : sample(rng));
+    blocks.push_back(b);
+  }
+  for (const Block& in : blocks) {
+    Block expected = in;
+    alignas(16) Block actual = in;
+    jpeg::fdct_islow_plain(expected.data());
+    jpeg::FdctSamples(actual.data());
+    ASSERT_EQ(actual, expected);
+  }
+}
+#endif
 
 TEST(VectorKernels, QuantizeMatchesPlainOverTheWholeCoefficientRange) {
   std::mt19937 rng(3);
