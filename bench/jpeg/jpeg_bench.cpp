@@ -241,16 +241,14 @@ double TurboPlainSpeed(const Size& s) {
 
 double Ratio(double a, double b) { return b > 0 ? a / b : 0; }
 
-const char* const kSetNames[] = {"sse2", "avx2", "avx512"};
-
 // The sets of ours this machine runs.
 std::vector<const char*> RunnableSets() {
   std::vector<const char*> sets;
 #ifdef TAVROCAM_JPEG_X86_KERNELS
   const jpeg::VectorSupport support = jpeg::DetectVectorSupport();
-  if (support.sse2) sets.push_back(kSetNames[0]);
-  if (support.avx2) sets.push_back(kSetNames[1]);
-  if (support.avx512) sets.push_back(kSetNames[2]);
+  if (support.sse2) sets.push_back("sse2");
+  if (support.avx2) sets.push_back("avx2");
+  if (support.avx512) sets.push_back("avx512");
 #endif
   return sets;
 }
