@@ -1,9 +1,12 @@
 // jpeg_bench: our encoder (best processor class, forced plain kernels, and
 // each vector set the machine has on its own) against libjpeg-turbo through
-// its TurboJPEG API, on the same natural-looking BGR pictures in the same run: 4:2:0, quality 75, accurate integer
-// transform, standard Huffman tables, one thread. libjpeg-turbo without its
-// vector code runs in a child process (JSIMD_FORCENONE is read when the
-// library first initialises) and is the anchor for the plain kernels.
+// its TurboJPEG API, on the same natural-looking BGR pictures in the same
+// run: 4:2:0, quality 75, accurate integer transform, standard Huffman
+// tables, one thread. libjpeg-turbo without its vector code runs in a child
+// process (JSIMD_FORCENONE is read when the library first initialises) and
+// is the anchor for the plain kernels; each vector set of ours is measured
+// against libjpeg-turbo on the same set (SSE2 forced in a child process the
+// same way) and against its best.
 //
 //   jpeg_bench                     the whole comparison
 //   jpeg_bench --turbo-only W H    libjpeg-turbo alone; prints megapixels per second
