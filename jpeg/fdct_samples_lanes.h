@@ -1,10 +1,10 @@
-// The SSE2 and AVX2 MCU kernels' transform of level-shifted samples: the row
-// pass in 16-bit lanes (multiply-adds of value pairs instead of 32-bit
-// products), the column pass in 16-bit lanes too for its sums and even part,
-// with 32-bit products only where its odd part's values outgrow 16 bits.
-// One body for both sets: V is __m128i (one block a call) or, built for
-// AVX2, __m256i (two neighbouring blocks, one in each 128-bit lane).
-// Internal linkage: each file compiles its own copy.
+// The MCU kernels' transform of level-shifted samples: the row pass in
+// 16-bit lanes (multiply-adds of value pairs instead of 32-bit products),
+// the column pass in 16-bit lanes too for its sums and even part, with its
+// odd part's products split into 16-bit multiply-adds as well. One body for
+// every set: V is __m128i (one block a call), built for AVX2 also __m256i
+// (two neighbouring blocks, one in each 128-bit lane), built for AVX-512
+// also __m512i (four). Internal linkage: each file compiles its own copy.
 //
 // It gives the plain transform's results for samples in -128..127, which is
 // all the extraction produces: their row pass results lie within
@@ -67,6 +67,27 @@ TAVROCAM_LANES_INLINE __m256i Madd(__m256i a, __m256i b) { return _mm256_madd_ep
 TAVROCAM_LANES_INLINE __m256i Pack32(__m256i a, __m256i b) { return _mm256_packs_epi32(a, b); }
 TAVROCAM_LANES_INLINE void Splat32(int v, __m256i& out) { out = _mm256_set1_epi32(v); }
 TAVROCAM_LANES_INLINE void Zero(__m256i& out) { out = _mm256_setzero_si256(); }
+#endif
+#ifdef __AVX512BW__
+TAVROCAM_LANES_INLINE __m512i Add16(__m512i a, __m512i b) { return _mm512_add_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m512i Sub16(__m512i a, __m512i b) { return _mm512_sub_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m512i Times8(__m512i a) { return _mm512_slli_epi16(a, 3); }
+TAVROCAM_LANES_INLINE __m512i Add32(__m512i a, __m512i b) { return _mm512_add_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m512i Sub32(__m512i a, __m512i b) { return _mm512_sub_epi32(a, b); }
+template <int kShift>
+TAVROCAM_LANES_INLINE __m512i Shift32(__m512i a) {
+  return _mm512_srai_epi32(a, kShift);
+}
+template <int kShift>
+TAVROCAM_LANES_INLINE __m512i ShiftLeft32(__m512i a) {
+  return _mm512_slli_epi32(a, kShift);
+}
+TAVROCAM_LANES_INLINE __m512i And(__m512i a, __m512i b) { return _mm512_and_si512(a, b); }
+TAVROCAM_LANES_INLINE __m512i Or(__m512i a, __m512i b) { return _mm512_or_si512(a, b); }
+TAVROCAM_LANES_INLINE __m512i Madd(__m512i a, __m512i b) { return _mm512_madd_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m512i Pack32(__m512i a, __m512i b) { return _mm512_packs_epi32(a, b); }
+TAVROCAM_LANES_INLINE void Splat32(int v, __m512i& out) { out = _mm512_set1_epi32(v); }
+TAVROCAM_LANES_INLINE void Zero(__m512i& out) { out = _mm512_setzero_si512(); }
 #endif
 
 // Two 16-bit weights as a multiply-add operand: w0 for the first value of
@@ -237,6 +258,30 @@ TAVROCAM_LANES_INLINE void FdctSamplePair(std::int16_t* a) {
   for (int i = 0; i < 8; ++i) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 8 * i), _mm256_castsi256_si128(lines[i]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 64 + 8 * i), _mm256_extracti128_si256(lines[i], 1));
+  }
+}
+#endif
+
+#ifdef __AVX512BW__
+// Transforms the four blocks at a, a + 64, a + 128 and a + 192 in place,
+// one in each 128-bit lane.
+TAVROCAM_LANES_INLINE void FdctSampleQuad(std::int16_t* a) {
+  __m512i lines[8];
+  for (int i = 0; i < 8; ++i) {
+    __m512i v = _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 8 * i)));
+    v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 64 + 8 * i)), 1);
+    v = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 128 + 8 * i)), 2);
+    lines[i] = _mm512_inserti32x4(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 192 + 8 * i)), 3);
+  }
+  Transpose8x8(lines);
+  RowPass16(lines);
+  Transpose8x8(lines);
+  ColumnPass16(lines);
+  for (int i = 0; i < 8; ++i) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 8 * i), _mm512_castsi512_si128(lines[i]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 64 + 8 * i), _mm512_extracti32x4_epi32(lines[i], 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 128 + 8 * i), _mm512_extracti32x4_epi32(lines[i], 2));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a + 192 + 8 * i), _mm512_extracti32x4_epi32(lines[i], 3));
   }
 }
 #endif

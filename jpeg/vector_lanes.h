@@ -75,6 +75,14 @@ TAVROCAM_LANES_INLINE __m256i UnpackHi32(__m256i a, __m256i b) { return _mm256_u
 TAVROCAM_LANES_INLINE __m256i UnpackLo64(__m256i a, __m256i b) { return _mm256_unpacklo_epi64(a, b); }
 TAVROCAM_LANES_INLINE __m256i UnpackHi64(__m256i a, __m256i b) { return _mm256_unpackhi_epi64(a, b); }
 #endif
+#ifdef __AVX512BW__
+TAVROCAM_LANES_INLINE __m512i UnpackLo16(__m512i a, __m512i b) { return _mm512_unpacklo_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m512i UnpackHi16(__m512i a, __m512i b) { return _mm512_unpackhi_epi16(a, b); }
+TAVROCAM_LANES_INLINE __m512i UnpackLo32(__m512i a, __m512i b) { return _mm512_unpacklo_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m512i UnpackHi32(__m512i a, __m512i b) { return _mm512_unpackhi_epi32(a, b); }
+TAVROCAM_LANES_INLINE __m512i UnpackLo64(__m512i a, __m512i b) { return _mm512_unpacklo_epi64(a, b); }
+TAVROCAM_LANES_INLINE __m512i UnpackHi64(__m512i a, __m512i b) { return _mm512_unpackhi_epi64(a, b); }
+#endif
 
 // r[i] row i in, r[i] column i out; with 256-bit registers, two 8x8 blocks
 // at once, one in each 128-bit lane.
