@@ -80,6 +80,9 @@ TAVROCAM_LANES_INLINE __m512i Quantize32(__m512i c, __m512i r) {
 // Codes a block held in zigzag order: every value's magnitude category and
 // coded bits are worked out in vector registers up front, so the serial loop
 // only looks up codes and packs bits.
+// kFromSamples: the block was transformed from samples (AC values below
+// 2048), so the wide writer may take two values between flushes.
+template <bool kFromSamples = false>
 TAVROCAM_LANES_INLINE void CodeZigzagLanes(OutputSink& sink, const ZigzagBlock& zz, std::int32_t& dc_predictor,
                                            const HuffmanCodeTable& dc, const HuffmanCodeTable& ac) {
   std::uint64_t nonzero = (static_cast<std::uint64_t>(_mm512_test_epi16_mask(zz.second, zz.second)) << 32) |
@@ -108,7 +111,11 @@ TAVROCAM_LANES_INLINE void CodeZigzagLanes(OutputSink& sink, const ZigzagBlock& 
   };
   if (sink.end - sink.cur >= kWideBlockRoom) {
     WideBitWriter<true> out(sink, sink.cur);
-    CodeBlockBits(out, dc_value, nonzero, from_entries, dc_predictor, dc, ac);
+    if constexpr (kFromSamples) {
+      CodeSampleBlockBits(out, dc_value, nonzero, from_entries, dc_predictor, dc, ac);
+    } else {
+      CodeBlockBits(out, dc_value, nonzero, from_entries, dc_predictor, dc, ac);
+    }
   } else {
     BitWriter out(sink);
     CodeBlockBits(out, dc_value, nonzero, from_entries, dc_predictor, dc, ac);

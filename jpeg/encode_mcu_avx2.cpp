@@ -104,7 +104,7 @@ void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* co
       ZigzagPairByShuffles(lines, zigzag[0], zigzag[1], nonzero);
       for (int k = 0; k < 2; ++k) {
         McuComponent& c = *owner[b + k];
-        CodeZigzagBits(out, zigzag[k][0], zigzag[k], nonzero[k] & ~std::uint64_t{1}, c.predictor, *c.dc, *c.ac);
+        CodeSampleZigzagBits(out, zigzag[k][0], zigzag[k], nonzero[k] & ~std::uint64_t{1}, c.predictor, *c.dc, *c.ac);
       }
     }
     if (b < total) {

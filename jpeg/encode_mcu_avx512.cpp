@@ -23,7 +23,7 @@ void encode_mcu_avx512(OutputSink& sink, std::int16_t* workspace, McuComponent* 
         ZigzagBlock zz = LoadZigzag(block);
         zz.first = Quantize32(zz.first, _mm512_load_si512(c.zigzag_reciprocals));
         zz.second = Quantize32(zz.second, _mm512_load_si512(c.zigzag_reciprocals + 32));
-        CodeZigzagLanes(out, zz, c.predictor, *c.dc, *c.ac);
+        CodeZigzagLanes<true>(out, zz, c.predictor, *c.dc, *c.ac);
       });
 }
 

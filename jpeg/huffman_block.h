@@ -79,6 +79,64 @@ __attribute__((always_inline)) inline void CodeNonzeroMagnitude(std::int32_t val
   bits = static_cast<std::uint32_t>(value + sign) & ((1u << size) - 1u);
 }
 
+// CodeBlockBits for a wide writer and a block transformed from samples,
+// whose AC values stay below 2048 (category at most 11): two symbols (at
+// most 27 bits each) then fit between flushes with the 7 bits a flush
+// leaves, so the writer flushes once per two values, halving the serial
+// chain through its bit count. A zero run of sixteen or more flushes what
+// is pending first.
+template <typename Writer, typename Magnitude>
+__attribute__((always_inline)) inline void CodeSampleBlockBits(Writer& out, std::int16_t dc_value,
+                                                               std::uint64_t nonzero, Magnitude magnitude,
+                                                               std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                               const HuffmanCodeTable& ac) {
+  CodeDc(out, dc_value, dc_predictor, dc);
+  out.Flush();
+
+  int last = 0;
+  const auto put_value = [&](bool after_pending) __attribute__((always_inline)) {
+    const int k = std::countr_zero(nonzero);
+    nonzero &= nonzero - 1;
+    int run = k - last - 1;
+    if (run >= 16) {
+      if (after_pending) out.Flush();
+      for (; run >= 16; run -= 16) {
+        out.Put(ac.code[0xF0], ac.length[0xF0]);
+        out.Flush();
+      }
+    }
+    int size = 0;
+    std::uint32_t bits = 0;
+    magnitude(k, size, bits);
+    const int symbol = (run << 4) | size;
+    out.Put((static_cast<std::uint32_t>(ac.code[symbol]) << size) | bits, ac.length[symbol] + size);
+    last = k;
+  };
+  while (nonzero != 0) {
+    put_value(false);
+    if (nonzero == 0) {
+      out.Flush();
+      break;
+    }
+    put_value(true);
+    out.Flush();
+  }
+  if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
+}
+
+// The same as CodeZigzagBits for a block transformed from samples.
+template <typename Writer>
+__attribute__((always_inline)) inline void CodeSampleZigzagBits(Writer& out, std::int16_t dc_value,
+                                                                const std::int16_t* zigzag, std::uint64_t nonzero,
+                                                                std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
+                                                                const HuffmanCodeTable& ac) {
+  CodeSampleBlockBits(
+      out, dc_value, nonzero,
+      [zigzag](int k, int& size, std::uint32_t& bits)
+          __attribute__((always_inline)) { CodeNonzeroMagnitude(zigzag[k], size, bits); },
+      dc_predictor, dc, ac);
+}
+
 // Codes a block already in zigzag order; nonzero marks its nonzero AC values.
 template <typename Writer>
 __attribute__((always_inline)) inline void CodeZigzagBits(Writer& out, std::int16_t dc_value,
