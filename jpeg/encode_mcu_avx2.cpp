@@ -48,9 +48,9 @@ inline __attribute__((always_inline)) void ZigzagPairByShuffles(const __m256i (&
 
 }  // namespace
 
-// Neighbouring blocks are transformed two at a time and quantised in the
-// transform's registers, then reordered from there, so they never go back
-// to memory between the transform and the coder. The MCU's bits are packed
+// Neighbouring blocks are transformed two at a time, quantised in the
+// transform's registers and reordered from there: nothing goes back to
+// memory before the zigzag values the coder reads. The MCU's bits are packed
 // into a staging area on the stack without a branch per symbol and then
 // copied to the output in one piece. The transform wants the extraction's
 // samples (-128..127) in the workspace.
