@@ -249,8 +249,9 @@ TEST(ServeAddressTest, ParsesTheForms) {
   check("[::1]:9000", "::1", 9000);
   check("[::]", "::", 8400);
   check("localhost:0", "localhost", 0);
-  for (const char* bad : {"", ":", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:-1", "127.0.0.1:80x", "::1:80", "[::1",
-                          "[]:80", "[::1]80", "host name:80", "a/b:80"})
+  for (const char* bad :
+       {"", ":", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:-1", "127.0.0.1:80x", "::1:80", "[::1", "[]:80", "[::1]80",
+        "host name:80", "a/b:80", "nonsense", "nonsense:80", "[nonsense]:80", "300.1.1.1:80"})
     EXPECT_FALSE(ParseServeAddress(bad)) << bad;
   EXPECT_EQ(FormatHostPort("::1", 80), "[::1]:80");
   EXPECT_EQ(FormatHostPort("127.0.0.1", 80), "127.0.0.1:80");
