@@ -27,7 +27,7 @@ let streamStarts = 0;
 function startStream() {
   streamStarts += 1;
   // A new address each time: the browser would otherwise keep the broken stream.
-  live.src = withToken("/stream.mjpg" + (streamStarts > 1 ? "?n=" + streamStarts : ""));
+  live.src = withToken(live.dataset.stream + (streamStarts > 1 ? "?n=" + streamStarts : ""));
 }
 
 let connected = true;

@@ -52,9 +52,10 @@ TEST(PanelLayoutTable, GivesEveryButtonItsOwnTooltip) {
     EXPECT_GE(tip.size(), 5u) << c.id;
     EXPECT_TRUE(seen.insert(tip).second) << "tooltip shared: " << tip;
     const std::string caption = c.caption ? c.caption : "";
-    if (!caption.empty() && caption.find_first_not_of("0123456789") == std::string::npos)
+    if (!caption.empty() && caption.find_first_not_of("0123456789") == std::string::npos) {
       EXPECT_TRUE(tip.ends_with(" " + caption) || tip.find(" " + caption + ":") != std::string::npos)
           << c.id << ": " << tip;
+    }
   }
   EXPECT_EQ(std::string(FindPanelControl(panel_id::kFreeze)->tooltip), "Freeze the picture");
   EXPECT_EQ(std::string(FindPanelControl(panel_id::kXga)->tooltip), "Monitor out: XGA");
