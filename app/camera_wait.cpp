@@ -9,12 +9,15 @@
 
 #include "liveview/frame_taps.h"
 
-CCameraWait::CCameraWait(CFrameTaps& taps, std::function<bool()> tryOpen)
-    : m_taps(taps), m_tryOpen(std::move(tryOpen)) {
-  m_retry.setInterval(kRetryMs);
+CCameraWait::CCameraWait(CFrameTaps& taps, std::function<bool()> tryOpen, std::function<std::uint64_t()> arrivals,
+                         int retryMs)
+    : m_taps(taps), m_tryOpen(std::move(tryOpen)), m_arrivals(std::move(arrivals)) {
+  m_retry.setInterval(retryMs);
   m_republish.setInterval(kPictureMs);
+  m_arrivalCheck.setInterval(kArrivalCheckMs);
   connect(&m_retry, &QTimer::timeout, this, &CCameraWait::Retry);
   connect(&m_republish, &QTimer::timeout, this, &CCameraWait::Publish);
+  connect(&m_arrivalCheck, &QTimer::timeout, this, &CCameraWait::CheckArrivals);
 }
 
 QImage CCameraWait::NoCameraPicture(QSize size) {
@@ -47,15 +50,29 @@ void CCameraWait::Begin(QSize pictureSize, const char* why) {
   Publish();
   m_republish.start();
   m_retry.start();
+  if (m_arrivals) {
+    m_seenArrivals = m_arrivals();
+    m_arrivalCheck.start();
+  }
 }
 
 void CCameraWait::End() {
   m_retry.stop();
   m_republish.stop();
+  m_arrivalCheck.stop();
+}
+
+void CCameraWait::CheckArrivals() {
+  const std::uint64_t now = m_arrivals();
+  if (now == m_seenArrivals) return;
+  m_seenArrivals = now;
+  // A device just plugged in may still be getting its permissions; the
+  // regular retry stays for that case.
+  Retry();
 }
 
 void CCameraWait::Retry() {
-  if (!m_tryOpen()) return;
+  if (!Waiting() || !m_tryOpen()) return;
   End();
   std::fputs("tavrocam: the camera is there; live picture again\n", stderr);
   std::fflush(stderr);

@@ -4,6 +4,7 @@
 // of never waits on one.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include <QImage>
@@ -19,9 +20,14 @@ class CCameraWait : public QObject {
   // Viewers keep a picture that changes this often; the push repeats it anyway.
   static constexpr int kPictureMs = 1000;
 
+  // How often a device arrival (where the backend hears of one) is looked for.
+  static constexpr int kArrivalCheckMs = 200;
+
   // `tryOpen` runs on this thread at each retry: true when the camera opened
-  // and live view runs again.
-  CCameraWait(CFrameTaps& taps, std::function<bool()> tryOpen);
+  // and live view runs again. `arrivals` counts devices plugged in (the
+  // driver's DeviceArrivals): a new one means a retry at once.
+  CCameraWait(CFrameTaps& taps, std::function<bool()> tryOpen, std::function<std::uint64_t()> arrivals = {},
+              int retryMs = kRetryMs);
 
   // Starts waiting with a stand-in picture of `pictureSize` (1024x768 when
   // empty). `why` is told once on standard error.
@@ -35,10 +41,14 @@ class CCameraWait : public QObject {
  private:
   void Retry();
   void Publish();
+  void CheckArrivals();
 
   CFrameTaps& m_taps;
   std::function<bool()> m_tryOpen;
+  std::function<std::uint64_t()> m_arrivals;
+  std::uint64_t m_seenArrivals = 0;
   QTimer m_retry;
   QTimer m_republish;
+  QTimer m_arrivalCheck;
   QImage m_picture;
 };

@@ -32,6 +32,7 @@ constexpr std::uint32_t kWorkerSettleMs = 100;
 CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraTiming timing)
     : QWidget(nullptr, kFrameFlags),
       m_dialogs(dialogs),
+      m_driver(driver),
       m_camera(driver, timing),
       m_wndRemocon(*this, this),
       m_wndView(this),

@@ -234,6 +234,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   int Height() const override { return m_camera.m_height.load(); }
 
   IUserDialogs& m_dialogs;
+  platform::IDriver& m_driver;
 
   // Before the panel, whose destruction still talks to the link.
   CUsbCamera m_camera;

@@ -6,7 +6,9 @@
 
 void CMainFrame::BeginCameraWait(const char* why, QSize lastPicture) {
   m_bCameraPresent.store(false);
-  if (!m_pCameraWait) m_pCameraWait = std::make_unique<CCameraWait>(m_frameTaps, [this] { return TryOpenCamera(); });
+  if (!m_pCameraWait)
+    m_pCameraWait = std::make_unique<CCameraWait>(
+        m_frameTaps, [this] { return TryOpenCamera(); }, [this] { return m_driver.DeviceArrivals(); });
   // The stand-in keeps the size viewers and the push last had, turned as shown.
   if (m_nQuarterTurns.load() % 2 != 0) lastPicture.transpose();
   m_pCameraWait->Begin(lastPicture, why);

@@ -1,6 +1,7 @@
 // A program that serves or pushes carries on without its camera: no box, a
 // "NO CAMERA" picture for the viewers at the last size, and live pictures
 // again once the camera is plugged in, at start and after a loss alike.
+#include <atomic>
 #include <mutex>
 
 #include "app/camera_wait.h"
@@ -103,6 +104,34 @@ TEST_F(MainFrameTest, ALostCameraOnTheDesktopEndsWithItsBoxAndExitCodeOne) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_destroyed->count() == 1; }, 10000));
   ASSERT_EQ(m_dialogs.messages.size(), 1);
   EXPECT_EQ(m_frame->ExitCode(), 1);
+}
+
+// Where the backend hears of a device being plugged in, the camera is tried
+// at once rather than at the next regular retry (an hour away here).
+TEST(CameraWaitAlone, ADeviceArrivalBringsTheNextTryForward) {
+  CFrameTaps taps;
+  LastPicture viewer;
+  taps.Add(viewer);
+  std::atomic<std::uint64_t> arrivals{5};
+  int tries = 0;
+  CCameraWait wait(
+      taps, [&] { return ++tries == 2; }, [&] { return arrivals.load(); }, 3600 * 1000);
+  wait.Begin(QSize(800, 600), "no camera");
+  EXPECT_EQ(viewer.Size(), QSize(800, 600));
+  EXPECT_TRUE(wait.Waiting());
+  QTest::qWait(3 * CCameraWait::kArrivalCheckMs);
+  EXPECT_EQ(tries, 0) << "no arrival, no try before the regular one";
+
+  arrivals.store(6);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tries == 1; }, 5000));
+  EXPECT_TRUE(wait.Waiting()) << "a try that failed leaves the wait on";
+  arrivals.store(7);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return tries == 2; }, 5000));
+  EXPECT_FALSE(wait.Waiting());
+  arrivals.store(8);
+  QTest::qWait(3 * CCameraWait::kArrivalCheckMs);
+  EXPECT_EQ(tries, 2) << "once the camera is there, arrivals are no longer watched";
+  taps.Remove(viewer);
 }
 
 TEST(NoCameraPicture, IsDarkWithLightLettersAtTheAskedSize) {
