@@ -123,6 +123,7 @@ await until("the heading did not go back to live", async () => (await heading())
 // scrolling, the panel beside the picture in landscape and below it in
 // portrait, every touch target at least 32 CSS px in its smaller side.
 const shots = process.env.TAVROCAM_BROWSER_SHOTS;
+if (shots) await page.screenshot({ path: join(shots, "page-1200x900.png") });
 for (const [width, height] of [[390, 844], [844, 390]]) {
   await page.setViewportSize({ width, height });
   await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
