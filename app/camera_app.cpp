@@ -16,9 +16,14 @@ bool CCameraApp::InitInstance() {
   m_pMainWnd = std::make_unique<CMainFrame>(m_dialogs);
   QObject::connect(m_pMainWnd.get(), &CMainFrame::windowDestroyed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   m_pMainWnd->SetPresenterOptions(m_presenter);
+  m_pMainWnd->SetCarryOnWithoutCamera(m_bCarryOnWithoutCamera);
   if (!m_pMainWnd->Create()) return false;
   m_pMainWnd->show();
   return true;
 }
 
-int CCameraApp::Run() { return QApplication::exec(); }
+int CCameraApp::Run() {
+  const int code = QApplication::exec();
+  // A camera that could not be opened or was lost ends the program with 1.
+  return code != 0 ? code : m_pMainWnd->ExitCode();
+}

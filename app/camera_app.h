@@ -15,6 +15,8 @@ class CCameraApp {
   CCameraApp(const CCameraApp&) = delete;
   CCameraApp& operator=(const CCameraApp&) = delete;
 
+  // Before InitInstance: wait for a camera rather than end without one.
+  void SetCarryOnWithoutCamera(bool carryOn) { m_bCarryOnWithoutCamera = carryOn; }
   // Creates and shows the main window; false when that failed.
   bool InitInstance();
   // The message loop; returns the program's exit code.
@@ -25,5 +27,6 @@ class CCameraApp {
  private:
   IUserDialogs& m_dialogs;
   PresenterOptions m_presenter;
+  bool m_bCarryOnWithoutCamera = false;
   std::unique_ptr<CMainFrame> m_pMainWnd;
 };

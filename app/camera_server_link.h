@@ -14,6 +14,7 @@ class CCameraServerLink final : public server::ICameraServerHost {
   int CameraMode() const override { return m_frame.Camera().m_mode.load(); }
   bool IsRecording() const override { return m_frame.IsRecording(); }
   PushStatus BroadcastStatus() const override { return m_frame.BroadcastState().Snapshot(); }
+  bool CameraPresent() const override { return m_frame.CameraPresent(); }
 
  private:
   CMainFrame& m_frame;

@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include "app/keys_help.h"
 #include "server/serve_address.h"
 
 namespace {
@@ -23,14 +24,16 @@ struct Options {
   QCommandLineOption headless{"headless", "Run without a window on screen (Qt's offscreen platform)."};
   QCommandLineOption push{"push", "Push the picture to a streaming server or a .mkv/.mp4 file.", "URL"};
   QCommandLineOption pushBitrate{"push-bitrate", "The push's bit rate, 100 to 50000.", "KBIT"};
+  QCommandLineOption version{"version", "Print the program's and the JPEG encoder's version."};
 };
 
 void Describe(QCommandLineParser& parser, const Options& o) {
   parser.setApplicationDescription("The viewer and remote control of the TQ400 camera.");
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.addHelpOption();
-  for (const QCommandLineOption* option : {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval,
-                                           &o.rotate, &o.serve, &o.serveToken, &o.headless, &o.push, &o.pushBitrate})
+  for (const QCommandLineOption* option :
+       {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval, &o.rotate, &o.serve, &o.serveToken,
+        &o.headless, &o.push, &o.pushBitrate, &o.version})
     parser.addOption(*option);
 }
 
@@ -67,6 +70,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine result;
   // --help-all is the parser's own longer form; both print our help.
   result.help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+  result.version = parser.isSet(o.version);
   if (parser.isSet(o.camera)) {
     // The last one given wins, as with every repeated switch.
     const QString value = parser.values(o.camera).back();
@@ -129,5 +133,5 @@ std::string UsageText() {
   Options o;
   QCommandLineParser parser;
   Describe(parser, o);
-  return parser.helpText().toStdString();
+  return parser.helpText().toStdString() + KeysHelpText();
 }

@@ -31,6 +31,8 @@ struct CommandLine {
   std::optional<int> rotationDegrees;
   // --help: print the help text and end.
   bool help = false;
+  // --version: print the program's and the encoder's version and end.
+  bool version = false;
 };
 
 struct CommandLineResult {

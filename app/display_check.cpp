@@ -23,5 +23,6 @@ bool HasDisplay(int argc, char** argv) {
 
 std::string NoDisplayMessage() {
   return "tavrocam: no display (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are all unset); "
-         "run it under a virtual display, e.g. xvfb-run -a scripts/run.sh\n";
+         "add --headless to serve or push without a window, or run it under a virtual display: "
+         "xvfb-run -a tavrocam ...\n";
 }

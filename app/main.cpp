@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@
 #include "app/camera_app.h"
 #include "app/camera_server_link.h"
 #include "app/command_line.h"
-#include "app/display_check.h"
+#include "app/early_options.h"
+#include "app/ffmpeg_log.h"
 #include "app/main_frame.h"
 #include "app/profile_text.h"
 #include "app/qt_user_dialogs.h"
@@ -104,11 +106,10 @@ int main(int argc, char** argv) {
   // per-thread heaps whose high-water marks stay resident for the rest of a
   // long day; at a fixed threshold they go to the system and back.
   mallopt(M_MMAP_THRESHOLD, kPictureAllocationThreshold);
+  // A bad option, --version and a missing display are told apart before Qt,
+  // which would stop at the missing display first.
+  if (const std::optional<int> early = HandleEarlyOptions(argc, argv)) return *early;
   if (HeadlessRequested(argc, argv)) qputenv("QT_QPA_PLATFORM", "offscreen");
-  if (!HasDisplay(argc, argv)) {
-    std::fputs(NoDisplayMessage().c_str(), stderr);
-    return 2;
-  }
   QApplication application(argc, argv);
 
   // Qt has taken its own options out of the list by now.
@@ -124,6 +125,7 @@ int main(int argc, char** argv) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
+  RouteFfmpegLog(parsed.options->verbose);
   if (!InstallBackend(*parsed.options)) return 2;
   // A push URL that can never work is told once, before any window opens.
   if (const std::string& url = parsed.options->pushUrl; !url.empty()) {
@@ -138,6 +140,9 @@ int main(int argc, char** argv) {
     QtUserDialogs dialogs;
     const CommandLine& line = *parsed.options;
     CCameraApp app(dialogs, {line.captureDir, line.intervalSeconds, line.rotationDegrees});
+    // Nobody may be there to close a box: serving, pushing or headless, the
+    // program waits for its camera instead.
+    app.SetCarryOnWithoutCamera(line.headless || line.serve.has_value() || !line.pushUrl.empty());
     if (app.InitInstance()) {
       dialogs.SetParent(app.MainWindow());
       if (parsed.options->verbose) {

@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QTimerEvent>
 
+#include "app/camera_wait.h"
 #include "app/main_frame_sizes.h"
 #include "app/mode_sizes.h"
 #include "app/window_placement.h"
@@ -31,6 +32,7 @@ constexpr std::uint32_t kWorkerSettleMs = 100;
 CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraTiming timing)
     : QWidget(nullptr, kFrameFlags),
       m_dialogs(dialogs),
+      m_driver(driver),
       m_camera(driver, timing),
       m_wndRemocon(*this, this),
       m_wndView(this),
@@ -44,6 +46,7 @@ CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraT
 CMainFrame::~CMainFrame() {
   // A frame torn down without passing through its close still stops the
   // worker before the objects it uses go.
+  if (m_pCameraWait) m_pCameraWait->End();
   StopWorker();
   StopBroadcast();
   m_resizeHandOver.Close();
@@ -76,15 +79,12 @@ bool CMainFrame::Create() {
   m_hRunEvent = platform::CreateEvent(/*manualReset=*/true, /*initiallySignalled=*/true);
 
   if (!m_camera.IsOpen()) {
-    SetTimer(TIMER_NO_DEVICE, kNoDeviceMs);
+    if (m_bCarryOnWithoutCamera)
+      BeginCameraWait("no camera", QSize());
+    else
+      SetTimer(TIMER_NO_DEVICE, kNoDeviceMs);
   } else {
-    m_camera.m_highSpeed.store(m_camera.QueryHighSpeed() ? 1 : 0);
-    m_bLiveRunning.store(1);
-    m_worker.Start(LiveViewThread, static_cast<ILiveViewHost*>(this));
-    // WorkerEntered, not WorkerAlive: a worker that fails at once and has
-    // already finished must not leave us waiting for ever.
-    while (m_bWorkerEntered.load() == 0) platform::SleepMs(kWorkerPollMs);
-    platform::SleepMs(kWorkerSettleMs);
+    StartLive();
     QMetaObject::invokeMethod(&m_wndRemocon, &CRemoconDlg::OnRemoconStart, Qt::QueuedConnection);
   }
 
@@ -126,6 +126,7 @@ void CMainFrame::PostExitCommand() {
 
 long CMainFrame::OnCamShutdown() {
   emit shuttingDown();
+  if (m_pCameraWait) m_pCameraWait->End();
   StopIntervalCapture();
   m_wndRemocon.StopTimers();
   StopWorker();
@@ -229,8 +230,22 @@ void CMainFrame::OnTimer(int id) {
     OnMovieTimer();
 }
 
+void CMainFrame::StartLive() {
+  m_camera.m_highSpeed.store(m_camera.QueryHighSpeed() ? 1 : 0);
+  m_bWorkerEntered.store(0);
+  m_bLiveRunning.store(1);
+  m_worker.Start(LiveViewThread, static_cast<ILiveViewHost*>(this));
+  // WorkerEntered, not WorkerAlive: a worker that fails at once and has
+  // already finished must not leave us waiting for ever.
+  while (m_bWorkerEntered.load() == 0) platform::SleepMs(kWorkerPollMs);
+  platform::SleepMs(kWorkerSettleMs);
+  m_bCameraPresent.store(true);
+}
+
 void CMainFrame::OnNoDeviceTimer() {
   KillTimer(TIMER_NO_DEVICE);
+  // A camera that never opened is a failure, whoever closes the box.
+  m_nExitCode = 1;
   m_dialogs.MessageBox(QStringLiteral("Can't open device."));
   PostExitCommand();
 }

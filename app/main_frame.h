@@ -37,6 +37,7 @@ class IUserDialogs;
 struct PushSettings;
 class CCaptureOverlay;
 class IUserDialogs;
+class CCameraWait;
 class QAction;
 class QMenu;
 class QTimer;
@@ -85,6 +86,17 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   bool IsRecording() const { return m_bRecording != 0; }
   // True once the window has been destroyed (the program is ending).
   bool IsDestroyed() const { return m_bDestroyed; }
+
+  // ---- Without a camera (main_frame_camera_wait.cpp) ----
+  // Before Create: with the web server or a push (or headless), a camera that
+  // cannot be opened or is lost means a "NO CAMERA" picture and a new try
+  // every 2 s instead of a box and the end of the program.
+  void SetCarryOnWithoutCamera(bool carryOn) { m_bCarryOnWithoutCamera = carryOn; }
+  // Whether live view runs on an open camera; any thread.
+  bool CameraPresent() const { return m_bCameraPresent.load(); }
+  // 1 once the program ends for a camera it could not open or lost, else 0.
+  int ExitCode() const { return m_nExitCode; }
+  bool OnCameraLost() override;
 
   // Starts pushing the shown picture (--push); false with the reason when
   // the URL can never work. One push per run.
@@ -158,6 +170,12 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
 
   void OnTimer(int id);
   void OnNoDeviceTimer();
+  // Starts the live-view worker on the open camera and waits until it runs.
+  void StartLive();
+  // The retry of a camera wait: opens the camera and starts live view.
+  bool TryOpenCamera();
+  // `lastPicture` empty: 1024x768.
+  void BeginCameraWait(const char* why, QSize lastPicture);
   void OnMovieTimer();
   void PostExitCommand();
   // Destroys the window: Shutdown, then the panel, then the window itself.
@@ -216,6 +234,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   int Height() const override { return m_camera.m_height.load(); }
 
   IUserDialogs& m_dialogs;
+  platform::IDriver& m_driver;
 
   // Before the panel, whose destruction still talks to the link.
   CUsbCamera m_camera;
@@ -249,6 +268,10 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   std::unique_ptr<QAction> m_actFullScreen;
   bool m_bCreated = false;
   bool m_bDestroyed = false;
+  bool m_bCarryOnWithoutCamera = false;
+  std::atomic<bool> m_bCameraPresent{false};
+  int m_nExitCode = 0;
+  std::unique_ptr<CCameraWait> m_pCameraWait;
 
   // ---- Broadcast push ----
   std::shared_ptr<CPushState> m_broadcastState;

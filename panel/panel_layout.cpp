@@ -35,77 +35,112 @@ ControlAction Toggles(::Feature feature, std::uint8_t commandCode, int onValue) 
   return Does(A::Feature, commandCode, onValue, static_cast<int>(feature));
 }
 
-PanelControl Key(int controlId, Place at, const char* caption, ControlAction does) {
-  return {controlId, K::Button, at.x, at.y, at.cx, at.cy, caption, P::None, P::None, true, does};
+PanelControl Key(int controlId, Place at, const char* caption, ControlAction does, const char* tooltip) {
+  return {controlId, K::Button, at.x, at.y, at.cx, at.cy, caption, P::None, P::None, true, does, tooltip};
 }
 
-PanelControl Picture(int controlId, Place at, P picture, P latched, ControlAction does, bool visible = true) {
-  return {controlId, K::Button, at.x, at.y, at.cx, at.cy, "", picture, latched, visible, does};
+PanelControl Picture(int controlId, Place at, P picture, P latched, ControlAction does, const char* tooltip,
+                     bool visible = true) {
+  return {controlId, K::Button, at.x, at.y, at.cx, at.cy, "", picture, latched, visible, does, tooltip};
 }
 
 PanelControl Plain(int controlId, K kind, Place at, const char* caption, bool visible) {
-  return {controlId, kind, at.x, at.y, at.cx, at.cy, caption, P::None, P::None, visible, std::nullopt};
+  return {controlId, kind, at.x, at.y, at.cx, at.cy, caption, P::None, P::None, visible, std::nullopt, ""};
 }
+
+constexpr std::array<const char*, 16> kSaveSlotTips = {
+    "Save to slot 1",  "Save to slot 2",  "Save to slot 3",  "Save to slot 4",  "Save to slot 5",  "Save to slot 6",
+    "Save to slot 7",  "Save to slot 8",  "Save to slot 9",  "Save to slot 10", "Save to slot 11", "Save to slot 12",
+    "Save to slot 13", "Save to slot 14", "Save to slot 15", "Save to slot 16"};
+constexpr std::array<const char*, 16> kRecallSlotTips = {
+    "Recall slot 1",  "Recall slot 2",  "Recall slot 3",  "Recall slot 4",  "Recall slot 5",  "Recall slot 6",
+    "Recall slot 7",  "Recall slot 8",  "Recall slot 9",  "Recall slot 10", "Recall slot 11", "Recall slot 12",
+    "Recall slot 13", "Recall slot 14", "Recall slot 15", "Recall slot 16"};
+constexpr std::array<const char*, 4> kPresetSaveTips = {"Preset 1: save", "Preset 2: save", "Preset 3: save",
+                                                        "Preset 4: save"};
+constexpr std::array<const char*, 4> kPresetRunTips = {"Preset 1: recall", "Preset 2: recall", "Preset 3: recall",
+                                                       "Preset 4: recall"};
 
 // One 16-slot grid, eight keys a row, each sending its slot number.
 void AddSlotGrid(std::vector<PanelControl>& out, const id::SlotGrid& grid, std::uint8_t commandCode, int row1Y,
-                 int row2Y) {
+                 int row2Y, const std::array<const char*, 16>& tooltips) {
   for (int n = 1; n <= id::kSlotCount; ++n) {
     const int k = (n - 1) % 8;
-    out.push_back(
-        Key(id::SlotId(grid, n), {34 + 14 * k, n <= 8 ? row1Y : row2Y, 13, 8}, kDigits[n - 1], Sends(commandCode, n)));
+    out.push_back(Key(id::SlotId(grid, n), {34 + 14 * k, n <= 8 ? row1Y : row2Y, 13, 8}, kDigits[n - 1],
+                      Sends(commandCode, n), tooltips[static_cast<std::size_t>(n - 1)]));
   }
 }
 
 // Preset Save or Preset Run "1" to "4", each sending its number less one.
-void AddPresetRow(std::vector<PanelControl>& out, const std::array<int, 4>& ids, std::uint8_t commandCode, int y) {
-  for (int k = 0; k < 4; ++k) out.push_back(Key(ids[k], {66 + 21 * k, y, 12, 10}, kDigits[k], Sends(commandCode, k)));
+void AddPresetRow(std::vector<PanelControl>& out, const std::array<int, 4>& ids, std::uint8_t commandCode, int y,
+                  const std::array<const char*, 4>& tooltips) {
+  for (int k = 0; k < 4; ++k)
+    out.push_back(Key(ids[k], {66 + 21 * k, y, 12, 10}, kDigits[k], Sends(commandCode, k),
+                      tooltips[static_cast<std::size_t>(k)]));
 }
 
 std::vector<PanelControl> BuildLayout() {
   std::vector<PanelControl> c;
   c.reserve(kPanelControlCount);
   c.push_back(Plain(id::kBackground, K::Background, {0, 0, kPanelWidthDlu, kPanelHeightDlu}, "", true));
-  c.push_back(Picture(id::kPairFirst, {7, 8, 21, 17}, P::PairLeft, P::None, Does(A::PairChoice, code::kPairChoice, 0)));
-  c.push_back(
-      Picture(id::kPairSecond, {38, 8, 21, 17}, P::PairRight, P::None, Does(A::PairChoice, code::kPairChoice, 1)));
-  c.push_back(
-      Picture(id::kFreeze, {66, 8, 22, 17}, P::StillCamera, P::CameraWithFlash, Does(A::FreezeToggle, code::kFreeze)));
-  c.push_back(Picture(id::kSaveImage, {96, 8, 21, 17}, P::GreyDisk, P::ColouredDisk, Does(A::SaveImage)));
-  c.push_back(Picture(id::kPrint, {126, 8, 21, 17}, P::GreyPrinter, P::BluePrinter, Does(A::PrintImage)));
-  c.push_back(Picture(id::kMovie, {135, 8, 22, 17}, P::VideoCamera, P::None, Does(A::Movie), false));
+  c.push_back(Picture(id::kPairFirst, {7, 8, 21, 17}, P::PairLeft, P::None, Does(A::PairChoice, code::kPairChoice, 0),
+                      "Choice: left"));
+  c.push_back(Picture(id::kPairSecond, {38, 8, 21, 17}, P::PairRight, P::None,
+                      Does(A::PairChoice, code::kPairChoice, 1), "Choice: right"));
+  c.push_back(Picture(id::kFreeze, {66, 8, 22, 17}, P::StillCamera, P::CameraWithFlash,
+                      Does(A::FreezeToggle, code::kFreeze), "Freeze the picture"));
+  c.push_back(Picture(id::kSaveImage, {96, 8, 21, 17}, P::GreyDisk, P::ColouredDisk, Does(A::SaveImage),
+                      "Save the frozen picture\u2026"));
+  c.push_back(Picture(id::kPrint, {126, 8, 21, 17}, P::GreyPrinter, P::BluePrinter, Does(A::PrintImage),
+                      "Print the frozen picture"));
+  c.push_back(Picture(id::kMovie, {135, 8, 22, 17}, P::VideoCamera, P::None, Does(A::Movie),
+                      "Record a movie or stop recording", false));
   c.push_back(Plain(id::kLog, K::LogBox, {8, 34, 35, 12}, "", false));
   c.push_back(Plain(id::kRate, K::RateBox, {95, 34, 49, 12}, "", false));
-  c.push_back(Key(id::kZoom, {44, 44, 30, 13}, "Zoom", Selects(Adjust::Zoom)));
-  c.push_back(Key(id::kFocus, {80, 44, 30, 13}, "Focus", Selects(Adjust::Focus)));
-  c.push_back(Key(id::kHoldLeft, {13, 61, 19, 13}, "<<", Does(A::PressHold, 0, 0, 0)));
-  c.push_back(Key(id::kBright, {44, 61, 30, 13}, "Bright", Selects(Adjust::Bright)));
-  c.push_back(Key(id::kSharp, {80, 61, 30, 13}, "Sharp", Selects(Adjust::Sharp)));
-  c.push_back(Key(id::kHoldRight, {123, 61, 19, 13}, ">>", Does(A::PressHold, 0, 0, 1)));
+  c.push_back(Key(id::kZoom, {44, 44, 30, 13}, "Zoom", Selects(Adjust::Zoom), "Adjust: zoom (hold << or >>)"));
+  c.push_back(Key(id::kFocus, {80, 44, 30, 13}, "Focus", Selects(Adjust::Focus), "Adjust: focus (hold << or >>)"));
+  c.push_back(
+      Key(id::kHoldLeft, {13, 61, 19, 13}, "<<", Does(A::PressHold, 0, 0, 0), "Hold to turn the chosen setting down"));
+  c.push_back(
+      Key(id::kBright, {44, 61, 30, 13}, "Bright", Selects(Adjust::Bright), "Adjust: brightness (hold << or >>)"));
+  c.push_back(Key(id::kSharp, {80, 61, 30, 13}, "Sharp", Selects(Adjust::Sharp), "Adjust: sharpness (hold << or >>)"));
+  c.push_back(
+      Key(id::kHoldRight, {123, 61, 19, 13}, ">>", Does(A::PressHold, 0, 0, 1), "Hold to turn the chosen setting up"));
   // Selecting Red or Blue first puts the white balance in manual mode.
-  c.push_back(Key(id::kRed, {43, 79, 30, 13}, "Red", Selects(Adjust::Red, code::kWhiteBalance, 1)));
-  c.push_back(Key(id::kBlue, {80, 79, 30, 13}, "Blue", Selects(Adjust::Blue, code::kWhiteBalance, 1)));
-  c.push_back(Key(id::kAutoFocus, {5, 109, 43, 13}, "AFocus", Does(A::AutoFocus, code::kAutoFocus)));
-  c.push_back(Key(id::kAwb, {55, 109, 43, 13}, "AWB", Does(A::WhiteBalance, code::kWhiteBalance)));
-  c.push_back(Key(id::kDZoom, {106, 109, 42, 13}, "DZoom", Does(A::DZoom, code::kDZoom, 1)));
-  c.push_back(Key(id::kMirror, {5, 124, 43, 13}, "Mirror", Toggles(::Feature::Mirror, code::kMirror, 4)));
-  c.push_back(Key(id::kFlip, {55, 124, 43, 13}, "Flip", Toggles(::Feature::Flip, code::kFlip, 8)));
-  c.push_back(Key(id::kColor, {106, 124, 42, 13}, "Color", Toggles(::Feature::Color, code::kColor, 0x80)));
-  c.push_back(Key(id::kEdge, {5, 139, 43, 13}, "Edge", Toggles(::Feature::Edge, code::kEdge, 0x10)));
-  c.push_back(Key(id::kEmboss, {55, 139, 43, 13}, "Embo", Toggles(::Feature::Emboss, code::kEmboss, 0x40)));
-  c.push_back(Key(id::kNegative, {106, 139, 42, 13}, "Negative", Toggles(::Feature::Negative, code::kNegative, 0x20)));
-  AddPresetRow(c, id::kPresetSave, code::kPresetSave, 161);
-  AddPresetRow(c, id::kPresetRun, code::kPresetRun, 176);
-  AddSlotGrid(c, id::kSaveSlots, code::kSaveSlot, 195, 204);
-  c.push_back(Picture(id::kPicture, {9, 210, 18, 15}, P::VideoCamera, P::None, Sends(code::kPicture, 0)));
-  AddSlotGrid(c, id::kRecallSlots, code::kRecallSlot, 223, 233);
-  c.push_back(Key(id::kXga, {43, 251, 29, 9}, "XGA", Does(A::MonitorOut, code::kMonitorOut, 0)));
-  c.push_back(Key(id::kSvga, {79, 251, 29, 9}, "SVGA", Does(A::MonitorOut, code::kMonitorOut, 2)));
-  c.push_back(Key(id::kVga, {115, 251, 29, 9}, "VGA", Does(A::MonitorOut, code::kMonitorOut, 1)));
+  c.push_back(Key(id::kRed, {43, 79, 30, 13}, "Red", Selects(Adjust::Red, code::kWhiteBalance, 1),
+                  "Adjust: red (manual white balance)"));
+  c.push_back(Key(id::kBlue, {80, 79, 30, 13}, "Blue", Selects(Adjust::Blue, code::kWhiteBalance, 1),
+                  "Adjust: blue (manual white balance)"));
+  c.push_back(Key(id::kAutoFocus, {5, 109, 43, 13}, "AFocus", Does(A::AutoFocus, code::kAutoFocus),
+                  "Focus once, automatically"));
+  c.push_back(Key(id::kAwb, {55, 109, 43, 13}, "AWB", Does(A::WhiteBalance, code::kWhiteBalance),
+                  "Automatic white balance on or off"));
+  c.push_back(Key(id::kDZoom, {106, 109, 42, 13}, "DZoom", Does(A::DZoom, code::kDZoom, 1), "Digital zoom on or off"));
+  c.push_back(
+      Key(id::kMirror, {5, 124, 43, 13}, "Mirror", Toggles(::Feature::Mirror, code::kMirror, 4), "Mirror the picture"));
+  c.push_back(Key(id::kFlip, {55, 124, 43, 13}, "Flip", Toggles(::Feature::Flip, code::kFlip, 8),
+                  "Flip the picture upside down"));
+  c.push_back(
+      Key(id::kColor, {106, 124, 42, 13}, "Color", Toggles(::Feature::Color, code::kColor, 0x80), "Colour on or off"));
+  c.push_back(
+      Key(id::kEdge, {5, 139, 43, 13}, "Edge", Toggles(::Feature::Edge, code::kEdge, 0x10), "Edge effect on or off"));
+  c.push_back(Key(id::kEmboss, {55, 139, 43, 13}, "Embo", Toggles(::Feature::Emboss, code::kEmboss, 0x40),
+                  "Emboss effect on or off"));
+  c.push_back(Key(id::kNegative, {106, 139, 42, 13}, "Negative", Toggles(::Feature::Negative, code::kNegative, 0x20),
+                  "Negative picture on or off"));
+  AddPresetRow(c, id::kPresetSave, code::kPresetSave, 161, kPresetSaveTips);
+  AddPresetRow(c, id::kPresetRun, code::kPresetRun, 176, kPresetRunTips);
+  AddSlotGrid(c, id::kSaveSlots, code::kSaveSlot, 195, 204, kSaveSlotTips);
+  c.push_back(Picture(id::kPicture, {9, 210, 18, 15}, P::VideoCamera, P::None, Sends(code::kPicture, 0),
+                      "Picture key of the camera"));
+  AddSlotGrid(c, id::kRecallSlots, code::kRecallSlot, 223, 233, kRecallSlotTips);
+  c.push_back(Key(id::kXga, {43, 251, 29, 9}, "XGA", Does(A::MonitorOut, code::kMonitorOut, 0), "Monitor out: XGA"));
+  c.push_back(Key(id::kSvga, {79, 251, 29, 9}, "SVGA", Does(A::MonitorOut, code::kMonitorOut, 2), "Monitor out: SVGA"));
+  c.push_back(Key(id::kVga, {115, 251, 29, 9}, "VGA", Does(A::MonitorOut, code::kMonitorOut, 1), "Monitor out: VGA"));
   c.push_back(Plain(id::kClear, K::PushButton, {57, 259, 64, 12}, "CLEAR", false));
   c.push_back(Picture(id::kInputSelect, {39, 273, 41, 9}, P::InternalWord, P::ExternalWord,
-                      Does(A::InputSelect, code::kInputSelect, 1)));
-  c.push_back(Key(id::kLamp, {116, 272, 31, 9}, "LAMP", Sends(code::kLamp, 0)));
+                      Does(A::InputSelect, code::kInputSelect, 1), "Input: internal or external"));
+  c.push_back(Key(id::kLamp, {116, 272, 31, 9}, "LAMP", Sends(code::kLamp, 0), "Switch the lamp"));
   return c;
 }
 

@@ -42,6 +42,9 @@ struct PanelControl {
   bool visible;
   // Nothing for the background, the two readouts and CLEAR.
   std::optional<ControlAction> does;
+  // What the control does, in a few words, for its tooltip; empty for the
+  // controls that do nothing.
+  const char* tooltip = "";
 
   QRect DialogRect() const { return {x, y, cx, cy}; }
 };

@@ -84,6 +84,7 @@ void CRemoconDlg::CreateControls() {
         auto button = std::make_unique<CPanelButton>(this);
         button->SetCaption(QString::fromLatin1(entry.caption));
         button->SetPictures(entry.picture, entry.latchedPicture);
+        button->setToolTip(QString::fromUtf8(entry.tooltip));
         if (const ButtonBinding* binding = FindButtonBinding(entry.id)) {
           const ButtonBinding b = *binding;
           if (b.action == ButtonAction::PressHold) {
@@ -252,6 +253,12 @@ void CRemoconDlg::OnRemoconStart() {
   m_timerRate.start();
 }
 
+void CRemoconDlg::OnCameraBack() {
+  // The camera may have been another one, or reset: read its settings again.
+  SyncFromCamera();
+  OnRemoconStart();
+}
+
 bool CRemoconDlg::IsTimerRunning(int timerId) const {
   if (timerId == TIMER_WATCHDOG) return m_timerWatchdog.isActive();
   if (timerId == TIMER_RATE) return m_timerRate.isActive();
@@ -283,6 +290,7 @@ void CRemoconDlg::OnWatchdog() {
   m_host.LiveRunning().store(0);
   // Stopped before the box opens: the check must not run again behind it.
   m_timerWatchdog.stop();
+  if (m_host.OnCameraLost()) return;
   const QPointer<CRemoconDlg> alive(this);
   m_host.Dialogs().MessageBox(outcome == Outcome::Unstable ? kUnstableText : kDisconnectedText);
   if (!alive) return;

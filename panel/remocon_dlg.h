@@ -96,6 +96,9 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
  public slots:
   // WM_REMOCON_START: starts the watchdog and the rate readout when the link is open.
   void OnRemoconStart();
+  // A camera opened after the panel started without one (or lost one):
+  // the panel reads its settings and starts its watchdog.
+  void OnCameraBack();
   void ShowDiagnostics();
   void RecordMovie();
 

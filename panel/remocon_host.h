@@ -20,4 +20,9 @@ class IRemoconHost {
   virtual std::atomic<std::int32_t>& FrameCount() = 0;   // m_nFrameCount
   // The message boxes of the connection watchdog go through the application's dialogs.
   virtual IUserDialogs& Dialogs() = 0;
+  // The watchdog found the camera gone or its transfers failing, live view
+  // already told to stop. True when the host carries on without the camera
+  // (it serves or pushes a stand-in picture); false when the panel's box and
+  // the program's end follow.
+  virtual bool OnCameraLost() { return false; }
 };

@@ -55,6 +55,10 @@ class IDriver {
 
   // Cancels what is pending on the handle, then closes it. Null is ignored.
   virtual void Close(DeviceHandle handle) = 0;
+
+  // How many devices were plugged in since the backend started, where it
+  // hears of them (libusb's hot-plug notice); 0 where it cannot. Any thread.
+  virtual std::uint64_t DeviceArrivals() const { return 0; }
 };
 
 // The backend chosen once at start-up (the simulated camera or libusb).

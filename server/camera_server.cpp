@@ -64,6 +64,7 @@ std::optional<std::string> CCameraServer::StateJson() {
          ", \"mode\": " + std::to_string(m_host.CameraMode()) + ", \"frames\": " + std::to_string(rate.frames) +
          ", \"fps\": " + std::to_string(rate.fps) + ", \"bytes_per_second\": " + std::to_string(bytesPerSecond) +
          ", \"viewers\": " + std::to_string(m_pHttp ? m_pHttp->StreamCount() : 0) +
+         ", \"camera\": " + (m_host.CameraPresent() ? "\"present\"" : "\"absent\"") +
          ", \"push\": " + PushStateJson(m_host.BroadcastStatus()) + ", " + *panel + "}";
 }
 

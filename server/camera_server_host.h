@@ -22,6 +22,8 @@ class ICameraServerHost {
   virtual bool IsRecording() const = 0;
   // The broadcast push's state (phase Off without one); read from any thread.
   virtual PushStatus BroadcastStatus() const = 0;
+  // False while the program waits for a camera and shows a stand-in; any thread.
+  virtual bool CameraPresent() const { return true; }
 };
 
 }  // namespace server

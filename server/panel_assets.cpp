@@ -59,7 +59,8 @@ void CPanelAssets::Build() {
   const DialogBaseUnits units = DialogBaseUnits::Of(font);
   const QRect panelRect = units.ToPixels(QRect(0, 0, kPanelWidthDlu, kPanelHeightDlu));
 
-  m_assets["/"] = {"text/html; charset=utf-8", std::string(WebPageHtml())};
+  for (const WebFile& file : WebFiles())
+    m_assets[std::string(file.path)] = {std::string(file.contentType), std::string(file.bytes)};
 
   std::string json = "{\"width\": " + std::to_string(panelRect.width()) +
                      ", \"height\": " + std::to_string(panelRect.height()) + ", \"controls\": [";
@@ -73,6 +74,7 @@ void CPanelAssets::Build() {
             "\", \"x\": " + std::to_string(r.x()) + ", \"y\": " + std::to_string(r.y()) +
             ", \"w\": " + std::to_string(r.width()) + ", \"h\": " + std::to_string(r.height()) +
             ", \"caption\": " + JsonString(control.caption ? control.caption : "") +
+            ", \"tooltip\": " + JsonString(control.tooltip ? control.tooltip : "") +
             ", \"visible\": " + (control.visible ? "true" : "false") + ", \"action\": \"" + ActionName(binding) + "\"}";
 
     if (control.kind == ControlKind::Background) {

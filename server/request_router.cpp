@@ -116,9 +116,15 @@ HttpResponse RouteGet(const HttpRequest& request, IRouterBackend& backend) {
     return response;
   }
   if (auto asset = backend.FindAsset(path)) {
-    // The page names its images by content, so they may be kept; the page itself may not.
-    const bool cacheable = path != "/";
-    return FileResponse(std::move(asset->contentType), std::move(asset->bytes), cacheable);
+    // The page names its images by content, so they may be kept; the page,
+    // its script and style may not, or a browser would mix two versions.
+    const bool cacheable = path.starts_with("/img/");
+    HttpResponse response = FileResponse(std::move(asset->contentType), std::move(asset->bytes), cacheable);
+    // The page runs only its own files: no inline script, style or handler.
+    if (path == "/")
+      response.headers.emplace_back("Content-Security-Policy",
+                                    "default-src 'self'; img-src 'self' data: blob:; media-src 'self' blob:");
+    return response;
   }
   return ErrorResponse(404, "not found");
 }

@@ -1,5 +1,7 @@
 #include "server/serve_address.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 
 namespace server {
@@ -14,13 +16,16 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
   return static_cast<std::uint16_t>(value);
 }
 
-bool PlainHost(std::string_view host) {
-  if (host.empty()) return false;
-  for (const char c : host)
-    if (!(c == '.' || c == '-' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
-      return false;
-  return true;
+// The server listens on an address, not a name: "nonsense" is refused here
+// rather than when the listener cannot bind it.
+bool ListenableHost(std::string_view host, int family) {
+  if (host == "localhost") return true;
+  const std::string text(host);
+  in6_addr any{};
+  return inet_pton(family, text.c_str(), &any) == 1;
 }
+
+bool PlainHost(std::string_view host) { return ListenableHost(host, AF_INET); }
 
 }  // namespace
 
@@ -30,6 +35,7 @@ std::optional<ServeAddress> ParseServeAddress(std::string_view text) {
     const auto close = text.find(']');
     if (close == std::string_view::npos || close == 1) return std::nullopt;
     address.host = std::string(text.substr(1, close - 1));
+    if (!ListenableHost(address.host, AF_INET6)) return std::nullopt;
     const std::string_view rest = text.substr(close + 1);
     if (rest.empty()) return address;
     if (!rest.starts_with(':')) return std::nullopt;

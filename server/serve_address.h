@@ -13,8 +13,9 @@ struct ServeAddress {
   std::uint16_t port = 8400;
 };
 
-// "ADDR:PORT", "[IPv6]:PORT", "ADDR" (port 8400) or ":PORT" (127.0.0.1);
-// nothing for anything else, a port beyond 65535 included.
+// "ADDR:PORT", "[IPv6]:PORT", "ADDR" (port 8400) or ":PORT" (127.0.0.1),
+// ADDR an IPv4 address or localhost; nothing for anything else, a host name
+// (the server binds addresses) or a port beyond 65535 included.
 std::optional<ServeAddress> ParseServeAddress(std::string_view text);
 
 // "host:port", with brackets around an IPv6 address.

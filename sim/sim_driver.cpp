@@ -1,7 +1,10 @@
 #include "sim/sim_driver.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
+#include <string>
 #include <unordered_map>
 
 #include "sim/sim_camera.h"
@@ -18,6 +21,9 @@ class SimDriverImpl final : public SimDriver {
     for (int i = 0; i < options.cameraCount; ++i) m_cameras.push_back(std::make_shared<SimCameraImpl>(options, log));
     m_detached = std::make_shared<SimCameraImpl>(options, std::make_shared<TrafficLog>(std::string()));
     m_detached->Unplug();
+    // For runs of the whole program that start without a camera: the
+    // cameras can be opened only once this file exists, as if plugged in then.
+    if (const char* path = std::getenv("TAVROCAM_SIM_PLUG_FILE"); path && *path) m_plugFile = path;
   }
 
   int CameraCount() const override { return static_cast<int>(m_cameras.size()); }
@@ -29,6 +35,10 @@ class SimDriverImpl final : public SimDriver {
   platform::DeviceHandle Open(std::string_view devicePath) override {
     const int number = platform::DeviceNumberFromPath(devicePath);
     if (number < 0 || number >= CameraCount()) return platform::DeviceHandle::Null;
+    if (!m_plugFile.empty()) {
+      std::error_code ignored;
+      if (!std::filesystem::exists(m_plugFile, ignored)) return platform::DeviceHandle::Null;
+    }
     const auto& camera = m_cameras[static_cast<std::size_t>(number)];
     const auto generation = camera->Open();
     if (!generation) return platform::DeviceHandle::Null;
@@ -76,6 +86,7 @@ class SimDriverImpl final : public SimDriver {
 
   std::vector<std::shared_ptr<SimCameraImpl>> m_cameras;
   std::shared_ptr<SimCameraImpl> m_detached;  // answers for a number that has no camera
+  std::string m_plugFile;                     // empty: the cameras are there from the start
   std::mutex m_lock;
   std::uintptr_t m_lastHandle = 0;
   std::unordered_map<std::uintptr_t, std::shared_ptr<HandleState>> m_handles;

@@ -291,6 +291,8 @@ void LibusbDriver::Close(DeviceHandle handle) {
   open->device.reset();
 }
 
+std::uint64_t LibusbDriver::DeviceArrivals() const { return m_session ? m_session->Arrivals() : 0; }
+
 std::shared_ptr<IDriver> CreateLibusbDriver(const UsbDriverOptions& options) { return LibusbDriver::Create(options); }
 
 }  // namespace platform::usb

@@ -36,6 +36,7 @@ class LibusbDriver final : public IDriver {
                        std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned) override;
   void CancelIo(DeviceHandle handle) override;
   void Close(DeviceHandle handle) override;
+  std::uint64_t DeviceArrivals() const override;
 
   // Why the last Open on this thread failed (None after a success).
   static UsbError LastOpenError();

@@ -21,9 +21,30 @@ std::unique_ptr<LibusbSession> LibusbSession::Start(UsbLog& log) {
   return std::unique_ptr<LibusbSession>(new LibusbSession(context));
 }
 
-LibusbSession::LibusbSession(libusb_context* context) : m_context(context), m_eventThread([this] { HandleEvents(); }) {}
+LibusbSession::LibusbSession(libusb_context* context) : m_context(context) {
+  WatchArrivals();
+  m_eventThread = std::thread([this] { HandleEvents(); });
+}
+
+void LibusbSession::WatchArrivals() {
+  if (libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG) == 0) return;
+  // Any device: the camera list decides later which ones are cameras. The
+  // callback only counts, since it runs inside libusb's event handling.
+  const auto counted = [](libusb_context*, libusb_device*, libusb_hotplug_event, void* session) -> int {
+    static_cast<LibusbSession*>(session)->m_arrivals.fetch_add(1);
+    return 0;
+  };
+  libusb_hotplug_callback_handle handle = 0;
+  if (libusb_hotplug_register_callback(m_context, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, LIBUSB_HOTPLUG_NO_FLAGS,
+                                       LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+                                       counted, this, &handle) == LIBUSB_SUCCESS) {
+    m_watching = true;
+    m_arrivalWatch = handle;
+  }
+}
 
 LibusbSession::~LibusbSession() {
+  if (m_watching) libusb_hotplug_deregister_callback(m_context, m_arrivalWatch);
   m_stopping.store(true);
   libusb_interrupt_event_handler(m_context);
   m_eventThread.join();

@@ -53,6 +53,7 @@ TEST_P(NormalExit, ShowsNoMessageBox) {
     QTest::qWait(2 * CRemoconDlg::kWatchdogPeriodMs + 100);
     EXPECT_TRUE(m_dialogs.messages.isEmpty()) << m_dialogs.messages.join(QStringLiteral(" | ")).toStdString();
     EXPECT_FALSE(m_frame->Camera().IsOpen());
+    EXPECT_EQ(m_frame->ExitCode(), 0);
 
     m_dialogs.messages.clear();
     m_frame.reset();

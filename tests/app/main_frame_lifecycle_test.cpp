@@ -44,6 +44,7 @@ TEST_F(MainFrameTest, NoCameraReportsAfterASecondThenExitsAndSavesAllFourKeys) {
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_destroyed->count() == 1; }, 5000));
   EXPECT_EQ(m_dialogs.messages, QStringList{QStringLiteral("Can't open device.")});
+  EXPECT_EQ(m_frame->ExitCode(), 1) << "a camera that never opened must not end like a normal exit";
   EXPECT_TRUE(m_frame->IsDestroyed());
   EXPECT_FALSE(m_frame->isVisible());
   EXPECT_FALSE(m_frame->Remocon().isVisible());

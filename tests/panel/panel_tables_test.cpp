@@ -1,6 +1,7 @@
 // The layout and button tables, walked against a live panel: every button
 // sits where the layout says and sends what the button table says.
 #include <set>
+#include <string>
 
 #include <QFontInfo>
 
@@ -35,6 +36,31 @@ TEST(PanelLayoutTable, HoldsEveryControlOnceWithinThePanel) {
   EXPECT_EQ(FindPanelControl(1089)->y, 223);
   EXPECT_STREQ(FindPanelControl(1069)->caption, "4");
   EXPECT_EQ(FindPanelControl(1069)->x, 129);
+}
+
+// A tooltip tells a button from every other: no button without one, none
+// sharing one (the two slot grids and the two preset rows included), and a
+// numbered key's tooltip names its number.
+TEST(PanelLayoutTable, GivesEveryButtonItsOwnTooltip) {
+  std::set<std::string> seen;
+  for (const PanelControl& c : PanelLayout()) {
+    const std::string tip = c.tooltip ? c.tooltip : "";
+    if (c.kind != ControlKind::Button) {
+      EXPECT_EQ(tip, "") << c.id;
+      continue;
+    }
+    EXPECT_GE(tip.size(), 5u) << c.id;
+    EXPECT_TRUE(seen.insert(tip).second) << "tooltip shared: " << tip;
+    const std::string caption = c.caption ? c.caption : "";
+    if (!caption.empty() && caption.find_first_not_of("0123456789") == std::string::npos) {
+      EXPECT_TRUE(tip.ends_with(" " + caption) || tip.find(" " + caption + ":") != std::string::npos)
+          << c.id << ": " << tip;
+    }
+  }
+  EXPECT_EQ(std::string(FindPanelControl(panel_id::kFreeze)->tooltip), "Freeze the picture");
+  EXPECT_EQ(std::string(FindPanelControl(panel_id::kXga)->tooltip), "Monitor out: XGA");
+  EXPECT_EQ(std::string(FindPanelControl(panel_id::kPresetRun[2])->tooltip), "Preset 3: recall");
+  EXPECT_EQ(std::string(FindPanelControl(panel_id::SlotId(panel_id::kRecallSlots, 16))->tooltip), "Recall slot 16");
 }
 
 TEST(PanelButtonTable, BindsEveryButtonAndOnlyButtons) {
@@ -92,6 +118,7 @@ TEST_F(PanelTableWalk, PlacesEveryControlFromTheLayout) {
     EXPECT_EQ(control->isVisible(), c.visible) << c.id;
     if (c.kind == ControlKind::Button) {
       EXPECT_EQ(panel->Button(c.id)->Caption(), QString::fromLatin1(c.caption)) << c.id;
+      EXPECT_EQ(control->toolTip(), QString::fromUtf8(c.tooltip)) << c.id;
     }
   }
   // The background lies beneath everything else.

@@ -32,6 +32,7 @@ class FakeBackend final : public IRouterBackend {
   std::optional<Asset> FindAsset(std::string_view path) override {
     if (path == "/") return Asset{"text/html", "<html>"};
     if (path == "/img/panel.png") return Asset{"image/png", "png"};
+    if (path == "/app.js") return Asset{"text/javascript", "'use strict';"};
     return std::nullopt;
   }
 
@@ -85,6 +86,19 @@ TEST_F(RouterTest, ServesEveryGetEndpointWithItsType) {
   const HttpResponse head = Route(Request("HEAD", "/stream.mjpg"));
   EXPECT_FALSE(head.stream);
   EXPECT_EQ(head.contentType.rfind("multipart/x-mixed-replace", 0), 0u);
+}
+
+// The page runs only its own files, and a browser never mixes a cached
+// script with a newer page; only the images, named by content, are kept.
+TEST_F(RouterTest, ThePageComesWithItsPolicyAndOnlyImagesAreCached) {
+  const HttpResponse page = Route(Request("GET", "/"));
+  const auto policy = HeaderOf(page, "Content-Security-Policy");
+  ASSERT_TRUE(policy);
+  EXPECT_EQ(policy->rfind("default-src 'self'", 0), 0u) << *policy;
+  EXPECT_EQ(policy->find("unsafe-inline"), std::string::npos) << *policy;
+  EXPECT_EQ(HeaderOf(page, "Cache-Control"), "no-store");
+  EXPECT_EQ(HeaderOf(Route(Request("GET", "/app.js")), "Cache-Control"), "no-store");
+  EXPECT_EQ(HeaderOf(Route(Request("GET", "/img/panel.png")), "Cache-Control"), "max-age=3600");
 }
 
 TEST_F(RouterTest, NoCrossOriginHeadersAnywhere) {
@@ -249,8 +263,9 @@ TEST(ServeAddressTest, ParsesTheForms) {
   check("[::1]:9000", "::1", 9000);
   check("[::]", "::", 8400);
   check("localhost:0", "localhost", 0);
-  for (const char* bad : {"", ":", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:-1", "127.0.0.1:80x", "::1:80", "[::1",
-                          "[]:80", "[::1]80", "host name:80", "a/b:80"})
+  for (const char* bad :
+       {"", ":", "127.0.0.1:", "127.0.0.1:65536", "127.0.0.1:-1", "127.0.0.1:80x", "::1:80", "[::1", "[]:80", "[::1]80",
+        "host name:80", "a/b:80", "nonsense", "nonsense:80", "[nonsense]:80", "300.1.1.1:80"})
     EXPECT_FALSE(ParseServeAddress(bad)) << bad;
   EXPECT_EQ(FormatHostPort("::1", 80), "[::1]:80");
   EXPECT_EQ(FormatHostPort("127.0.0.1", 80), "127.0.0.1:80");

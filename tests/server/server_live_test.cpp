@@ -6,6 +6,7 @@
 
 #include "http_client.h"
 #include "panel/panel_button.h"
+#include "panel/panel_layout.h"
 #include "server_fixture.h"
 
 namespace {
@@ -23,11 +24,32 @@ TEST_F(ServerTest, EveryEndpointAnswersWithItsContent) {
   EXPECT_EQ(page.contentType, "text/html; charset=utf-8");
   EXPECT_NE(page.body.find("/stream.mjpg"), std::string::npos);
   EXPECT_EQ(page.headers.find("Access-Control"), std::string::npos);
+  // Nothing inline, so the page's policy can forbid it: every script and
+  // style is a file the server has, and no element carries a handler.
+  EXPECT_EQ(page.body.find("<style"), std::string::npos);
+  EXPECT_EQ(page.body.find("style=\""), std::string::npos);
+  EXPECT_EQ(page.body.find(" on"), std::string::npos) << "an inline event handler";
+  EXPECT_EQ(page.body.find("<script>"), std::string::npos);
+  for (const auto& [file, type] :
+       {std::pair{"/app.js", "text/javascript; charset=utf-8"}, std::pair{"/style.css", "text/css; charset=utf-8"},
+        std::pair{"/favicon.svg", "image/svg+xml"}}) {
+    EXPECT_NE(page.body.find(std::string("\"") + file + "\""), std::string::npos) << file;
+    const HttpReply reply = Client([&] { return Fetch("GET", Url(file)); });
+    EXPECT_EQ(reply.status, 200) << file;
+    EXPECT_EQ(reply.contentType, type) << file;
+    EXPECT_GT(reply.body.size(), 100u) << file;
+  }
 
   const HttpReply layout = Client([&] { return Fetch("GET", Url("/api/layout")); });
   ASSERT_EQ(layout.status, 200);
   const QJsonArray controls = JsonOf(layout.body)["controls"].toArray();
   EXPECT_EQ(controls.size(), kPanelControlCount);
+  // The page's tooltips are the table's, UTF-8 included.
+  for (const auto& value : controls) {
+    const QJsonObject c = value.toObject();
+    EXPECT_EQ(c["tooltip"].toString(), QString::fromUtf8(FindPanelControl(c["id"].toInt())->tooltip))
+        << c["id"].toInt();
+  }
   // Every picture the page names is served, both looks of every button.
   for (const auto& value : controls) {
     const QJsonObject c = value.toObject();
@@ -65,6 +87,7 @@ TEST_F(ServerTest, EveryEndpointAnswersWithItsContent) {
   EXPECT_EQ(s["width"].toInt(), 1024);
   EXPECT_EQ(s["height"].toInt(), 768);
   EXPECT_TRUE(s["push"].isNull());
+  EXPECT_EQ(s["camera"].toString(), "present");
   EXPECT_EQ(s["buttons"].toObject().size(), 69);
   EXPECT_EQ(s["buttons"].toObject()["1048"].toString(), "latched");  // Zoom, latched at start
 }

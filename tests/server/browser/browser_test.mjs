@@ -34,6 +34,8 @@ function fail(why) {
 
 async function finish(code) {
   clearTimeout(deadline);
+  // A program stopped by the test must be able to end.
+  if (child && child.exitCode === null) child.kill("SIGCONT");
   try { if (context) await context.close(); } catch {}
   if (child && child.exitCode === null) child.kill("SIGTERM");
   rmSync(work, { recursive: true, force: true });
@@ -68,6 +70,14 @@ context = await driver.launchPersistentContext(join(work, "profile"), {
          "--disable-component-update", "--disable-sync", "--no-first-run"],
 });
 const page = context.pages()[0] || (await context.newPage());
+// The page runs under its Content-Security-Policy: any inline script, style
+// or handler it tried would be refused and reported here.
+const refused = [];
+page.on("console", (m) => { if (/Content Security Policy|Refused to/i.test(m.text())) refused.push(m.text()); });
+page.on("pageerror", (e) => refused.push(String(e)));
+// Every POST carries the page's own header, which another site's form cannot add.
+const posts = [];
+page.on("request", (r) => { if (r.method() === "POST") posts.push(r.headers()["x-tavrocam"]); });
 await page.goto(url, { timeout: 20000 });
 
 await until("the live picture never appeared",
@@ -90,5 +100,62 @@ await page.locator("#b1119").click();
 await until("the Edge button's look did not follow",
   () => page.evaluate(() => document.getElementById("b1119").dataset.look === "latched"), 5000);
 
-console.log("browser: page opened, picture changed, LAMP reached the camera, looks follow");
+if (posts.length < 2 || posts.some((h) => h !== "1")) fail("a POST went without X-Tavrocam: 1: " + JSON.stringify(posts));
+const csp = (await page.request.get(url)).headers()["content-security-policy"] || "";
+if (!csp.includes("default-src 'self'")) fail("the page is not served under default-src 'self': " + csp);
+if ((await page.request.get(url.replace(/\/(\?|$)/, "/favicon.ico$1"))).status() !== 200) fail("no favicon");
+
+// Tooltips say what a key does, never a raw id.
+const titles = await page.$$eval("#panel button", (bs) => bs.map((b) => [b.id, b.title]));
+for (const [id, title] of titles)
+  if (!title || /^\d+$/.test(title) || title === id.slice(1)) fail("button " + id + " has no proper tooltip: " + title);
+if ((await page.getAttribute("#b1047", "title")) !== "Switch the lamp") fail("LAMP's tooltip is not its table's");
+
+// The heading follows the camera's state.
+const heading = () => page.textContent("#state");
+await until("the heading did not say live", async () => (await heading()) === "live", 5000);
+await page.locator("#b1000").click();
+await until("the heading did not say frozen", async () => (await heading()) === "frozen", 5000);
+await page.locator("#b1000").click();
+await until("the heading did not go back to live", async () => (await heading()) === "live", 5000);
+
+// A phone held both ways: picture and whole panel on screen without
+// scrolling, the panel beside the picture in landscape and below it in
+// portrait, every touch target at least 32 CSS px in its smaller side.
+const shots = process.env.TAVROCAM_BROWSER_SHOTS;
+if (shots) await page.screenshot({ path: join(shots, "page-1200x900.png") });
+for (const [width, height] of [[390, 844], [844, 390]]) {
+  await page.setViewportSize({ width, height });
+  await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+  const layout = await page.evaluate(() => {
+    const box = (e) => e.getBoundingClientRect().toJSON();
+    const targets = [...document.querySelectorAll("#panel button, #bar a")].map((e) => ({ id: e.id, ...box(e) }));
+    return { live: box(document.getElementById("live")), panel: box(document.getElementById("panel")), targets,
+             scrollW: document.documentElement.scrollWidth, scrollH: document.documentElement.scrollHeight,
+             panelScroll: document.getElementById("panel-box").scrollHeight - document.getElementById("panel-box").clientHeight };
+  });
+  if (shots) await page.screenshot({ path: join(shots, "page-" + width + "x" + height + ".png") });
+  const where = width + "x" + height + ": ";
+  if (layout.scrollW > width || layout.scrollH > height || layout.panelScroll > 0) fail(where + "the page scrolls");
+  for (const t of layout.targets) {
+    if (Math.min(t.width, t.height) < 32) fail(where + t.id + " is " + t.width + "x" + t.height);
+    if (t.bottom > height || t.right > width || t.top < 0 || t.left < 0) fail(where + t.id + " is off the screen");
+  }
+  if (layout.live.height < 100 || layout.live.bottom > height) fail(where + "the picture is not on screen");
+  if (width > height ? layout.panel.left < layout.live.right : layout.panel.top < layout.live.bottom)
+    fail(where + "the panel is not " + (width > height ? "beside" : "below") + " the picture");
+}
+
+// The program stops answering (as if its machine hung): the page says so,
+// and recovers by itself when it answers again.
+child.kill("SIGSTOP");
+await until("the lost connection was not shown",
+  () => page.evaluate(() => !document.getElementById("connection").hidden), 15000);
+if (shots) await page.screenshot({ path: join(shots, "page-lost.png") });
+child.kill("SIGCONT");
+await until("the page did not recover", () => page.evaluate(() => document.getElementById("connection").hidden), 15000);
+if (refused.length) fail("the page broke its own policy: " + refused.join(" | "));
+
+console.log("browser: page opened, picture changed, LAMP reached the camera, looks follow, phone layouts fit, " +
+            "tooltips, heading, lost connection shown and recovered");
 await finish(0);

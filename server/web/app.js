@@ -1,0 +1,223 @@
+// The page's behaviour: the live picture, the panel built from /api/layout,
+// its looks and the heading's state following /api/state, and recovery when
+// the program goes away and comes back.
+"use strict";
+
+const token = new URLSearchParams(location.search).get("token");
+const withToken = (path) => (token ? path + (path.includes("?") ? "&" : "?") + "token=" + encodeURIComponent(token) : path);
+const live = document.getElementById("live");
+const panel = document.getElementById("panel");
+const message = document.getElementById("message");
+const stateBadge = document.getElementById("state");
+const connection = document.getElementById("connection");
+const looks = new Map();
+const kPollMs = 250;
+const kRequestTimeoutMs = 3000;
+const kRetryMs = 2000;
+
+// A request that takes longer than this is taken as lost, so a stalled
+// connection cannot stop the polling for good.
+function fetchBounded(path, options = {}) {
+  const abort = new AbortController();
+  const timer = setTimeout(() => abort.abort(), kRequestTimeoutMs);
+  return fetch(withToken(path), { ...options, signal: abort.signal }).finally(() => clearTimeout(timer));
+}
+
+let streamStarts = 0;
+function startStream() {
+  streamStarts += 1;
+  // A new address each time: the browser would otherwise keep the broken stream.
+  live.src = withToken(live.dataset.stream + (streamStarts > 1 ? "?n=" + streamStarts : ""));
+}
+
+let connected = true;
+function setConnected(now) {
+  if (now === connected) return;
+  connected = now;
+  connection.hidden = now;
+  document.body.classList.toggle("lost", !now);
+  if (now) startStream();
+}
+
+// A stream that broke while the state still answers (too many viewers, a
+// restart between two polls) is tried again, not at every poll.
+let streamRetry = null;
+live.addEventListener("error", () => {
+  if (streamRetry !== null) return;
+  streamRetry = setTimeout(() => {
+    streamRetry = null;
+    if (connected) startStream();
+  }, kRetryMs);
+});
+
+for (const id of ["snap-jpg", "snap-bmp"]) {
+  const link = document.getElementById(id);
+  link.href = withToken(link.getAttribute("href"));
+}
+
+function send(kind, id) {
+  // The header tells the server the request came from this page's script,
+  // which a form or image on another site cannot add.
+  return fetchBounded("/api/" + kind + "/" + id, { method: "POST", keepalive: true, headers: { "X-Tavrocam": "1" } })
+    .then((r) =>
+      r.json().then((j) => {
+        message.textContent = !r.ok || j.ok === false ? j.error || j.reason || "" : "";
+      })
+    )
+    .catch(() => {
+      message.textContent = "The camera is not answering.";
+    })
+    .finally(poll);
+}
+
+function setLook(id, look) {
+  const entry = looks.get(id);
+  if (!entry || entry.look === look) return;
+  entry.look = look;
+  if (entry.img) entry.img.src = withToken("/img/button-" + id + "-" + look + ".png");
+  entry.button.dataset.look = look;
+}
+
+function describe(c) {
+  return c.tooltip || c.caption || "";
+}
+
+function addButton(c, into) {
+  const button = document.createElement("button");
+  button.type = "button";
+  button.id = "b" + c.id;
+  button.dataset.id = c.id;
+  button.title = describe(c);
+  button.setAttribute("aria-label", describe(c));
+  let img = null;
+  if (c.caption) {
+    // Caption keys are drawn by the browser so that they grow to a finger's
+    // size without stretching their text.
+    button.className = "key";
+    button.textContent = c.caption;
+  } else {
+    button.className = "picture";
+    img = document.createElement("img");
+    img.alt = "";
+    img.style.aspectRatio = c.w + " / " + c.h;
+    button.appendChild(img);
+  }
+  looks.set(c.id, { button, img, look: "" });
+  setLook(c.id, "raised");
+  if (c.action === "hold") {
+    let held = false;
+    const release = () => {
+      if (held) {
+        held = false;
+        send("up", c.id);
+      }
+    };
+    button.addEventListener("pointerdown", (e) => {
+      e.preventDefault();
+      button.setPointerCapture(e.pointerId);
+      held = true;
+      send("down", c.id);
+    });
+    button.addEventListener("pointerup", release);
+    button.addEventListener("pointercancel", release);
+    button.addEventListener("lostpointercapture", release);
+    document.addEventListener("visibilitychange", () => {
+      if (document.hidden) release();
+    });
+    window.addEventListener("pagehide", release);
+    button.addEventListener("contextmenu", (e) => e.preventDefault());
+  } else if (c.action === "save") {
+    // Saving opens a file dialog on the desktop; here the picture is downloaded.
+    button.title = "Download a snapshot of the picture";
+    button.addEventListener("click", () => {
+      document.getElementById("snap-jpg").click();
+    });
+  } else if (c.action === "print" || c.action === "movie") {
+    button.disabled = true;
+    button.title = describe(c) + " (only on the desktop)";
+  } else {
+    button.addEventListener("click", () => send("click", c.id));
+  }
+  into.appendChild(button);
+}
+
+// Numbered keys come in runs from "1" (presets, slots); each run gets a label
+// from its keys' tooltips, "Recall slot 3" giving "Recall slot".
+function runLabel(c) {
+  const text = (c.tooltip || "").replace(/\s*\d+/, "");
+  const label = document.createElement("span");
+  label.className = "label";
+  label.textContent = text;
+  return label;
+}
+
+function build(layout) {
+  panel.replaceChildren();
+  looks.clear();
+  let group = null;
+  for (const c of layout.controls) {
+    if (c.kind !== "button" || !c.visible) continue;
+    const numbered = /^\d+$/.test(c.caption);
+    if (!group || (numbered && c.caption === "1") || (!numbered && group.numbered)) {
+      group = { numbered, element: document.createElement("div") };
+      group.element.className = "group";
+      if (numbered) group.element.appendChild(runLabel(c));
+      panel.appendChild(group.element);
+    }
+    addButton(c, group.element);
+  }
+}
+
+function showState(s) {
+  let state = "live";
+  if (s.camera === "absent") state = "no camera";
+  else if (s.recording) state = "recording";
+  else if (s.frozen) state = "frozen";
+  stateBadge.textContent = state;
+  stateBadge.dataset.state = state;
+  document.getElementById("status").textContent =
+    s.width + " x " + s.height + (s.frozen ? ", frozen" : "") + (s.recording ? ", recording" : "") + ", " + s.fps + " fps";
+}
+
+let polling = false;
+function poll() {
+  if (polling) return;
+  polling = true;
+  fetchBounded("/api/state", { cache: "no-store" })
+    .then((r) => {
+      // 503: the program answers but its desktop was busy; nothing to show this time.
+      if (r.status === 503) return null;
+      if (!r.ok) throw new Error("state " + r.status);
+      return r.json();
+    })
+    .then((s) => {
+      setConnected(true);
+      if (!s) return;
+      if (s.buttons) for (const [id, look] of Object.entries(s.buttons)) setLook(Number(id), look);
+      showState(s);
+    })
+    .catch(() => {
+      setConnected(false);
+    })
+    .finally(() => {
+      polling = false;
+    });
+}
+
+function loadLayout() {
+  fetchBounded("/api/layout")
+    .then((r) => {
+      if (!r.ok) throw new Error("layout " + r.status);
+      return r.json();
+    })
+    .then(build)
+    .then(poll)
+    .catch(() => {
+      setConnected(false);
+      setTimeout(loadLayout, kRetryMs);
+    });
+}
+
+startStream();
+loadLayout();
+setInterval(poll, kPollMs);
