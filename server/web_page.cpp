@@ -57,7 +57,7 @@ for (const id of ["snap-jpg", "snap-bmp"]) {
 }
 
 function send(kind, id) {
-  return fetch(withToken("/api/" + kind + "/" + id), {method: "POST", keepalive: true})
+  return fetch(withToken("/api/" + kind + "/" + id), {method: "POST", keepalive: true, headers: {"X-Tavrocam": "1"}})
     .then((r) => r.json().then((j) => { if (!r.ok || j.ok === false) message.textContent = j.error || j.reason || ""; else message.textContent = ""; }))
     .catch(() => { message.textContent = "The camera is not answering."; })
     .finally(poll);
