@@ -5,9 +5,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStringList>
 
-#include "app/profile_text.h"
 #include "server/access_token.h"
 #include "server/serve_address.h"
 #include "server/token_file.h"
@@ -35,6 +35,15 @@ std::string ChooseToken(const CommandLine& line, std::string& token) {
   return {};
 }
 
+// The profile's names, separated by commas or blanks. The profile's format
+// reads "a, b" as a list, so both forms are taken.
+QStringList ProfileServeHosts() {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "TQ400 Application", "TAVROCAM");
+  settings.beginGroup("Setting");
+  const QString all = settings.value(QLatin1String(kProfileServeHosts)).toStringList().join(' ');
+  return all.split(QRegularExpression("[,\\s]+"), Qt::SkipEmptyParts);
+}
+
 std::string ReadPem(const std::string& path, const char* option, std::string& into) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) return std::string(option) + "=" + path + ": cannot be read";
@@ -58,8 +67,7 @@ std::string BuildServeOptions(const CommandLine& line, server::CameraServerOptio
     if (const std::string weak = server::TokenWeakness(options.token); !weak.empty()) return weak;
   options.extraHosts = line.serveHosts;
   // The profile's ServeHosts: names separated by commas or blanks.
-  const QString kept = QString::fromStdString(ReadProfileText(kProfileServeHosts));
-  for (const QString& name : kept.split(QRegularExpression("[,\\s]+"), Qt::SkipEmptyParts)) {
+  for (const QString& name : ProfileServeHosts()) {
     if (!server::IsServeHostName(name.toStdString()))
       return std::string(kProfileServeHosts) + " in the profile: not a host name: " + name.toStdString();
     options.extraHosts.push_back(name.toStdString());

@@ -56,6 +56,10 @@ TAVROCAM_SERVE_TOKEN=short refused "at least 16" --serve=127.0.0.1:0
 refused "--serve-host=evil/x" --serve=127.0.0.1:0 --serve-host=evil/x
 refused "go together" --serve=127.0.0.1:0 --serve-cert="$scratch/token"
 
+# A name kept in the profile is allowed like one given with --serve-host.
+mkdir -p "$scratch/TQ400 Application"
+printf '[Setting]\nServeHosts=room-cam.lan, other.lan\n' >"$scratch/TQ400 Application/TAVROCAM.conf"
+
 if serve --serve=127.0.0.1:0 --serve-token-file="$scratch/token" --serve-host=camera.local; then
   grep -qF -- "$token" "/proc/$app_pid/cmdline" && fail "the token is on the command line"
   base=${url%%/\?*}
@@ -64,6 +68,8 @@ if serve --serve=127.0.0.1:0 --serve-token-file="$scratch/token" --serve-host=ca
     fail "the token from the file was not accepted"
   [[ $(curl -s -o /dev/null -w '%{http_code}' -H "Host: camera.local:$port" -H "Authorization: Bearer $token" \
     "$base/api/state") == 200 ]] || fail "--serve-host was not accepted"
+  [[ $(curl -s -o /dev/null -w '%{http_code}' -H "Host: room-cam.lan:$port" -H "Authorization: Bearer $token" \
+    "$base/api/state") == 200 ]] || fail "ServeHosts from the profile was not accepted"
   [[ $(curl -s -o /dev/null -w '%{http_code}' -H "Host: evil.example:$port" "$base/api/state") == 421 ]] ||
     fail "a rebound name was served"
   grep -q warning "$scratch/err" && fail "warned without --serve-token"
