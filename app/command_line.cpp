@@ -21,6 +21,13 @@ struct Options {
   QCommandLineOption serve{"serve", "Serve the picture and the panel over HTTP (default 127.0.0.1:8400).", "ADDR:PORT"};
   QCommandLineOption serveToken{"serve-token", "The token every request must carry (at least 16 characters).",
                                 "SECRET"};
+  QCommandLineOption serveTokenFile{"serve-token-file",
+                                    "Read the token from this file (only its owner may read it); also "
+                                    "TAVROCAM_SERVE_TOKEN.",
+                                    "PATH"};
+  QCommandLineOption serveHost{"serve-host", "Also answer requests sent to this host name (repeatable).", "NAME"};
+  QCommandLineOption serveCert{"serve-cert", "Serve over HTTPS with this PEM certificate (with --serve-key).", "PEM"};
+  QCommandLineOption serveKey{"serve-key", "The PEM private key of --serve-cert.", "PEM"};
   QCommandLineOption headless{"headless", "Run without a window on screen (Qt's offscreen platform)."};
   QCommandLineOption push{"push", "Push the picture to a streaming server or a .mkv/.mp4 file.", "URL"};
   QCommandLineOption pushBitrate{"push-bitrate", "The push's bit rate, 100 to 50000.", "KBIT"};
@@ -33,7 +40,7 @@ void Describe(QCommandLineParser& parser, const Options& o) {
   parser.addHelpOption();
   for (const QCommandLineOption* option :
        {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval, &o.rotate, &o.serve, &o.serveToken,
-        &o.headless, &o.push, &o.pushBitrate, &o.version})
+        &o.serveTokenFile, &o.serveHost, &o.serveCert, &o.serveKey, &o.headless, &o.push, &o.pushBitrate, &o.version})
     parser.addOption(*option);
 }
 
@@ -113,6 +120,21 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     result.serve = std::string();
   }
   if (parser.isSet(o.serveToken)) result.serveToken = parser.value(o.serveToken).toStdString();
+  if (parser.isSet(o.serveTokenFile)) {
+    result.serveTokenFile = parser.value(o.serveTokenFile).toStdString();
+    if (result.serveTokenFile.empty()) return {std::nullopt, "--serve-token-file needs a file"};
+    if (parser.isSet(o.serveToken))
+      return {std::nullopt, "give the token by --serve-token or --serve-token-file, not both"};
+  }
+  for (const QString& name : parser.values(o.serveHost)) {
+    if (!server::IsServeHostName(name.toStdString()))
+      return {std::nullopt, Refusal(o.serveHost.names().front(), name, "a host name such as camera.local")};
+    result.serveHosts.push_back(name.toStdString());
+  }
+  result.serveCert = parser.value(o.serveCert).toStdString();
+  result.serveKey = parser.value(o.serveKey).toStdString();
+  if (result.serveCert.empty() != result.serveKey.empty())
+    return {std::nullopt, "--serve-cert and --serve-key go together"};
   result.headless = parser.isSet(o.headless);
   if (parser.isSet(o.push)) {
     result.pushUrl = parser.value(o.push).toStdString();

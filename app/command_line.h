@@ -17,6 +17,13 @@ struct CommandLine {
   // --serve[=ADDR:PORT]: the text after "=", or empty for the default address.
   std::optional<std::string> serve;
   std::string serveToken;
+  // Where the token is kept instead (owner-only file).
+  std::string serveTokenFile;
+  // Further names the server answers to (a rebound name never is one).
+  std::vector<std::string> serveHosts;
+  // PEM files: both given, the server speaks HTTPS.
+  std::string serveCert;
+  std::string serveKey;
   // Qt's offscreen platform: no window on screen, everything else the same.
   bool headless = false;
   // Broadcast push: a server URL or a .mkv/.mp4 path; empty for none.

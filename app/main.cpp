@@ -20,6 +20,7 @@
 #include "app/main_frame.h"
 #include "app/profile_text.h"
 #include "app/qt_user_dialogs.h"
+#include "app/serve_options.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_target.h"
 #include "panel/remocon_dlg.h"
@@ -76,12 +77,9 @@ bool HeadlessRequested(int argc, char** argv) {
 
 // The web server beside the main window; empty when not asked for.
 // Returns false when it was asked for and could not start.
-bool StartServer(const CommandLine& line, CMainFrame& frame, CCameraServerLink& link,
-                 std::unique_ptr<server::CCameraServer>& running) {
+bool StartServer(const CommandLine& line, const server::CameraServerOptions& options, CMainFrame& frame,
+                 CCameraServerLink& link, std::unique_ptr<server::CCameraServer>& running) {
   if (!line.serve) return true;
-  server::CameraServerOptions options;
-  if (!line.serve->empty()) options.address = *server::ParseServeAddress(*line.serve);
-  options.token = line.serveToken;
   running = std::make_unique<server::CCameraServer>(link, options);
   if (const std::string failed = running->Start(); !failed.empty()) {
     std::fprintf(stderr, "tavrocam: the web server did not start: %s\n", failed.c_str());
@@ -135,6 +133,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  server::CameraServerOptions serveOptions;
+  if (parsed.options->serve) {
+    if (const std::string refused = BuildServeOptions(*parsed.options, serveOptions); !refused.empty()) {
+      std::fprintf(stderr, "tavrocam: %s\n", refused.c_str());
+      return 2;
+    }
+  }
+
   int exitCode = EXIT_FAILURE;
   {
     QtUserDialogs dialogs;
@@ -161,7 +167,7 @@ int main(int argc, char** argv) {
       }
       CCameraServerLink link(*app.MainWindow());
       std::unique_ptr<server::CCameraServer> webServer;
-      if (StartServer(*parsed.options, *app.MainWindow(), link, webServer)) exitCode = app.Run();
+      if (StartServer(*parsed.options, serveOptions, *app.MainWindow(), link, webServer)) exitCode = app.Run();
       if (webServer) webServer->Stop();
     }
   }

@@ -1,13 +1,16 @@
 // The web server's request handling, as a connection thread would call it,
 // with any method, path, query, headers and body. Checks what must hold
-// whatever a client sends: a known status, a token-protected server answers
-// nothing but 401 without the token, every JSON answer is an object, only a
-// POST with a well-formed id reaches the panel, only GET of the stream path
-// streams, and a 405 names what is allowed.
+// whatever a client sends: a known status, a request to a name that is not
+// ours gets 421 and nothing else, a token-protected server answers nothing
+// but 401 (or 429) without the token, every JSON answer is an object, only a
+// POST with a well-formed id, from our own origin and with the action header,
+// reaches the panel, nothing with a control byte in its target does, only
+// GET of the stream path streams, and a 405 names what is allowed.
 //
 // Input, front to back: a flags byte (bit 0: the server wants a token; bit 1:
 // the body was cut at the limit; bit 2: the desktop does not answer; bit 3:
-// no picture yet; bits 4-6: what the panel's handler reports), then text:
+// no picture yet; bits 4-6: what the panel's handler reports; bit 7: the
+// raw target held a control byte), then text:
 // "METHOD TARGET" on the first line, where TARGET is a path with an optional
 // "?name=value&..." query, a header "Name: value" on each following line up
 // to an empty line, and the body after it.
@@ -20,7 +23,9 @@
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
+#include "server/request_guard.h"
 #include "server/request_router.h"
+#include "server/token_guess_limiter.h"
 
 namespace {
 
@@ -125,6 +130,35 @@ bool IsControlPath(std::string_view path) {
   return path.starts_with("/api/click/") || path.starts_with("/api/down/") || path.starts_with("/api/up/");
 }
 
+bool HasControlByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+// The site the fuzzed requests are sent to.
+server::SiteIdentity FuzzSite() {
+  return {.boundHost = "0.0.0.0", .port = 8400, .tls = false, .extraHosts = {"camera.local"}};
+}
+
+// Written out plainly: a Host that is a name (not an address literal) must
+// be one of the names the server was given, or it is a rebound one.
+bool IsForeignName(std::string_view host) {
+  if (host.starts_with('[')) return false;
+  std::string lower(host.substr(0, host.find(':')));
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool letters = std::any_of(lower.begin(), lower.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  return letters && lower != "localhost" && lower != "camera.local";
+}
+
+bool ActsFromOurPage(const server::HttpRequest& request) {
+  const auto action = request.Header("X-Tavrocam");
+  const auto site = request.Header("Sec-Fetch-Site");
+  const auto origin = request.Header("Origin");
+  return action && *action == "1" && (!site || *site == "same-origin" || *site == "none") &&
+         (!origin ||
+          (origin->starts_with("http://") && server::HostAllowed(origin->substr(7), FuzzSite(), "192.168.1.5")));
+}
+
 bool HasHeader(const server::HttpResponse& response, std::string_view name) {
   for (const auto& [key, value] : response.headers)
     if (key == name && !value.empty()) return true;
@@ -140,16 +174,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   server::HttpRequest request = ParseRequest(std::string_view(reinterpret_cast<const char*>(rest.data()), rest.size()));
   request.bodyTooLarge = input.Flag(flags, 1);
   request.client = 1;
+  request.clientAddress = "192.0.2.7";
+  request.localAddress = "192.168.1.5";
+  request.controlByteInTarget = input.Flag(flags, 7);
+  // Wrong tokens from earlier inputs must not lock this one out: a fresh limiter.
+  server::CTokenGuessLimiter limiter;
   server::RouterConfig config;
+  config.site = FuzzSite();
+  config.guessLimiter = &limiter;
   if (input.Flag(flags, 0)) config.token = std::string(kToken);
 
   FixedBackend backend(flags, input);
   const server::HttpResponse response = server::RouteRequest(request, backend, config);
 
   Require(response.status >= 200 && response.status <= 599);
+  const std::string_view host = request.Header("Host").value_or("");
+  if (IsForeignName(host)) Require(response.status == 421);
+  if (!server::HostAllowed(host, config.site, request.localAddress)) {
+    Require(response.status == 421 && !response.stream && backend.controlCalls == 0);
+    return 0;
+  }
+  const bool targetClean = !request.controlByteInTarget && !HasControlByte(request.path) &&
+                           std::none_of(request.query.begin(), request.query.end(), [](const auto& item) {
+                             return HasControlByte(item.first) || HasControlByte(item.second);
+                           });
+  if (!targetClean) {
+    Require(response.status == 400 && backend.controlCalls == 0);
+    return 0;
+  }
   const bool admitted = config.token.empty() || CarriesToken(request);
   if (!admitted) {
-    Require(response.status == 401 && HasHeader(response, "WWW-Authenticate"));
+    Require((response.status == 401 && HasHeader(response, "WWW-Authenticate")) || response.status == 429);
     Require(backend.controlCalls == 0);
   }
   if (response.contentType == "application/json") {
@@ -159,6 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (backend.controlCalls != 0) {
     Require(backend.controlCalls == 1 && admitted && request.method == "POST" && IsControlPath(request.path));
+    Require(ActsFromOurPage(request));
     Require(backend.lastId >= 0 && !request.bodyTooLarge);
   }
   if (response.stream) Require(request.method == "GET" && request.path == "/stream.mjpg");

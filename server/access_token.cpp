@@ -4,6 +4,7 @@
 #include <sys/random.h>
 
 #include <array>
+#include <bitset>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -21,6 +22,16 @@ bool TokensEqual(std::string_view given, std::string_view expected) {
   return difference == 0 && !expected.empty();
 }
 
+std::string TokenWeakness(std::string_view token) {
+  if (token.size() < kMinTokenLength)
+    return "the token needs at least " + std::to_string(kMinTokenLength) + " characters";
+  std::bitset<256> seen;
+  for (const char c : token) seen.set(static_cast<unsigned char>(c));
+  if (seen.count() < kMinTokenDistinctCharacters)
+    return "the token needs at least " + std::to_string(kMinTokenDistinctCharacters) + " different characters";
+  return {};
+}
+
 std::string GenerateToken() {
   static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   // Bytes at or above the largest multiple of the alphabet's size are drawn
@@ -28,7 +39,8 @@ std::string GenerateToken() {
   constexpr unsigned kUsable = 256 / kAlphabet.size() * kAlphabet.size();
   std::string token;
   std::array<unsigned char, 64> random{};
-  while (token.size() < 32) {
+  while (token.size() < 32 || !TokenWeakness(token).empty()) {
+    if (token.size() >= 32) token.clear();
     const ssize_t got = ::getrandom(random.data(), random.size(), 0);
     if (got < 0) {
       if (errno == EINTR) continue;

@@ -1,5 +1,7 @@
 #include "server/camera_server.h"
 
+#include <cstdio>
+
 #include "liveview/frame_taps.h"
 #include "server/access_token.h"
 #include "server/push_state_json.h"
@@ -7,8 +9,8 @@
 namespace server {
 
 std::string ResolveAccess(CameraServerOptions& options) {
-  if (!options.token.empty() && options.token.size() < kMinTokenLength)
-    return "--serve-token needs at least " + std::to_string(kMinTokenLength) + " characters";
+  if (!options.token.empty())
+    if (std::string weak = TokenWeakness(options.token); !weak.empty()) return weak;
   if (options.token.empty() && !IsLoopbackHost(options.address.host)) options.token = GenerateToken();
   return {};
 }
@@ -26,9 +28,22 @@ std::string CCameraServer::Start() {
   m_hub.Start();
   m_host.ShownFrameTaps().Add(m_hub);
   m_bTapping = true;
-  m_pHttp = std::make_unique<CHttpServer>(*this, RouterConfig{m_options.token}, m_hub, m_options.limits);
+  m_pGuesses = std::make_unique<CTokenGuessLimiter>(m_options.tokenGuessWindow);
+  RouterConfig config;
+  config.token = m_options.token;
+  config.site.extraHosts = m_options.extraHosts;
+  config.guessLimiter = m_pGuesses.get();
+  m_pHttp = std::make_unique<CHttpServer>(*this, std::move(config), m_hub, m_options.limits);
   m_pHttp->onClientClosed = [remote = m_pRemote.get()](std::uintptr_t client) { remote->ClientClosed(client); };
-  if (std::string failed = m_pHttp->Start(m_options.address.host, m_options.address.port); !failed.empty()) {
+  if (m_options.verbose)
+    m_pHttp->onRefused = [](const HttpRequest& request, const HttpResponse& response) {
+      const auto host = request.Header("Host");
+      std::fprintf(stderr, "tavrocam: web: refused %s %s from %s (Host %s): %d %s\n", request.method.c_str(),
+                   JsonString(request.path).c_str(), request.clientAddress.c_str(),
+                   JsonString(host.value_or("")).c_str(), response.status, response.body.c_str());
+    };
+  if (std::string failed = m_pHttp->Start(m_options.address.host, m_options.address.port, m_options.tls);
+      !failed.empty()) {
     Stop();
     return failed;
   }
@@ -50,7 +65,8 @@ void CCameraServer::Stop() {
 std::uint16_t CCameraServer::Port() const { return m_pHttp ? m_pHttp->Port() : 0; }
 
 std::string CCameraServer::Url() const {
-  std::string url = "http://" + FormatHostPort(m_options.address.host, Port()) + "/";
+  std::string url = std::string(m_options.tls.certificatePem.empty() ? "http://" : "https://") +
+                    FormatHostPort(m_options.address.host, Port()) + "/";
   if (!m_options.token.empty()) url += "?token=" + m_options.token;
   return url;
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "server/camera_server_host.h"
 #include "server/frame_hub.h"
@@ -13,6 +14,7 @@
 #include "server/panel_remote.h"
 #include "server/request_router.h"
 #include "server/serve_address.h"
+#include "server/token_guess_limiter.h"
 
 namespace server {
 
@@ -22,6 +24,14 @@ struct CameraServerOptions {
   std::string token;
   std::chrono::milliseconds holdLimit = CPanelRemote::kDefaultHoldLimit;
   HttpServerLimits limits;
+  // Names beyond the address and the loopback the server answers to.
+  std::vector<std::string> extraHosts;
+  // Both set: HTTPS.
+  TlsCredentials tls;
+  // Wrong tokens from one address within this window lock it out until it ends.
+  std::chrono::milliseconds tokenGuessWindow = std::chrono::minutes(1);
+  // Log refused requests on standard error.
+  bool verbose = false;
 };
 
 class CCameraServer final : public IRouterBackend {
@@ -44,6 +54,7 @@ class CCameraServer final : public IRouterBackend {
   const std::string& Token() const { return m_options.token; }
   CFrameHub& Hub() { return m_hub; }
   CPanelRemote& Remote() { return *m_pRemote; }
+  unsigned SlowClientsLetGo() const { return m_pHttp ? m_pHttp->SlowClientsLetGo() : 0; }
 
  private:
   // IRouterBackend
@@ -59,6 +70,7 @@ class CCameraServer final : public IRouterBackend {
   CFrameHub m_hub;
   CPanelAssets m_assets;
   std::unique_ptr<CPanelRemote> m_pRemote;
+  std::unique_ptr<CTokenGuessLimiter> m_pGuesses;
   std::unique_ptr<CHttpServer> m_pHttp;
   bool m_bTapping = false;
 };

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "server/connection_watch.h"
 #include "server/frame_hub.h"
 #include "server/request_router.h"
 
@@ -17,16 +20,30 @@ struct MHD_Connection;
 
 namespace server {
 
-struct PendingRequest;
+struct ConnectionState;
+
+// A certificate chain and its private key, both PEM; empty: plain HTTP.
+struct TlsCredentials {
+  std::string certificatePem;
+  std::string keyPem;
+};
 
 struct HttpServerLimits {
   unsigned maxStreams = 32;
-  // Room for every stream viewer plus page, state and button requests.
-  unsigned maxConnections = 64;
-  // So that one other computer cannot take every connection.
-  unsigned maxConnectionsPerAddress = 48;
+  // Room for every stream viewer, the connections still sending their
+  // request (bounded below) and page, state and button requests.
+  unsigned maxConnections = 256;
+  // libmicrohttpd's own cap per address; the watch below is what keeps
+  // slow clients from one address from crowding out the rest.
+  unsigned maxConnectionsPerAddress = 192;
   // A connection that sends or takes nothing for this long is closed.
   unsigned idleTimeoutSeconds = 15;
+  // Request line, headers and body within this, in all.
+  std::chrono::milliseconds requestDeadline{5000};
+  // Connections still sending their request, in all and per address; the
+  // one waiting longest makes room for a new one.
+  unsigned maxWaiting = 64;
+  unsigned maxWaitingPerAddress = 16;
   // Request line and headers must fit in this (the body has its own limit).
   std::size_t memoryPerConnection = 32 * 1024;
 };
@@ -40,28 +57,36 @@ class CHttpServer {
 
   // Listens on `host` (an IPv4 or IPv6 address, or "localhost") and `port`
   // (0 picks a free one). Empty on success, else why not.
-  std::string Start(const std::string& host, std::uint16_t port);
+  std::string Start(const std::string& host, std::uint16_t port, TlsCredentials tls = {});
   // Closes every connection and the listener; waits for the connection threads.
   void Stop();
-  std::uint16_t Port() const { return m_port; }
+  std::uint16_t Port() const { return m_port.load(); }
   unsigned StreamCount() const { return m_streams.load(); }
+  // Connections closed because they took too long to send their request or
+  // to make room for others.
+  unsigned SlowClientsLetGo() const { return m_pWatch ? m_pWatch->LetGo() : 0; }
 
   // Called on a connection's thread when that connection closes.
   std::function<void(std::uintptr_t client)> onClientClosed;
+  // Called on a connection's thread for a request refused for what it is
+  // (its host, origin, token or target), for the log.
+  std::function<void(const HttpRequest& request, const HttpResponse& response)> onRefused;
 
  private:
   struct Callbacks;
   // Routes a complete request and queues its answer; false when
   // libmicrohttpd could not take it (the connection is then closed).
-  bool Answer(MHD_Connection* connection, PendingRequest& pending);
+  bool Answer(MHD_Connection* connection, ConnectionState& state);
 
   IRouterBackend& m_backend;
-  const RouterConfig m_config;
+  RouterConfig m_config;
   CFrameHub& m_hub;
   const HttpServerLimits m_limits;
   MHD_Daemon* m_daemon = nullptr;
-  std::uint16_t m_port = 0;
+  std::atomic<std::uint16_t> m_port{0};
   std::atomic<unsigned> m_streams{0};
+  std::unique_ptr<CConnectionWatch> m_pWatch;
+  TlsCredentials m_tls;  // libmicrohttpd reads it while it runs
 };
 
 }  // namespace server

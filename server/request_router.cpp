@@ -6,6 +6,8 @@
 #include <cstdio>
 
 #include "server/access_token.h"
+#include "server/security_headers.h"
+#include "server/token_guess_limiter.h"
 
 namespace server {
 
@@ -120,13 +122,42 @@ HttpResponse RouteGet(const HttpRequest& request, IRouterBackend& backend) {
     // its script and style may not, or a browser would mix two versions.
     const bool cacheable = path.starts_with("/img/");
     HttpResponse response = FileResponse(std::move(asset->contentType), std::move(asset->bytes), cacheable);
-    // The page runs only its own files: no inline script, style or handler.
-    if (path == "/")
-      response.headers.emplace_back("Content-Security-Policy",
-                                    "default-src 'self'; img-src 'self' data: blob:; media-src 'self' blob:");
+    if (path == "/") response.headers.emplace_back("Content-Security-Policy", std::string(kContentSecurityPolicy));
     return response;
   }
   return ErrorResponse(404, "not found");
+}
+
+bool HasControlByte(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+  });
+}
+
+bool TargetHasControlByte(const HttpRequest& request) {
+  if (request.controlByteInTarget || HasControlByte(request.path)) return true;
+  return std::any_of(request.query.begin(), request.query.end(),
+                     [](const auto& item) { return HasControlByte(item.first) || HasControlByte(item.second); });
+}
+
+// Nothing when the token is right or none is needed, else the refusal.
+std::optional<HttpResponse> TokenRefusal(const HttpRequest& request, const RouterConfig& config) {
+  if (config.token.empty()) return std::nullopt;
+  if (config.guessLimiter) {
+    if (const long long seconds = config.guessLimiter->LockedSeconds(request.clientAddress); seconds > 0) {
+      HttpResponse response = ErrorResponse(429, "too many wrong tokens; try again later");
+      response.headers.emplace_back("Retry-After", std::to_string(seconds));
+      return response;
+    }
+  }
+  const auto given = GivenToken(request);
+  if (given && TokensEqual(*given, config.token)) return std::nullopt;
+  // Only a token that was sent counts as a guess; a page opened without one does not.
+  if (given && config.guessLimiter) config.guessLimiter->RecordWrong(request.clientAddress);
+  HttpResponse response = ErrorResponse(401, "a valid token is needed");
+  response.headers.emplace_back("WWW-Authenticate", "Bearer");
+  return response;
 }
 
 bool IsGetPath(const HttpRequest& request, IRouterBackend& backend) {
@@ -175,14 +206,13 @@ HttpResponse ErrorResponse(int status, std::string_view message) {
 }
 
 HttpResponse RouteRequest(const HttpRequest& request, IRouterBackend& backend, const RouterConfig& config) {
-  if (!config.token.empty()) {
-    const auto given = GivenToken(request);
-    if (!given || !TokensEqual(*given, config.token)) {
-      HttpResponse response = ErrorResponse(401, "a valid token is needed");
-      response.headers.emplace_back("WWW-Authenticate", "Bearer");
-      return response;
-    }
-  }
+  if (request.bodyLengthMalformed) return ErrorResponse(400, "Content-Length is not a number");
+  // Before anything else: a name we do not answer to is a rebound one.
+  const auto host = request.Header("Host");
+  if (!host || !HostAllowed(*host, config.site, request.localAddress))
+    return ErrorResponse(421, "this server does not answer to that host name");
+  if (TargetHasControlByte(request)) return ErrorResponse(400, "control character in the request target");
+  if (auto refused = TokenRefusal(request, config)) return std::move(*refused);
   if (request.bodyTooLarge) return ErrorResponse(413, "request body larger than 4096 bytes");
 
   const std::string_view path = request.path;
@@ -196,6 +226,10 @@ HttpResponse RouteRequest(const HttpRequest& request, IRouterBackend& backend, c
     const auto id = ParseControlId(path.substr(prefix.size()));
     if (!id) return ErrorResponse(404, "no such control");
     if (request.method != "POST") return MethodNotAllowed("POST");
+    const HeaderLookup lookup{request.Header("Origin"), request.Header("Sec-Fetch-Site"),
+                              request.Header(kActionHeader)};
+    if (const std::string refused = ActionRefusal(lookup, config.site, request.localAddress); !refused.empty())
+      return ErrorResponse(403, refused);
     return ControlResponse(event, *id, backend.RunControlEvent(event, *id, request.client));
   }
 

@@ -10,7 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "server/request_guard.h"
+
 namespace server {
+
+class CTokenGuessLimiter;
 
 inline constexpr std::size_t kMaxBodyBytes = 4096;
 
@@ -22,9 +26,17 @@ struct HttpRequest {
   std::string body;
   // The client sent more than kMaxBodyBytes; `body` holds only the start.
   bool bodyTooLarge = false;
+  // Content-Length was not a plain decimal number (negative, say).
+  bool bodyLengthMalformed = false;
   // Names the connection the request came on; press-and-hold buttons are
   // released when it closes.
   std::uintptr_t client = 0;
+  // The client's address, and ours the connection arrived on (IP literals).
+  std::string clientAddress;
+  std::string localAddress;
+  // The request target held a control byte (a NUL included) once decoded,
+  // which the decoded `path` and `query` may not show.
+  bool controlByteInTarget = false;
 
   // Case-insensitive header lookup.
   std::optional<std::string_view> Header(std::string_view name) const;
@@ -79,6 +91,10 @@ class IRouterBackend {
 struct RouterConfig {
   // Empty: no token needed (loopback only).
   std::string token;
+  // The names and port requests must be addressed to.
+  SiteIdentity site;
+  // Counts wrong tokens per client address; none: not counted.
+  CTokenGuessLimiter* guessLimiter = nullptr;
 };
 
 HttpResponse RouteRequest(const HttpRequest& request, IRouterBackend& backend, const RouterConfig& config);

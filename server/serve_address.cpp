@@ -62,6 +62,12 @@ std::optional<ServeAddress> ParseServeAddress(std::string_view text) {
   return address;
 }
 
+bool IsServeHostName(std::string_view name) {
+  if (name.empty() || name.size() > 253 || !PlainHost(name)) return false;
+  const auto edge = [](char c) { return c == '.' || c == '-'; };
+  return !edge(name.front()) && !edge(name.back());
+}
+
 std::string FormatHostPort(const std::string& host, std::uint16_t port) {
   const bool ipv6 = host.find(':') != std::string::npos;
   return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);

@@ -18,6 +18,10 @@ struct ServeAddress {
 // (the server binds addresses) or a port beyond 65535 included.
 std::optional<ServeAddress> ParseServeAddress(std::string_view text);
 
+// A name for --serve-host / ServeHosts: letters, digits, '-' and '.', not
+// starting or ending with a dot or hyphen, at most 253 characters.
+bool IsServeHostName(std::string_view name);
+
 // "host:port", with brackets around an IPv6 address.
 std::string FormatHostPort(const std::string& host, std::uint16_t port);
 

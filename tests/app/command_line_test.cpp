@@ -85,6 +85,27 @@ TEST(CommandLine, HelpListsEveryOption) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
 }
 
+TEST(CommandLine, ReadsTheServersHostsTokenFileAndCertificate) {
+  const auto result = ParseCommandLine({"--serve=[::]:8443", "--serve-host=camera.local", "--serve-host", "cam-2.lan",
+                                        "--serve-token-file=/run/token", "--serve-cert=c.pem", "--serve-key=k.pem"});
+  ASSERT_TRUE(result.options) << result.error;
+  EXPECT_EQ(result.options->serveHosts, (std::vector<std::string>{"camera.local", "cam-2.lan"}));
+  EXPECT_EQ(result.options->serveTokenFile, "/run/token");
+  EXPECT_EQ(result.options->serveCert, "c.pem");
+  EXPECT_EQ(result.options->serveKey, "k.pem");
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--serve", "--serve-host=evil.example/x"},
+           {"--serve", "--serve-host=.local"},
+           {"--serve", "--serve-host="},
+           {"--serve", "--serve-cert=c.pem"},
+           {"--serve", "--serve-token-file=/run/token", "--serve-token=correct-horse-battery"},
+       }) {
+    const auto refused = ParseCommandLine(bad);
+    EXPECT_FALSE(refused.options) << bad.back();
+    EXPECT_FALSE(refused.error.empty());
+  }
+}
+
 TEST(DisplayCheck, NeedsADisplayOrAChosenPlatform) {
   const char* saved[] = {std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM")};
   const std::string keep[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "", saved[2] ? saved[2] : ""};

@@ -4,10 +4,13 @@
 #include <curl/curl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -70,7 +73,20 @@ CURL* NewHandle() {
   return curl_easy_init();
 }
 
+std::mutex g_trustMutex;
+std::string g_trustedCertificate;
+
+void TrustCertificate(CURL* curl) {
+  const std::lock_guard lock(g_trustMutex);
+  if (!g_trustedCertificate.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, g_trustedCertificate.c_str());
+}
+
 }  // namespace
+
+void SetTrustedCertificate(const std::string& pemPath) {
+  const std::lock_guard lock(g_trustMutex);
+  g_trustedCertificate = pemPath;
+}
 
 HttpReply Fetch(const std::string& method, const std::string& url, const std::string& body,
                 const std::vector<std::string>& headers) {
@@ -78,6 +94,11 @@ HttpReply Fetch(const std::string& method, const std::string& url, const std::st
   CURL* curl = NewHandle();
   if (!curl) return reply;
   curl_slist* list = nullptr;
+  // What the page sends with every button; "X-Tavrocam:" among `headers` leaves it out.
+  const bool ownActionHeader = std::any_of(headers.begin(), headers.end(), [](const std::string& h) {
+    return strncasecmp(h.c_str(), "X-Tavrocam:", 11) == 0;
+  });
+  if (method == "POST" && !ownActionHeader) list = curl_slist_append(list, "X-Tavrocam: 1");
   for (const auto& h : headers) list = curl_slist_append(list, h.c_str());
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
@@ -93,6 +114,7 @@ HttpReply Fetch(const std::string& method, const std::string& url, const std::st
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.headers);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 15000L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  TrustCertificate(curl);
   if (curl_easy_perform(curl) == CURLE_OK) {
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
     reply.contentType = ContentType(curl);
@@ -114,6 +136,7 @@ StreamResult ReadStream(const std::string& url, int parts, std::chrono::millisec
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &counter);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limit.count()));
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  TrustCertificate(curl);
   curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
   result.contentType = ContentType(curl);
@@ -138,6 +161,18 @@ RawClient::RawClient(std::uint16_t port, const std::string& request) {
 }
 
 RawClient::~RawClient() { Close(); }
+
+bool RawClient::Send(const std::string& more) {
+  return m_fd >= 0 && send(m_fd, more.data(), more.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(more.size());
+}
+
+bool RawClient::PeerClosed() {
+  if (m_fd < 0) return true;
+  pollfd p{m_fd, POLLIN, 0};
+  if (poll(&p, 1, 0) <= 0) return false;
+  char buffer[4096];
+  return recv(m_fd, buffer, sizeof buffer, MSG_DONTWAIT) <= 0;
+}
 
 void RawClient::Close() {
   if (m_fd >= 0) ::close(m_fd);
@@ -179,6 +214,6 @@ bool RawClient::WaitClosed(std::chrono::milliseconds limit) {
 std::string HttpGetRequest(const std::string& path) { return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"; }
 
 std::string HttpPostRequest(const std::string& path, bool keepAlive) {
-  return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n" +
+  return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Tavrocam: 1\r\nContent-Length: 0\r\n" +
          (keepAlive ? "" : "Connection: close\r\n") + "\r\n";
 }

@@ -16,8 +16,12 @@ struct HttpReply {
   std::string body;
 };
 
+// POSTs carry the page's "X-Tavrocam: 1" unless `headers` holds "X-Tavrocam:".
 HttpReply Fetch(const std::string& method, const std::string& url, const std::string& body = {},
                 const std::vector<std::string>& headers = {});
+
+// HTTPS clients trust this certificate (PEM file) from now on; empty: the system's.
+void SetTrustedCertificate(const std::string& pemPath);
 
 struct StreamResult {
   long status = 0;
@@ -40,6 +44,10 @@ class RawClient {
   RawClient& operator=(const RawClient&) = delete;
 
   bool Connected() const { return m_fd >= 0; }
+  // More of the request; false when the peer is gone.
+  bool Send(const std::string& more);
+  // True when the peer closed (or reset) the connection, without waiting.
+  bool PeerClosed();
   // Everything received until `marker` appears, the peer closes, or `limit` passes.
   std::string ReadUntil(const std::string& marker, std::chrono::milliseconds limit);
   // True when the peer closed (or reset) the connection within `limit`,

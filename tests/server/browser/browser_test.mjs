@@ -1,8 +1,13 @@
 // A real browser against the running program: Debian's chromium, headless,
 // opens the page, sees a picture that changes, and a click on LAMP reaches
-// the simulated camera as its command frame. Exits 77 (skipped) when the
-// browser or its driver is missing; everything else is bounded.
+// the simulated camera as its command frame. Then a hostile page from
+// another loopback origin tries to press LAMP (no-cors fetch, a form, a
+// fetch with our header) and to frame our page: no command reaches the
+// camera, the frame stays empty, and our own page still works. Exits 77
+// (skipped) when the browser or its driver is missing; everything else is
+// bounded.
 import { spawn } from "node:child_process";
+import { createServer } from "node:http";
 import { existsSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
@@ -32,10 +37,13 @@ function fail(why) {
   finish(1);
 }
 
+let hostileServer;
+
 async function finish(code) {
   clearTimeout(deadline);
   // A program stopped by the test must be able to end.
   if (child && child.exitCode === null) child.kill("SIGCONT");
+  try { if (hostileServer) hostileServer.close(); } catch {}
   try { if (context) await context.close(); } catch {}
   if (child && child.exitCode === null) child.kill("SIGTERM");
   rmSync(work, { recursive: true, force: true });
@@ -156,6 +164,41 @@ child.kill("SIGCONT");
 await until("the page did not recover", () => page.evaluate(() => document.getElementById("connection").hidden), 15000);
 if (refused.length) fail("the page broke its own policy: " + refused.join(" | "));
 
+// Another origin on the loopback (another port) that the user happens to have open.
+const lampCount = () => (readFileSync(simLog, "utf8").match(new RegExp(lampFrame, "g")) || []).length;
+const lampsBefore = lampCount();
+const target = new URL(url).origin;
+const hostilePage = `<!doctype html><html><body>
+<form id="f" method="POST" action="${target}/api/click/1047" target="sink"><input name="x" value="1"></form>
+<iframe name="sink" id="sink"></iframe>
+<iframe id="framed" src="${target}/"></iframe>
+<script>
+const tries = [
+  fetch("${target}/api/click/1047", {method: "POST", mode: "no-cors"}).catch(() => {}),
+  fetch("${target}/api/click/1047", {method: "POST", mode: "no-cors", body: "x", headers: {"Content-Type": "text/plain"}}).catch(() => {}),
+  fetch("${target}/api/click/1047", {method: "POST", headers: {"X-Tavrocam": "1"}}).catch(() => {}),
+  new Promise((r) => { document.getElementById("sink").onload = r; document.getElementById("f").submit(); }),
+];
+Promise.all(tries).then(() => { window.done = true; });
+</script></body></html>`;
+hostileServer = createServer((req, res) => {
+  res.writeHead(200, { "Content-Type": "text/html" });
+  res.end(hostilePage);
+});
+const hostilePort = await new Promise((resolve) => hostileServer.listen(0, "127.0.0.1", () => resolve(hostileServer.address().port)));
+const hostile = await context.newPage();
+await hostile.goto(`http://127.0.0.1:${hostilePort}/`, { timeout: 20000 });
+await until("the hostile page's tries did not settle", () => hostile.evaluate(() => window.done === true), 15000);
+if (lampCount() !== lampsBefore) fail("a page on another origin pressed LAMP");
+const framed = hostile.frames().find((f) => f.parentFrame() && f.name() !== "sink");
+if (!framed) fail("the framed copy is missing");
+if (await framed.$("#panel").catch(() => null)) fail("our page ran inside another site's frame");
+
+// Our own page, in the same run, still presses LAMP.
+await page.bringToFront();
+await page.locator("#b1047").click();
+await until("our page's LAMP did not reach the camera after the hostile page", () => lampCount() === lampsBefore + 1, 10000);
+
 console.log("browser: page opened, picture changed, LAMP reached the camera, looks follow, phone layouts fit, " +
-            "tooltips, heading, lost connection shown and recovered");
+            "tooltips, heading, lost connection shown and recovered; another origin could neither press nor frame");
 await finish(0);
