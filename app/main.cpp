@@ -88,6 +88,7 @@ bool StartServer(const CommandLine& line, const server::CameraServerOptions& opt
   }
   // Before the program ends, on any path, the server lets its clients go.
   QObject::connect(&frame, &CMainFrame::shuttingDown, &running->Remote(), [server = running.get()] { server->Stop(); });
+  frame.SetWebAddress(QString::fromStdString(running->Url()));
   std::printf("tavrocam: serving the camera at %s\n", running->Url().c_str());
   std::fflush(stdout);
   return true;

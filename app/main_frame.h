@@ -19,7 +19,10 @@
 #include <QWidget>
 
 #include "app/capture_settings.h"
+#include "app/interval_clock.h"
 #include "app/resize_hand_over.h"
+#include "app/shared_keys.h"
+#include "app/web_address_window.h"
 #include "camera/usb_camera.h"
 #include "liveview/frame_taps.h"
 #include "liveview/live_view.h"
@@ -36,7 +39,6 @@ class CPushState;
 class IUserDialogs;
 struct PushSettings;
 class CCaptureOverlay;
-class IUserDialogs;
 class CCameraWait;
 class QAction;
 class QMenu;
@@ -135,6 +137,22 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // goes back to maximised.
   void ToggleFullScreen();
   QAction* FullScreenAction() const { return m_actFullScreen.get(); }
+  // The right-click menu as it opens: the entries above, full screen, the
+  // panel, the capture folder and, while the web server runs, its address.
+  void FillContextMenu(QMenu& menu) const;
+  // Opens the capture folder in the desktop's file manager (made when missing).
+  void OpenCaptureFolder();
+
+  // ---- The panel in a show (main_frame_panel.cpp) ----
+  // H: hides the panel with its diagnostics window, and brings both back as
+  // they were; in and out of full screen.
+  void TogglePanel();
+  bool PanelHidden() const { return m_bPanelHidden; }
+  // The web server runs at this address (its token in it where one is
+  // needed): the menu offers "Show web address…".
+  void SetWebAddress(const QString& url);
+  void ShowWebAddress();
+  CWebAddressWindow* WebAddressWindow() const { return m_pWebAddress.get(); }
   // True while the window takes its size from the camera's picture; false
   // once the user has resized, maximised or full-screened it, when the view
   // scales the picture to fit instead.
@@ -210,6 +228,15 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
 
   // Presenter helpers (main_frame_capture.cpp).
   void CreatePresenterActions();
+  // H, Escape in full screen and the web address; the keys shared with the
+  // program's other windows (main_frame_panel.cpp).
+  void CreatePanelActions();
+  void OnFullScreenChanged();
+  // Where the view draws the picture: the caption sits at its corner.
+  QRect ShownPictureRect() const;
+  void ShowIntervalCount();
+  // True once the view holds a picture (the camera's first frame has come).
+  bool PictureShown() const;
   void StartPresenter();
   void OnIntervalTick();
   // True while a save, print or movie dialog of ours (or any modal one) is open.
@@ -296,6 +323,14 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   CFrameBitmap m_turnedFrame;   // stills, prints and movies of a turned picture
   CFrameBitmap m_captureFrame;  // quick captures and the clipboard
   std::unique_ptr<QTimer> m_pIntervalTimer;
+  CIntervalClock m_intervalClock;
+  // The slot the timer waits for; before the series' first capture, the
+  // first picture (at the program's start the camera may not have sent one).
+  static constexpr std::int64_t kWaitingForPicture = -1;
+  static constexpr int kFirstPicturePollMs = 50;
+  std::int64_t m_nIntervalSlot = kWaitingForPicture;
+  double m_dIntervalSeconds = 0;
+  bool m_bIntervalRunning = false;
   int m_nIntervalCaptures = 0;
   QString m_strLastCapture;
   CCaptureOverlay* m_pOverlay = nullptr;  // a child of the view
@@ -304,4 +339,15 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   std::unique_ptr<QAction> m_actCopy;
   std::unique_ptr<QAction> m_actRotateCw;
   std::unique_ptr<QAction> m_actRotateCcw;
+  std::unique_ptr<QAction> m_actOpenFolder;
+
+  // ---- The panel in a show ----
+  std::unique_ptr<QAction> m_actHidePanel;
+  std::unique_ptr<QAction> m_actLeaveFullScreen;
+  std::unique_ptr<QAction> m_actWebAddress;
+  std::unique_ptr<CSharedKeys> m_pSharedKeys;
+  std::unique_ptr<CWebAddressWindow> m_pWebAddress;
+  QString m_strWebAddress;
+  bool m_bPanelHidden = false;
+  bool m_bDiagnosticsWasShown = false;
 };

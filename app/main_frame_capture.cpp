@@ -10,6 +10,8 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QMenu>
@@ -21,12 +23,14 @@
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/frame_taps.h"
+#include "liveview/picture_fit.h"
 #include "output/avi_writer.h"
 #include "output/user_dialogs.h"
 
 namespace {
 
-const QString kErrorText = QStringLiteral("Error!");
+// "5", "0.5", "2.25": the interval as the user gave it.
+QString SecondsText(double seconds) { return QString::number(seconds, 'g', 6); }
 
 std::unique_ptr<QAction> MakeAction(const QString& text, const QKeySequence& keys) {
   auto action = std::make_unique<QAction>(text);
@@ -51,12 +55,38 @@ void CMainFrame::CreatePresenterActions() {
   m_actRotateCcw = MakeAction(QStringLiteral("Rotate counter-clockwise"), QKeySequence(Qt::SHIFT | Qt::Key_R));
   connect(m_actRotateCcw.get(), &QAction::triggered, this, &CMainFrame::RotateCounterClockwise);
   for (QAction* action : ContextMenuActions()) addAction(action);
-  // Space captures with the panel active too.
-  m_wndRemocon.addAction(m_actCapture.get());
+  m_actOpenFolder = std::make_unique<QAction>(QStringLiteral("Open capture folder"));
+  connect(m_actOpenFolder.get(), &QAction::triggered, this, &CMainFrame::OpenCaptureFolder);
+  CreatePanelActions();
 
-  m_pOverlay = new CCaptureOverlay(&m_wndView);  // owned by the view
+  m_pOverlay = new CCaptureOverlay(&m_wndView, [this] { return ShownPictureRect(); });  // owned by the view
   m_pIntervalTimer = std::make_unique<QTimer>();
+  // One shot a slot, each aimed at its own due time: a repeating timer
+  // would add every late start to all the captures after it.
+  m_pIntervalTimer->setSingleShot(true);
+  m_pIntervalTimer->setTimerType(Qt::PreciseTimer);
   connect(m_pIntervalTimer.get(), &QTimer::timeout, this, &CMainFrame::OnIntervalTick);
+}
+
+QRect CMainFrame::ShownPictureRect() const {
+  QSize picture;
+  {
+    const CFrameBitmap& bitmap = m_wndView.Bitmap();
+    const auto lock = bitmap.LockBuffers();
+    picture = QSize(bitmap.Width(), bitmap.Height());
+  }
+  if (m_nQuarterTurns.load() % 2 != 0) picture.transpose();
+  // Drawn one to one at the corner unless the view scales it (see CLiveView).
+  if (!m_wndView.FitsToWindow() || picture == m_wndView.size()) return QRect(QPoint(0, 0), picture);
+  return FitPicture(picture, m_wndView.rect());
+}
+
+void CMainFrame::OpenCaptureFolder() {
+  const QString folder = CaptureFolder(m_presenterOptions);
+  // A first start has made no capture yet: the folder is made now, as a capture would.
+  QDir().mkpath(folder);
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)) && m_pOverlay)
+    m_pOverlay->FlashFailure(QStringLiteral("Cannot open %1").arg(QDir::toNativeSeparators(folder)));
 }
 
 void CMainFrame::StartPresenter() {
@@ -76,8 +106,7 @@ void CMainFrame::AddFullScreenEntry(QMenu& menu) const {
 void CMainFrame::contextMenuEvent(QContextMenuEvent* event) {
   if (m_bDestroyed || !m_actCapture) return;
   QMenu menu(this);
-  menu.addActions(ContextMenuActions());
-  AddFullScreenEntry(menu);
+  FillContextMenu(menu);
   menu.exec(event->globalPos());
 }
 
@@ -88,38 +117,55 @@ bool CMainFrame::OutputDialogOpen() const {
 
 QuickCaptureResult CMainFrame::CaptureShownPicture() {
   // One whole frame: copied under the buffer lock, written outside it.
-  if (!TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_captureFrame))
-    return {StillError::kNoBitmap, {}};
-  QuickCaptureResult result = WriteQuickCapture(m_captureFrame, CaptureFolder(m_presenterOptions),
-                                                ProfileCaptureFormat(), QDateTime::currentDateTime());
+  const QString folder = CaptureFolder(m_presenterOptions);
+  QuickCaptureResult result{StillError::kNoBitmap, {}};
+  if (TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_captureFrame))
+    result = WriteQuickCapture(m_captureFrame, folder, ProfileCaptureFormat(), QDateTime::currentDateTime());
+  if (!m_pOverlay) return result;
+  // Said over the picture, never in a box: a presenter's show goes on.
   if (result.error == StillError::kNone) {
     m_strLastCapture = result.path;
-    if (m_pOverlay) m_pOverlay->Flash(QFileInfo(result.path).fileName());
+    const QFileInfo file(result.path);
+    m_pOverlay->Flash(QStringLiteral("%1 (%2)").arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath())));
+  } else {
+    m_pOverlay->FlashFailure(QStringLiteral("Capture failed: %1 (%2)")
+                                 .arg(QString::fromUtf8(StillErrorText(result.error).data(),
+                                                        static_cast<qsizetype>(StillErrorText(result.error).size())),
+                                      QDir::toNativeSeparators(folder)));
   }
   return result;
 }
 
 bool CMainFrame::QuickCapture() {
   if (m_bDestroyed || OutputDialogOpen()) return false;
-  if (CaptureShownPicture().error == StillError::kNone) return true;
-  m_dialogs.MessageBox(kErrorText);
-  return false;
+  return CaptureShownPicture().error == StillError::kNone;
 }
 
 void CMainFrame::StartIntervalCapture() {
   if (m_bDestroyed || !m_pIntervalTimer || m_pIntervalTimer->isActive()) return;
   m_nIntervalCaptures = 0;
-  const double seconds = CaptureIntervalSeconds(m_presenterOptions);
-  m_pIntervalTimer->start(static_cast<int>(std::lround(seconds * 1000.0)));
+  m_dIntervalSeconds = CaptureIntervalSeconds(m_presenterOptions);
+  m_nIntervalSlot = kWaitingForPicture;
+  m_bIntervalRunning = true;
   m_actInterval->setText(QStringLiteral("Stop interval capture"));
-  m_pOverlay->SetSeriesText(QStringLiteral("Interval capture: 0"));
+  ShowIntervalCount();
+  // The first capture is taken at once (or, at the program's start, with
+  // the first picture); the beat starts with it.
+  OnIntervalTick();
 }
 
 void CMainFrame::StopIntervalCapture() {
-  if (!m_pIntervalTimer || !m_pIntervalTimer->isActive()) return;
-  m_pIntervalTimer->stop();
+  if (!m_bIntervalRunning) return;
+  m_bIntervalRunning = false;
+  if (m_pIntervalTimer) m_pIntervalTimer->stop();
   m_actInterval->setText(QStringLiteral("Start interval capture"));
   m_pOverlay->SetSeriesText({});
+  m_pOverlay->Notice(QStringLiteral("Interval capture stopped \u00b7 %1 taken").arg(m_nIntervalCaptures));
+}
+
+void CMainFrame::ShowIntervalCount() {
+  m_pOverlay->SetSeriesText(
+      QStringLiteral("Every %1 s \u00b7 %2 taken").arg(SecondsText(m_dIntervalSeconds)).arg(m_nIntervalCaptures));
 }
 
 void CMainFrame::ToggleIntervalCapture() {
@@ -129,19 +175,45 @@ void CMainFrame::ToggleIntervalCapture() {
     StartIntervalCapture();
 }
 
-bool CMainFrame::IntervalCaptureRunning() const { return m_pIntervalTimer && m_pIntervalTimer->isActive(); }
+bool CMainFrame::IntervalCaptureRunning() const { return m_bIntervalRunning; }
 
 void CMainFrame::OnIntervalTick() {
-  // A dialog of ours is open: this capture is skipped, not failed.
-  if (m_bDestroyed || OutputDialogOpen()) return;
-  if (CaptureShownPicture().error != StillError::kNone) {
-    // Stopped first, so the box is shown once, not once a tick.
+  if (!m_bIntervalRunning) return;
+  if (m_bDestroyed) {
     StopIntervalCapture();
-    m_dialogs.MessageBox(kErrorText);
     return;
   }
-  ++m_nIntervalCaptures;
-  m_pOverlay->SetSeriesText(QStringLiteral("Interval capture: %1").arg(m_nIntervalCaptures));
+  const auto now = CIntervalClock::Clock::now();
+  if (m_nIntervalSlot == kWaitingForPicture) {
+    if (!PictureShown()) {
+      m_pIntervalTimer->start(kFirstPicturePollMs);
+      return;
+    }
+    const auto period =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(m_dIntervalSeconds));
+    m_intervalClock = CIntervalClock(now, period);
+    m_nIntervalSlot = 0;
+  }
+  // A dialog of ours is open: this capture is skipped, not failed.
+  if (!OutputDialogOpen()) {
+    if (CaptureShownPicture().error != StillError::kNone) {
+      // The failure stays over the picture; the series ends with it.
+      StopIntervalCapture();
+      return;
+    }
+    ++m_nIntervalCaptures;
+    ShowIntervalCount();
+  }
+  // From the time now, after the capture: the next slot still ahead.
+  const auto after = CIntervalClock::Clock::now();
+  m_nIntervalSlot = m_intervalClock.NextSlot(m_nIntervalSlot, after);
+  m_pIntervalTimer->start(m_intervalClock.DelayUntil(m_nIntervalSlot, after));
+}
+
+bool CMainFrame::PictureShown() const {
+  const CFrameBitmap& bitmap = m_wndView.Bitmap();
+  const auto lock = bitmap.LockBuffers();
+  return bitmap.PackedBitmap() != nullptr;
 }
 
 QString CMainFrame::OverlayText() const { return m_pOverlay ? m_pOverlay->ShownText() : QString(); }
@@ -153,6 +225,7 @@ void CMainFrame::CopyPictureToClipboard() {
                        m_captureFrame.RowBytes(), QImage::Format_BGR888);
   // A deep copy: the clipboard keeps it after the buffer changes.
   QApplication::clipboard()->setImage(picture.convertToFormat(QImage::Format_RGB32));
+  if (m_pOverlay) m_pOverlay->Flash(QStringLiteral("Copied"));
 }
 
 void CMainFrame::RotateClockwise() { SetRotationDegrees((RotationDegrees() + 90) % 360); }

@@ -51,6 +51,15 @@ void CMainFrame::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
   m_actFullScreen->setChecked(isFullScreen());
+  // The panel stays where it is from now on: a first-start panel following
+  // a full-screen or maximised window would land on the picture, and a
+  // spot worked out from such a frame would be saved as the user's.
+  if (windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized)) {
+    m_firstStartPanelSpot.reset();
+    m_firstStartPanelSpots.clear();
+    if (m_pFirstStartWatch) m_pFirstStartWatch->stop();
+  }
+  OnFullScreenChanged();
   UpdateViewFit();
 }
 

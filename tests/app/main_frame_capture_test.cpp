@@ -78,7 +78,8 @@ TEST_F(PresenterTest, CapturesLiveAndFrozenPicturesUnderNewNames) {
   const QString live = m_frame->LastCapturePath();
   EXPECT_TRUE(QFileInfo(live).fileName().startsWith("TAVROCAM_"));
   EXPECT_EQ(QImage(live).size(), QSize(640, 480)) << "one whole frame of the camera's size";
-  EXPECT_EQ(m_frame->OverlayText(), QFileInfo(live).fileName()) << "the name shows over the picture";
+  EXPECT_EQ(m_frame->OverlayText(), QFileInfo(live).fileName() + " (" + QDir::toNativeSeparators(Folder()) + ")")
+      << "the name and the folder show over the picture";
 
   Freeze();
   ASSERT_TRUE(m_frame->QuickCapture());
@@ -123,12 +124,15 @@ TEST_F(PresenterTest, CaptureFolderComesFromTheLineThenTheProfileThenPictures) {
   EXPECT_EQ(Files(m_captures.path() + "/kept").size(), 1);
 }
 
-TEST_F(PresenterTest, UnwritableFolderSaysErrorAndWritesNothing) {
+TEST_F(PresenterTest, UnwritableFolderSaysWhyOverThePictureAndWritesNothing) {
   m_presenter.captureDir = std::string(UnwritableFolderPath());
   StartWithCamera({.startMode = 0});
   ASSERT_TRUE(WaitForFrames(1));
   EXPECT_FALSE(m_frame->QuickCapture());
-  EXPECT_EQ(m_dialogs.messages, QStringList{"Error!"});
+  EXPECT_TRUE(m_dialogs.messages.isEmpty()) << "no box stops the show";
+  EXPECT_EQ(
+      m_frame->OverlayText(),
+      QStringLiteral("Capture failed: the file cannot be created in that folder (%1)").arg(UnwritableFolderPath()));
   EXPECT_TRUE(m_frame->LastCapturePath().isEmpty());
 }
 
@@ -166,27 +170,33 @@ TEST_F(PresenterTest, IntervalSeriesCountsItsCapturesUntilStopped) {
   EXPECT_EQ(Files(Folder()).size(), count);
   QTest::qWait(1200);
   EXPECT_EQ(Files(Folder()).size(), count) << "nothing after the stop";
-  EXPECT_FALSE(m_frame->OverlayText().contains("Interval"));
+  EXPECT_FALSE(m_frame->OverlayText().contains("Every")) << "the series line goes with the series";
+  EXPECT_TRUE(m_frame->OverlayText().contains(QStringLiteral("Interval capture stopped \u00b7 %1 taken").arg(count)));
 
-  // From the menu entry, counting afresh; the series line shows the count.
+  // From the menu entry, counting afresh: the first capture at once.
   m_frame->ToggleIntervalCapture();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->IntervalCaptureCount() == 1; }, 4000));
-  EXPECT_TRUE(m_frame->OverlayText().contains("Interval capture: 1"));
+  EXPECT_EQ(m_frame->IntervalCaptureCount(), 1);
+  EXPECT_EQ(Files(Folder()).size(), count + 1);
+  EXPECT_TRUE(m_frame->OverlayText().startsWith(QStringLiteral("Every 0.5 s \u00b7 1 taken")));
   // Exit stops the series.
   m_frame->SendCamMessage(WM_CAM_SHUTDOWN);
   EXPECT_FALSE(m_frame->IntervalCaptureRunning());
   EXPECT_TRUE(m_dialogs.messages.isEmpty());
 }
 
-TEST_F(PresenterTest, IntervalSeriesStopsAtTheFirstFailureWithOneError) {
+TEST_F(PresenterTest, IntervalSeriesStopsAtTheFirstFailureSayingWhy) {
   m_presenter.captureDir = std::string(UnwritableFolderPath());
   m_presenter.intervalSeconds = 0.5;
   StartWithCamera({.startMode = 0});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_dialogs.messages.isEmpty(); }, 5000));
+  ASSERT_TRUE(WaitForFrames(1));
+  m_frame->StartIntervalCapture();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_frame->IntervalCaptureRunning(); }, 5000));
   QTest::qWait(1500);
-  EXPECT_EQ(m_dialogs.messages, QStringList{"Error!"});
+  EXPECT_TRUE(m_dialogs.messages.isEmpty()) << "no box stops the show";
   EXPECT_FALSE(m_frame->IntervalCaptureRunning());
   EXPECT_EQ(m_frame->IntervalCaptureCount(), 0);
+  EXPECT_TRUE(m_frame->OverlayText().contains("Capture failed: ")) << m_frame->OverlayText().toStdString();
+  EXPECT_TRUE(m_frame->OverlayText().contains(UnwritableFolderPath()));
 }
 
 TEST_F(PresenterTest, CopyPutsTheShownPictureOnTheClipboard) {

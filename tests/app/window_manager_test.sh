@@ -2,7 +2,9 @@
 # The real program on the simulated camera under a real window manager
 # (Xvfb + openbox), played with xdotool: the stacking of the panel and the
 # diagnostics window over the main window, minimising them together, the
-# first-start placement of the panel and full screen. Qt's offscreen platform
+# first-start placement of the panel, full screen, the panel keeping its place
+# through full screen and hiding with H, the main window's keys and Escape
+# from the panel, and the positions saved at the end. Qt's offscreen platform
 # has no stacking or window manager, so none of this can be seen there.
 #
 #   window_manager_test.sh PATH/TO/tavrocam
@@ -50,7 +52,7 @@ trap 'exit 1' INT TERM
 # started) well inside CTest's timeout, which would kill it without cleanup.
 (
   trap 'kill "$nap" 2>/dev/null; exit 0' TERM
-  sleep 90 &
+  sleep 110 &
   nap=$!
   wait "$nap" && kill -TERM $$
 ) >/dev/null 2>&1 &
@@ -76,9 +78,11 @@ poll() {
 x() { timeout 5 "$@"; }
 
 # Starts a server of this size on a display it picks itself (-displayfd), the
-# window manager on it, and the program with a profile folder of its own.
+# window manager on it, and the program with a profile folder of its own
+# (further arguments go to the program).
 start_session() {
   local size=$1 profile=$2
+  shift 2
   local fd_file=$scratch/display.$size
   : >"$fd_file"
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fd_file" >"$scratch/xvfb.log" 2>&1 &
@@ -93,11 +97,19 @@ start_session() {
   chmod 700 "$profile/run"
   env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb HOME="$profile" XDG_CONFIG_HOME="$profile/config" \
     XDG_RUNTIME_DIR="$profile/run" TAVROCAM_CLAIM_DIR="$profile/run" \
-    "$program" --camera=sim >"$scratch/program.log" 2>&1 &
+    "$program" --camera=sim "$@" >"$scratch/program.log" 2>&1 &
   app_pid=$!
   main=$(poll 20 find_window '^TAVROCAM DISPLAY$') || { fail "the main window never appeared"; return 1; }
   panel=$(poll 20 find_window '^REMOCON$') || { fail "the panel never appeared"; return 1; }
   poll 10 managed "$main" && poll 10 managed "$panel" || { fail "the windows were never managed"; return 1; }
+}
+
+# The panel's frame just right of the main window's frame, tops level.
+beside() {
+  local ml mt mr mb pl pt pr pb
+  read -r ml mt mr mb < <(frame_edges "$main")
+  read -r pl pt pr pb < <(frame_edges "$panel")
+  ((pl == mr && pt == mt && mr > 300))
 }
 
 wm_running() { x xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
@@ -173,12 +185,6 @@ echo "== 1920x1080"
 if start_session 1920x1080 "$scratch/large"; then
   # (c) The panel's frame just right of the main window's frame, tops level
   # (the main window follows the picture's size meanwhile; the panel with it).
-  beside() {
-    local ml mt mr mb pl pt pr pb
-    read -r ml mt mr mb < <(frame_edges "$main")
-    read -r pl pt pr pb < <(frame_edges "$panel")
-    ((pl == mr && pt == mt && mr > 300))
-  }
   poll 10 beside || fail "placement 1920x1080: panel frame $(frame_edges "$panel") is not just right of main frame $(frame_edges "$main")"
 
   # (a) Stacking after what a user does to the main window.
@@ -227,6 +233,82 @@ if start_session 1920x1080 "$scratch/large"; then
     has_net_state "$main" _NET_WM_STATE_FULLSCREEN && fail "$leave: the main window is still full screen"
   done
   kill -0 "$app_pid" 2>/dev/null || fail "the program ended during the steps (Escape out of full screen must not end it)"
+fi
+stop_session
+
+# ---- a show on a fresh profile: the main window at the corner, the panel
+# beside it. Full screen (twice, left once with Escape on the panel and once
+# with F11 there) never moves the panel; H hides and shows it; the main
+# window's keys work from the panel; the positions saved are the panel's own.
+echo "== 1920x1080, a show"
+captures=$scratch/show/pages
+if start_session 1920x1080 "$scratch/show" --capture-dir="$captures"; then
+  poll 10 beside || fail "show: panel frame $(frame_edges "$panel") is not just right of main frame $(frame_edges "$main")"
+  sleep 1
+  read -r -a panel_spot < <(frame_edges "$panel")
+  read -r -a main_spot < <(client_geometry "$main")
+  panel_is_back() { [[ $(frame_edges "$panel") == "${panel_spot[*]}" ]]; }
+  mapped() { x xwininfo -id "$1" | grep -q 'Map State: IsViewable'; }
+  unmapped() { ! mapped "$1"; }
+  captured() { (($(find "$captures" -type f 2>/dev/null | wc -l) == $1)); }
+  alive() { kill -0 "$app_pid" 2>/dev/null; }
+
+  for leave_on_panel in Escape F11; do
+    press_in "$main" F11 || fail "show: the main window never took the focus"
+    poll 5 geometry_is "$main" "0 0 1920 1080" || fail "show: F11 did not fill the screen"
+    sleep 0.5
+    panel_is_back || fail "show, full screen: the panel moved to $(frame_edges "$panel") from ${panel_spot[*]}"
+    # The panel made the active window, as a click on it does, then the key there.
+    press_in "$panel" "$leave_on_panel" || fail "show: the panel never took the focus"
+    poll 5 geometry_is "$main" "${main_spot[*]}" ||
+      fail "show: $leave_on_panel on the panel left the main window at $(client_geometry "$main"), not ${main_spot[*]}"
+    alive || { fail "show: $leave_on_panel on the panel in full screen ended the program"; break; }
+    sleep 0.5
+    panel_is_back || fail "show, after full screen ($leave_on_panel): the panel is at $(frame_edges "$panel")"
+  done
+
+  if alive; then
+    # The main window's keys from the panel.
+    press_in "$panel" r
+    poll 5 geometry_is "$main" "${main_spot[0]} ${main_spot[1]} ${main_spot[3]} ${main_spot[2]}" ||
+      fail "show: R on the panel did not turn the picture (main window at $(client_geometry "$main"))"
+    press_in "$panel" shift+r
+    poll 5 geometry_is "$main" "${main_spot[*]}" || fail "show: Shift+R on the panel did not turn it back"
+    press_in "$panel" space
+    poll 5 captured 1 || fail "show: Space on the panel made no capture"
+    press_in "$panel" i
+    poll 5 captured 2 || fail "show: I on the panel did not start a series with a capture at once"
+    press_in "$panel" i
+
+    # H from the panel hides it; H on the main window brings it back where it was.
+    press_in "$panel" h
+    poll 5 unmapped "$panel" || fail "show: H on the panel did not hide it"
+    press_in "$main" h
+    poll 5 mapped "$panel" || fail "show: H on the main window did not bring the panel back"
+    sleep 0.5
+    panel_is_back || fail "show: the panel came back at $(frame_edges "$panel"), not ${panel_spot[*]}"
+    # Hidden in full screen, it stays hidden after until H.
+    press_in "$main" F11
+    poll 5 geometry_is "$main" "0 0 1920 1080" || fail "show: F11 did not fill the screen"
+    press_in "$main" h
+    poll 5 unmapped "$panel" || fail "show: H in full screen did not hide the panel"
+    press_in "$main" Escape
+    poll 5 geometry_is "$main" "${main_spot[*]}" || fail "show: Escape did not leave full screen"
+    sleep 0.5
+    mapped "$panel" && fail "show: leaving full screen showed the panel the user hid"
+    press_in "$main" h
+    poll 5 mapped "$panel" || fail "show: H did not bring the panel back"
+    sleep 0.5
+    panel_is_back || fail "show: the panel came back at $(frame_edges "$panel"), not ${panel_spot[*]}"
+
+    # Outside full screen, Escape on the panel ends the program, as always, saving the positions.
+    press_in "$panel" Escape
+    poll 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "show: Escape on the panel did not end the program"
+    profile_file="$scratch/show/config/TQ400 Application/TAVROCAM.conf"
+    saved=$(sed -n 's/^RemoconX=//p; s/^RemoconY=//p' "$profile_file" 2>/dev/null | tr '\n' ' ')
+    [[ $saved == "${panel_spot[0]} ${panel_spot[1]} " ]] ||
+      fail "show: saved panel position '$saved', not the panel's own ${panel_spot[0]} ${panel_spot[1]}"
+  fi
 fi
 stop_session
 
