@@ -27,6 +27,14 @@ bool ListenableHost(std::string_view host, int family) {
 
 bool PlainHost(std::string_view host) { return ListenableHost(host, AF_INET); }
 
+// Letters, digits, dots and hyphens: the characters of a DNS name.
+bool HostNameCharacters(std::string_view name) {
+  for (const char c : name)
+    if (!(c == '.' || c == '-' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+      return false;
+  return true;
+}
+
 }  // namespace
 
 std::optional<ServeAddress> ParseServeAddress(std::string_view text) {
@@ -63,7 +71,7 @@ std::optional<ServeAddress> ParseServeAddress(std::string_view text) {
 }
 
 bool IsServeHostName(std::string_view name) {
-  if (name.empty() || name.size() > 253 || !PlainHost(name)) return false;
+  if (name.empty() || name.size() > 253 || !HostNameCharacters(name)) return false;
   const auto edge = [](char c) { return c == '.' || c == '-'; };
   return !edge(name.front()) && !edge(name.back());
 }
