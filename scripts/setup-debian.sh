@@ -25,6 +25,11 @@ packages=(
   clang-14 libclang-rt-14-dev openbox xdotool x11-utils
   # the web server's tests: an HTTP client library, and a browser with its driver's runtime
   curl libcurl4-openssl-dev chromium nodejs
+  # scanning pages: page outline and perspective, text recognition with its
+  # English model, the simulated document's typeface, and the PDF checks and
+  # the reference OCR program of the scan tests and benchmark
+  libopencv-imgproc-dev libtesseract-dev tesseract-ocr-eng fonts-dejavu-core libfreetype-dev
+  libqpdf-dev qpdf ocrmypdf
 )
 
 # The browser test's driver, at the version the committed lock file names.
