@@ -123,6 +123,9 @@ void ScanSession::WorkerLoop() {
       work.languages = entry->page.languages;
     }
     ProcessPage(work, m_workFolder, "page-" + std::to_string(entry->serial), [&](PageState state) {
+      // The end state arrives with the page's files and text, below: a waiter
+      // that sees "done" must find them.
+      if (state == PageState::kDone || state == PageState::kFailed) return;
       {
         std::lock_guard lock(m_mutex);
         entry->page.state = state;
