@@ -23,14 +23,19 @@ struct Options {
   QCommandLineOption headless{"headless", "Run without a window on screen (Qt's offscreen platform)."};
   QCommandLineOption push{"push", "Push the picture to a streaming server or a .mkv/.mp4 file.", "URL"};
   QCommandLineOption pushBitrate{"push-bitrate", "The push's bit rate, 100 to 50000.", "KBIT"};
+  QCommandLineOption simScene{"sim-scene", "The simulated camera's scene: testpage (the default) or document.",
+                              "testpage|document"};
+  QCommandLineOption scanLook{"scan-look", "How scanned pages look: colour, grey or bw.", "colour|grey|bw"};
+  QCommandLineOption ocrLang{"ocr-lang", "Languages of scanned text (eng, eng+deu).", "LANG"};
 };
 
 void Describe(QCommandLineParser& parser, const Options& o) {
   parser.setApplicationDescription("The viewer and remote control of the TQ400 camera.");
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.addHelpOption();
-  for (const QCommandLineOption* option : {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval,
-                                           &o.rotate, &o.serve, &o.serveToken, &o.headless, &o.push, &o.pushBitrate})
+  for (const QCommandLineOption* option :
+       {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval, &o.rotate, &o.serve, &o.serveToken,
+        &o.headless, &o.push, &o.pushBitrate, &o.simScene, &o.scanLook, &o.ocrLang})
     parser.addOption(*option);
 }
 
@@ -121,6 +126,22 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!ok || kbit < 100 || kbit > 50000)
       return {std::nullopt, "--push-bitrate wants kilobits per second from 100 to 50000"};
     result.pushBitrateKbit = kbit;
+  }
+  if (parser.isSet(o.simScene)) {
+    const QString scene = parser.value(o.simScene);
+    if (scene != "testpage" && scene != "document")
+      return {std::nullopt, Refusal(o.simScene.names().front(), scene, "the scene is testpage or document")};
+    result.simDocumentScene = scene == "document";
+  }
+  if (parser.isSet(o.scanLook)) {
+    const QString look = parser.value(o.scanLook);
+    if (look != "colour" && look != "grey" && look != "bw")
+      return {std::nullopt, Refusal(o.scanLook.names().front(), look, "the look is colour, grey or bw")};
+    result.scanLook = look.toStdString();
+  }
+  if (parser.isSet(o.ocrLang)) {
+    result.ocrLanguages = parser.value(o.ocrLang).toStdString();
+    if (result.ocrLanguages.empty()) return {std::nullopt, "--ocr-lang needs a language, e.g. eng or eng+deu"};
   }
   return {result, {}};
 }

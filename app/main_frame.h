@@ -36,6 +36,7 @@ class CPushState;
 class IUserDialogs;
 struct PushSettings;
 class CCaptureOverlay;
+class CScanController;
 class IUserDialogs;
 class QAction;
 class QMenu;
@@ -119,6 +120,8 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   QString OverlayText() const;
   // The right-click menu's entries, in order, with their shortcuts.
   QList<QAction*> ContextMenuActions() const;
+  // The scan session (P, Backspace, Enter); a child of the window.
+  CScanController* ScanController() const { return m_pScan; }
   // Full screen on and off (F11; Escape also leaves it). A maximised window
   // goes back to maximised.
   void ToggleFullScreen();
@@ -281,4 +284,5 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   std::unique_ptr<QAction> m_actCopy;
   std::unique_ptr<QAction> m_actRotateCw;
   std::unique_ptr<QAction> m_actRotateCcw;
+  CScanController* m_pScan = nullptr;
 };

@@ -18,6 +18,7 @@
 #include "app/capture_overlay.h"
 #include "app/main_frame.h"
 #include "app/mode_sizes.h"
+#include "app/scan_controller.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/frame_taps.h"
@@ -50,9 +51,14 @@ void CMainFrame::CreatePresenterActions() {
   connect(m_actRotateCw.get(), &QAction::triggered, this, &CMainFrame::RotateClockwise);
   m_actRotateCcw = MakeAction(QStringLiteral("Rotate counter-clockwise"), QKeySequence(Qt::SHIFT | Qt::Key_R));
   connect(m_actRotateCcw.get(), &QAction::triggered, this, &CMainFrame::RotateCounterClockwise);
+  m_pScan = new CScanController(
+      &m_wndView, [this] { return ShownScanPicture(m_wndView.Bitmap(), m_nQuarterTurns.load()); },
+      ScanOptionsFor(m_presenterOptions));
+  m_pScan->setParent(this);
   for (QAction* action : ContextMenuActions()) addAction(action);
-  // Space captures with the panel active too.
+  // Space captures with the panel active too, and the scan keys work there.
   m_wndRemocon.addAction(m_actCapture.get());
+  m_wndRemocon.addActions(m_pScan->Actions());
 
   m_pOverlay = new CCaptureOverlay(&m_wndView);  // owned by the view
   m_pIntervalTimer = std::make_unique<QTimer>();
@@ -65,7 +71,10 @@ void CMainFrame::StartPresenter() {
 }
 
 QList<QAction*> CMainFrame::ContextMenuActions() const {
-  return {m_actCapture.get(), m_actInterval.get(), m_actCopy.get(), m_actRotateCw.get(), m_actRotateCcw.get()};
+  QList<QAction*> actions{m_actCapture.get(), m_actInterval.get(), m_actCopy.get(), m_actRotateCw.get(),
+                          m_actRotateCcw.get()};
+  if (m_pScan) actions += m_pScan->Actions();
+  return actions;
 }
 
 void CMainFrame::AddFullScreenEntry(QMenu& menu) const {
