@@ -49,7 +49,9 @@ std::string JoinPages(const std::vector<std::string>& pagePdfs, const std::strin
     info.replaceKey("/Producer", QPDFObjectHandle::newString("Tavrocam"));
     document.getTrailer().replaceKey("/Info", info);
     QPDFWriter writer(document, path.c_str());
-    writer.setStaticID(false);
+    // Object streams pack the many small objects (fonts, text, page dictionaries) of the joined pages.
+    writer.setObjectStreamMode(qpdf_o_generate);
+    writer.setStreamDataMode(qpdf_s_compress);
     writer.write();
   } catch (const std::exception& e) {
     return std::string("The document could not be written: ") + e.what();
