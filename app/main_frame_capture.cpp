@@ -56,6 +56,7 @@ void CMainFrame::CreatePresenterActions() {
       ScanOptionsFor(m_presenterOptions));
   m_pScan->setParent(this);
   for (QAction* action : ContextMenuActions()) addAction(action);
+  addActions(m_pScan->Actions());
   // Space captures with the panel active too, and the scan keys work there.
   m_wndRemocon.addAction(m_actCapture.get());
   m_wndRemocon.addActions(m_pScan->Actions());
@@ -71,10 +72,7 @@ void CMainFrame::StartPresenter() {
 }
 
 QList<QAction*> CMainFrame::ContextMenuActions() const {
-  QList<QAction*> actions{m_actCapture.get(), m_actInterval.get(), m_actCopy.get(), m_actRotateCw.get(),
-                          m_actRotateCcw.get()};
-  if (m_pScan) actions += m_pScan->Actions();
-  return actions;
+  return {m_actCapture.get(), m_actInterval.get(), m_actCopy.get(), m_actRotateCw.get(), m_actRotateCcw.get()};
 }
 
 void CMainFrame::AddFullScreenEntry(QMenu& menu) const {
@@ -86,6 +84,8 @@ void CMainFrame::contextMenuEvent(QContextMenuEvent* event) {
   if (m_bDestroyed || !m_actCapture) return;
   QMenu menu(this);
   menu.addActions(ContextMenuActions());
+  menu.addSeparator();
+  menu.addActions(m_pScan->Actions());
   AddFullScreenEntry(menu);
   menu.exec(event->globalPos());
 }

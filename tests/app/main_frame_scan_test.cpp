@@ -52,10 +52,10 @@ class ScanWindowTest : public MainFrameTest {
     ASSERT_TRUE(WaitForFrames(3));
   }
 
-  // The right-click entry with this key.
+  // The scan entry with this key, which the window answers as its own.
   QAction* Entry(const QKeySequence& keys) const {
-    for (QAction* action : m_frame->ContextMenuActions())
-      if (action->shortcut() == keys) return action;
+    for (QAction* action : m_frame->ScanController()->Actions())
+      if (action->shortcut() == keys && m_frame->actions().contains(action)) return action;
     return nullptr;
   }
 
@@ -71,7 +71,11 @@ TEST_F(ScanWindowTest, PagesTakenWithTheKeysBecomeOneSearchableDocument) {
   QAction* add = Entry(QKeySequence(Qt::Key_P));
   QAction* undo = Entry(QKeySequence(Qt::Key_Backspace));
   QAction* finish = Entry(QKeySequence(Qt::Key_Return));
-  ASSERT_TRUE(add && undo && finish) << "P, Backspace and Enter are in the menu";
+  ASSERT_TRUE(add && undo && finish) << "P, Backspace and Enter are the window's keys";
+  QStringList entries;
+  for (const QAction* action : scan->Actions()) entries << action->text() + " " + action->shortcut().toString();
+  EXPECT_EQ(entries, (QStringList{"Add page P", "Remove last page Backspace", "Finish PDF Return",
+                                  "Keep these corners Shift+P", "Use whole picture Alt+P"}));
   add->trigger();
   add->trigger();
   add->trigger();
