@@ -122,13 +122,14 @@ cv::Mat RenderFlatPage() {
   cv::Mat ink = cv::Mat::zeros(kPageHeight, kPageWidth, CV_8U);
   const int width = kPageWidth - 2 * kMargin;
   int y = kMargin;
-  y = DrawParagraph(ink, TextLayer(bold.get(), 68), SplitWords(kHeading), kMargin, y, width);
+  y = DrawParagraph(ink, TextLayer(bold.get(), 56), SplitWords(kHeading), kMargin, y, width);
+  const int rule = y + 10;
   y += 30;
   DrawParagraph(ink, TextLayer(serif.get(), 44), SplitWords(kBody), kMargin, y, width);
 
   // Dark grey print on slightly warm paper, with a blue rule under the heading.
   cv::Mat page(kPageHeight, kPageWidth, CV_8UC3, cv::Scalar(236, 244, 248));
-  cv::line(page, {kMargin, kMargin + 95}, {kPageWidth - kMargin, kMargin + 95}, cv::Scalar(170, 90, 40), 5);
+  cv::line(page, {kMargin, rule}, {kPageWidth - kMargin, rule}, cv::Scalar(170, 90, 40), 5);
   const cv::Vec3f print(40, 35, 30);
   for (int r = 0; r < page.rows; ++r) {
     for (int c = 0; c < page.cols; ++c) {
