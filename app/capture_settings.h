@@ -10,10 +10,14 @@
 
 #include "output/quick_capture.h"
 
+struct ScanControllerOptions;
+
 struct PresenterOptions {
   std::optional<std::string> captureDir;
   std::optional<double> intervalSeconds;
   std::optional<int> rotationDegrees;
+  std::optional<std::string> scanLook;  // --scan-look
+  std::string ocrLanguages = "eng";     // --ocr-lang
 };
 
 inline constexpr char kProfileCaptureDir[] = "CaptureDir";
@@ -32,3 +36,7 @@ double CaptureIntervalSeconds(const PresenterOptions& options);
 // --rotate, else the profile's Rotation when it is 0, 90, 180 or 270, else 0.
 int StartRotationDegrees(const PresenterOptions& options);
 void WriteProfileRotation(int degrees);
+inline constexpr char kProfileScanLook[] = "ScanLook";
+// Scans go to the capture folder; the look is --scan-look, else the
+// profile's ScanLook when valid, else colour.
+ScanControllerOptions ScanOptionsFor(const PresenterOptions& options);

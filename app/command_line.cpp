@@ -32,6 +32,10 @@ struct Options {
   QCommandLineOption push{"push", "Push the picture to a streaming server or a .mkv/.mp4 file.", "URL"};
   QCommandLineOption pushBitrate{"push-bitrate", "The push's bit rate, 100 to 50000.", "KBIT"};
   QCommandLineOption version{"version", "Print the program's and the JPEG encoder's version."};
+  QCommandLineOption simScene{"sim-scene", "The simulated camera's scene: testpage (the default) or document.",
+                              "testpage|document"};
+  QCommandLineOption scanLook{"scan-look", "How scanned pages look: colour, grey or bw.", "colour|grey|bw"};
+  QCommandLineOption ocrLang{"ocr-lang", "Languages of scanned text (eng, eng+deu).", "LANG"};
 };
 
 void Describe(QCommandLineParser& parser, const Options& o) {
@@ -40,7 +44,8 @@ void Describe(QCommandLineParser& parser, const Options& o) {
   parser.addHelpOption();
   for (const QCommandLineOption* option :
        {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval, &o.rotate, &o.serve, &o.serveToken,
-        &o.serveTokenFile, &o.serveHost, &o.serveCert, &o.serveKey, &o.headless, &o.push, &o.pushBitrate, &o.version})
+        &o.serveTokenFile, &o.serveHost, &o.serveCert, &o.serveKey, &o.headless, &o.push, &o.pushBitrate, &o.version,
+        &o.simScene, &o.scanLook, &o.ocrLang})
     parser.addOption(*option);
 }
 
@@ -147,6 +152,22 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     if (!ok || kbit < 100 || kbit > 50000)
       return {std::nullopt, "--push-bitrate wants kilobits per second from 100 to 50000"};
     result.pushBitrateKbit = kbit;
+  }
+  if (parser.isSet(o.simScene)) {
+    const QString scene = parser.value(o.simScene);
+    if (scene != "testpage" && scene != "document")
+      return {std::nullopt, Refusal(o.simScene.names().front(), scene, "the scene is testpage or document")};
+    result.simDocumentScene = scene == "document";
+  }
+  if (parser.isSet(o.scanLook)) {
+    const QString look = parser.value(o.scanLook);
+    if (look != "colour" && look != "grey" && look != "bw")
+      return {std::nullopt, Refusal(o.scanLook.names().front(), look, "the look is colour, grey or bw")};
+    result.scanLook = look.toStdString();
+  }
+  if (parser.isSet(o.ocrLang)) {
+    result.ocrLanguages = parser.value(o.ocrLang).toStdString();
+    if (result.ocrLanguages.empty()) return {std::nullopt, "--ocr-lang needs a language, e.g. eng or eng+deu"};
   }
   return {result, {}};
 }

@@ -36,6 +36,11 @@ struct CommandLine {
   std::optional<double> intervalSeconds;
   // Clockwise turn of the picture in degrees: 0, 90, 180 or 270.
   std::optional<int> rotationDegrees;
+  // The simulated camera's scene: the test page, or a page of prose on a desk.
+  bool simDocumentScene = false;
+  // Scanning pages: the look (colour, grey, bw) and the text languages.
+  std::optional<std::string> scanLook;
+  std::string ocrLanguages = "eng";
   // --help: print the help text and end.
   bool help = false;
   // --version: print the program's and the encoder's version and end.

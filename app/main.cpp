@@ -26,6 +26,7 @@
 #include "panel/remocon_dlg.h"
 #include "platform/driver.h"
 #include "platform/usb/usb_driver.h"
+#include "scan/ocr_threads.h"
 #include "server/camera_server.h"
 #include "sim/sim_driver.h"
 
@@ -36,6 +37,7 @@ bool InstallBackend(const CommandLine& line) {
   if (line.camera == CameraBackend::Simulated) {
     sim::SimOptions options;
     options.paced = line.simPaced;
+    options.documentScene = line.simDocumentScene;
     platform::InstallDriver(sim::CreateSimulatedDriver(options));
     return true;
   }
@@ -100,6 +102,7 @@ constexpr int kPictureAllocationThreshold = 256 * 1024;
 }  // namespace
 
 int main(int argc, char** argv) {
+  scan::RestartWithOneOcrThread(argv);
   // Pictures are megabytes, allocated on many threads (the viewers' connections
   // each have one). With the allocator's moving threshold they come from
   // per-thread heaps whose high-water marks stay resident for the rest of a
@@ -146,7 +149,8 @@ int main(int argc, char** argv) {
   {
     QtUserDialogs dialogs;
     const CommandLine& line = *parsed.options;
-    CCameraApp app(dialogs, {line.captureDir, line.intervalSeconds, line.rotationDegrees});
+    CCameraApp app(dialogs,
+                   {line.captureDir, line.intervalSeconds, line.rotationDegrees, line.scanLook, line.ocrLanguages});
     // Nobody may be there to close a box: serving, pushing or headless, the
     // program waits for its camera instead.
     app.SetCarryOnWithoutCamera(line.headless || line.serve.has_value() || !line.pushUrl.empty());

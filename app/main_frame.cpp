@@ -9,6 +9,7 @@
 #include "app/camera_wait.h"
 #include "app/main_frame_sizes.h"
 #include "app/mode_sizes.h"
+#include "app/scan_controller.h"
 #include "app/window_placement.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_overlay.h"
@@ -252,6 +253,8 @@ void CMainFrame::OnNoDeviceTimer() {
 
 void CMainFrame::DestroyWindow() {
   if (m_bDestroyed) return;
+  // Pages taken and not yet written are kept as an unfinished document.
+  if (m_pScan) m_pScan->WriteUnfinished();
   SendCamMessage(WM_CAM_SHUTDOWN);
   // Hidden, not closed: closing the panel would count as its cancel.
   m_wndRemocon.hide();

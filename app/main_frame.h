@@ -40,6 +40,7 @@ class IUserDialogs;
 struct PushSettings;
 class CCaptureOverlay;
 class CCameraWait;
+class CScanController;
 class QAction;
 class QMenu;
 class QTimer;
@@ -133,6 +134,8 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   QString OverlayText() const;
   // The right-click menu's entries, in order, with their shortcuts.
   QList<QAction*> ContextMenuActions() const;
+  // The scan session (P, Backspace, Enter); a child of the window.
+  CScanController* ScanController() const { return m_pScan; }
   // Full screen on and off (F11; Escape also leaves it). A maximised window
   // goes back to maximised.
   void ToggleFullScreen();
@@ -350,4 +353,5 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   QString m_strWebAddress;
   bool m_bPanelHidden = false;
   bool m_bDiagnosticsWasShown = false;
+  CScanController* m_pScan = nullptr;
 };

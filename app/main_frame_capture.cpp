@@ -20,6 +20,7 @@
 #include "app/capture_overlay.h"
 #include "app/main_frame.h"
 #include "app/mode_sizes.h"
+#include "app/scan_controller.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/frame_taps.h"
@@ -54,10 +55,17 @@ void CMainFrame::CreatePresenterActions() {
   connect(m_actRotateCw.get(), &QAction::triggered, this, &CMainFrame::RotateClockwise);
   m_actRotateCcw = MakeAction(QStringLiteral("Rotate counter-clockwise"), QKeySequence(Qt::SHIFT | Qt::Key_R));
   connect(m_actRotateCcw.get(), &QAction::triggered, this, &CMainFrame::RotateCounterClockwise);
+  m_pScan = new CScanController(
+      &m_wndView, [this] { return ShownScanPicture(m_wndView.Bitmap(), m_nQuarterTurns.load()); },
+      ScanOptionsFor(m_presenterOptions));
+  m_pScan->setParent(this);
   for (QAction* action : ContextMenuActions()) addAction(action);
   m_actOpenFolder = std::make_unique<QAction>(QStringLiteral("Open capture folder"));
   connect(m_actOpenFolder.get(), &QAction::triggered, this, &CMainFrame::OpenCaptureFolder);
   CreatePanelActions();
+  // The scan keys work with the panel active too.
+  addActions(m_pScan->Actions());
+  m_wndRemocon.addActions(m_pScan->Actions());
 
   m_pOverlay = new CCaptureOverlay(&m_wndView, [this] { return ShownPictureRect(); });  // owned by the view
   m_pIntervalTimer = std::make_unique<QTimer>();

@@ -6,6 +6,7 @@
 #include <QMenu>
 
 #include "app/main_frame.h"
+#include "app/scan_controller.h"
 #include "app/shared_keys.h"
 #include "app/web_address.h"
 #include "app/web_address_window.h"
@@ -52,6 +53,10 @@ void CMainFrame::FillContextMenu(QMenu& menu) const {
   menu.addSeparator();
   if (m_actOpenFolder) menu.addAction(m_actOpenFolder.get());
   if (m_actWebAddress && !m_strWebAddress.isEmpty()) menu.addAction(m_actWebAddress.get());
+  if (m_pScan) {
+    menu.addSeparator();
+    menu.addActions(m_pScan->Actions());
+  }
 }
 
 void CMainFrame::OnFullScreenChanged() {

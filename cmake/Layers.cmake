@@ -2,7 +2,7 @@
 # its own folder, the folders of the layers below it, and the JPEG encoder
 # from anywhere; folders joined by "|" share a layer and do not include each
 # other. cmake/check_layers.cmake checks every include against this order.
-set(TAVROCAM_LAYER_ORDER jpeg platform "sim|platform/usb" camera liveview output broadcast panel server app
+set(TAVROCAM_LAYER_ORDER jpeg platform "sim|platform/usb" camera liveview output scan broadcast panel server app
     CACHE INTERNAL "")
 
 # The folders code in `folder` may include.

@@ -7,7 +7,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT installed EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${installed})")
 endif()
-foreach(path bin/tavrocam bin/tavrocam-jpeg lib/udev/rules.d/60-tavrocam.rules share/applications/tavrocam.desktop
+foreach(path bin/tavrocam bin/tavrocam-jpeg bin/tavrocam-scan lib/udev/rules.d/60-tavrocam.rules share/applications/tavrocam.desktop
              share/icons/hicolor/scalable/apps/tavrocam.svg)
   if(NOT EXISTS ${PREFIX}/${path})
     message(FATAL_ERROR "not installed: ${path}")

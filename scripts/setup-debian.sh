@@ -27,6 +27,11 @@ packages=(
   curl libcurl4-openssl-dev chromium nodejs
   # the web address's QR code, and the reader its test checks it with
   libqrencode-dev zbar-tools
+  # scanning pages: page outline and perspective, text recognition with its
+  # English model, the simulated document's typeface, and the PDF checks and
+  # the reference OCR program of the scan tests and benchmark
+  libopencv-imgproc-dev libtesseract-dev tesseract-ocr-eng fonts-dejavu-core libfreetype-dev
+  libqpdf-dev qpdf ocrmypdf
 )
 
 # The browser test's driver, at the version the committed lock file names.

@@ -103,6 +103,7 @@ void CameraModel::Reset() {
   const Adjustments defaults{1.0, 0.0, 0.0, 0.0, 1.0, 1.0};
   SetAdjustments(defaults);
   m_presets.fill(defaults);
+  m_documentPlace = 0;
   m_frameNumber = 0;
   m_lastFrame.reset();
   m_held.reset();
@@ -141,6 +142,7 @@ RenderKey CameraModel::CurrentKey(Clock::time_point now) const {
   key.colour.lamp = m_lamp;
   key.colour.color = m_color;
   key.colour.negative = m_negative;
+  key.documentPlace = m_options.documentScene ? m_documentPlace : -1;
   return key;
 }
 
@@ -248,6 +250,7 @@ CommandAnswer CameraModel::Apply(std::uint8_t code, std::uint8_t value, Clock::t
     case kPresetRun:
       if (value > 3) return kRefused;
       SetAdjustments(m_presets[value]);
+      if (m_options.documentScene) m_documentPlace = value + 1;
       return done;
     case kWhiteBalance:
       if (value > 1) return kRefused;

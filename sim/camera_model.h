@@ -91,6 +91,7 @@ class CameraModel {
   std::optional<FrameSpec> m_held;  // freeze or a recalled slot
   std::array<std::optional<FrameSpec>, 16> m_slots;
   std::array<Adjustments, 4> m_presets{};
+  int m_documentPlace = 0;  // the document scene's page, moved by Preset Run
 };
 
 }  // namespace sim

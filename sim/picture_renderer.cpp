@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "sim/document_scene.h"
+
 namespace sim {
 
 namespace {
@@ -26,7 +28,10 @@ bool PictureRenderer::Prepare(const RenderKey& key) {
   if (!geometry) return false;
   m_geometry = *geometry;
 
-  Picture page = RenderTestPage({geometry->width, geometry->height, m_seed, key.externalInput, key.lamp});
+  Picture page;
+  if (key.documentPlace >= 0 && !key.externalInput)
+    page = RenderDocumentScene(geometry->width, geometry->height, key.documentPlace);
+  if (page.bgr.empty()) page = RenderTestPage({geometry->width, geometry->height, m_seed, key.externalInput, key.lamp});
   page = ZoomAboutCentre(page, key.zoomQ);
   BoxBlur(page, key.blurRadius);
   AdjustSharpness(page, key.sharpQ);
@@ -53,6 +58,8 @@ bool PictureRenderer::ProduceFrame(const RenderKey& key, std::uint64_t frameNumb
     std::memcpy(shares[p].data(), m_pipes[p].data(), copied);
     std::memset(shares[p].data() + copied, 0, shares[p].size() - copied);
   }
+  // The document scene is a still page: no marks over the print.
+  if (key.documentPlace >= 0) return true;
   PipePixelWriter writer(m_geometry.width, m_geometry.height, shares);
   PipeSink sink(writer);
   DrawFrameMarks(sink, m_seed, frameNumber, m_colour);
@@ -62,6 +69,7 @@ bool PictureRenderer::ProduceFrame(const RenderKey& key, std::uint64_t frameNumb
 Picture PictureRenderer::RenderPicture(const RenderKey& key, std::uint64_t frameNumber) {
   if (!Prepare(key)) return {};
   Picture picture = m_page;
+  if (key.documentPlace >= 0) return picture;
   PictureSink sink(picture);
   DrawFrameMarks(sink, m_seed, frameNumber, m_colour);
   return picture;

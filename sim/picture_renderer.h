@@ -28,6 +28,7 @@ struct RenderKey {
   bool emboss = false;
   bool edge = false;
   ColourSettings colour;
+  int documentPlace = -1;  // the document scene's place; -1: the test page
   bool operator==(const RenderKey&) const = default;
 };
 

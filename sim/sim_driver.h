@@ -28,6 +28,9 @@ struct SimOptions {
   // Multiplies the camera's own durations: the bulk-read time-out, the pacing
   // and the ramps of the press-and-hold adjustments. Tests use small values.
   double timeScale = 1.0;
+  // The document scene (a page of prose on a desk, see document_scene.h)
+  // instead of the test page; Preset Run 1 to 4 then move the page.
+  bool documentScene = false;
 };
 
 // How the next reply goes wrong. Status1 and Status2 mean the camera refused

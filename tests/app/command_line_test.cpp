@@ -72,6 +72,26 @@ TEST(CommandLine, RefusesOutOfRangeValuesInOneLineNamingThem) {
   EXPECT_NE(ParseCommandLine({"--rotate=45"}).error.find("--rotate=45"), std::string::npos);
 }
 
+TEST(CommandLine, ReadsTheScanOptionsAndRefusesBadOnes) {
+  const auto result = ParseCommandLine({"--sim-scene=document", "--scan-look=bw", "--ocr-lang=eng+deu"});
+  ASSERT_TRUE(result.options) << result.error;
+  EXPECT_TRUE(result.options->simDocumentScene);
+  EXPECT_EQ(result.options->scanLook, "bw");
+  EXPECT_EQ(result.options->ocrLanguages, "eng+deu");
+  const auto none = ParseCommandLine({});
+  EXPECT_FALSE(none.options->simDocumentScene || none.options->scanLook);
+  EXPECT_EQ(none.options->ocrLanguages, "eng");
+  EXPECT_FALSE(ParseCommandLine({"--sim-scene=testpage"}).options->simDocumentScene);
+  for (const char* bad : {"--sim-scene=beach", "--scan-look=sepia", "--ocr-lang="}) {
+    const auto refused = ParseCommandLine({bad});
+    EXPECT_FALSE(refused.options) << bad;
+    EXPECT_EQ(refused.error.find('\n'), std::string::npos) << bad;
+  }
+  const std::string text = UsageText();
+  for (const char* option : {"--sim-scene", "--scan-look", "--ocr-lang"})
+    EXPECT_NE(text.find(option), std::string::npos) << option;
+}
+
 TEST(CommandLine, HelpListsEveryOption) {
   const auto result = ParseCommandLine({"--help"});
   ASSERT_TRUE(result.options);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "sim/document_scene.h"
 #include "sim/picture_renderer.h"
 #include "sim/traffic_log.h"
 #include "sim_host.h"
@@ -333,6 +334,33 @@ TEST(SimCommands, TrafficLogToAnUnwritablePathIsSkipped) {
   log.Write("CMD", bytes);  // no crash, nothing thrown
   EXPECT_EQ(sim::TrafficLog::FormatLine("RPL", {}), "RPL\n");
   EXPECT_EQ(sim::TrafficLog::FormatLine("CMD", bytes), "CMD AA 01\n");
+}
+
+}  // namespace
+}  // namespace simtest
+
+namespace simtest {
+namespace {
+
+TEST(SimDocumentScene, PresetRunMovesThePageToItsKnownPlaces) {
+  sim::SimOptions options;
+  options.documentScene = true;
+  Camera cam(options);
+  const sim::Picture start = cam.Frame();
+  ASSERT_EQ(start.width, 1024);
+  const sim::Picture expectedStart = sim::RenderDocumentScene(1024, 768, 0);
+  ASSERT_FALSE(expectedStart.bgr.empty()) << "the scene's typeface is missing";
+  EXPECT_TRUE(start.bgr == expectedStart.bgr) << "the page starts at place 0, with no marks over it";
+  for (std::uint8_t preset = 0; preset < 4; ++preset) {
+    cam.Set(0x7E, preset);
+    EXPECT_TRUE(cam.Frame().bgr == sim::RenderDocumentScene(1024, 768, preset + 1).bgr) << "Preset Run " << preset + 1;
+  }
+  // Without the scene the presets leave the test page where it is.
+  Camera plain;
+  const sim::Picture before = plain.Frame();
+  plain.Set(0x7E, 2);
+  EXPECT_FALSE(plain.Frame().bgr == sim::RenderDocumentScene(1024, 768, 3).bgr);
+  EXPECT_EQ(before.width, 1024);
 }
 
 }  // namespace
