@@ -43,9 +43,9 @@ void Describe(QCommandLineParser& parser, const Options& o) {
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   parser.addHelpOption();
   for (const QCommandLineOption* option :
-       {&o.camera, &o.simPaced, &o.usbId, &o.verbose, &o.captureDir, &o.interval, &o.rotate, &o.serve, &o.serveToken,
-        &o.serveTokenFile, &o.serveHost, &o.serveCert, &o.serveKey, &o.headless, &o.push, &o.pushBitrate, &o.version,
-        &o.simScene, &o.scanLook, &o.ocrLang})
+       {&o.camera, &o.simPaced,    &o.usbId,          &o.verbose,   &o.captureDir, &o.interval, &o.rotate,
+        &o.serve,  &o.serveToken,  &o.serveTokenFile, &o.serveHost, &o.serveCert,  &o.serveKey, &o.headless,
+        &o.push,   &o.pushBitrate, &o.version,        &o.simScene,  &o.scanLook,   &o.ocrLang})
     parser.addOption(*option);
 }
 
