@@ -6,6 +6,7 @@
 #include "camera/frame_assembler_kernels.h"
 #include "camera/frame_assembler_loop.h"
 #include "camera/frame_layout.h"
+#include "jpeg/processor_features.h"
 
 namespace camera {
 
@@ -78,9 +79,19 @@ std::size_t PipeBytesUsed(std::uint32_t chunkCount, std::size_t pipe) {
 }
 
 AssemblyKernels BestAssemblyKernels() {
-  static const AssemblyKernels best = kernels::Avx2Available()    ? AssemblyKernels::Avx2
-                                      : kernels::Ssse3Available() ? AssemblyKernels::Ssse3
-                                                                  : AssemblyKernels::Plain;
+  // The program's one processor choice, under its VECTORSET cap; a kernel
+  // left out of the build (no x86) is never chosen.
+  static const AssemblyKernels best = [] {
+    switch (cpu::AssemblySetFor(cpu::ProgramFeatures())) {
+      case cpu::KernelSet::kAvx2:
+        if (kernels::Avx2Available()) return AssemblyKernels::Avx2;
+        [[fallthrough]];
+      case cpu::KernelSet::kSsse3:
+        if (kernels::Ssse3Available()) return AssemblyKernels::Ssse3;
+        [[fallthrough]];
+      default: return AssemblyKernels::Plain;
+    }
+  }();
   return best;
 }
 

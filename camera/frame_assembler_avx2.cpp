@@ -4,6 +4,7 @@
 #include "camera/frame_assembler_kernels.h"
 #include "camera/frame_assembler_loop.h"
 #include "camera/frame_assembler_masks.h"
+#include "jpeg/processor_features.h"
 
 #if defined(__AVX2__)
 #include <immintrin.h>
@@ -92,7 +93,7 @@ class Avx2Runs {
 
 }  // namespace
 
-bool Avx2Available() { return __builtin_cpu_supports("avx2"); }
+bool Avx2Available() { return cpu::DetectedFeatures().avx2; }
 
 void InterleaveForwardAvx2(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                            std::size_t n, std::uint8_t* out) {

@@ -2,6 +2,7 @@
 #include "camera/frame_assembler_kernels.h"
 #include "camera/frame_assembler_loop.h"
 #include "camera/frame_assembler_masks.h"
+#include "jpeg/processor_features.h"
 
 #if defined(__SSSE3__)
 #include <tmmintrin.h>
@@ -71,7 +72,7 @@ class Ssse3Runs {
 
 }  // namespace
 
-bool Ssse3Available() { return __builtin_cpu_supports("ssse3"); }
+bool Ssse3Available() { return cpu::DetectedFeatures().ssse3; }
 
 void InterleaveForwardSsse3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                             std::size_t n, std::uint8_t* out) {

@@ -26,5 +26,18 @@ if(VALIDATOR)
     message(FATAL_ERROR "desktop entry refused: ${report}")
   endif()
 endif()
+# The packages the program loads at run time against the declared list, on a
+# virtual X display (skipped without one, as on a build machine with no Xvfb).
+find_program(xvfb_run xvfb-run)
+if(xvfb_run AND RUNTIME_LIST)
+  execute_process(COMMAND ${RUNTIME_CHECK} ${PREFIX} ${RUNTIME_LIST} RESULT_VARIABLE runtime OUTPUT_VARIABLE report
+                  ERROR_VARIABLE report)
+  if(NOT runtime EQUAL 0)
+    message(FATAL_ERROR "run-time packages: ${report}")
+  endif()
+  message("${report}")
+else()
+  message("run-time packages not checked: no xvfb-run")
+endif()
 file(REMOVE_RECURSE ${PREFIX})
 message("install: every file in place, tavrocam --help runs")

@@ -24,15 +24,15 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
   // cap. Every set gives the same bytes.
   if (cpu_type < 3 || cpu_type > 6) return;
 #ifdef TAVROCAM_JPEG_X86_KERNELS  // elsewhere the plain set serves every class
-  const VectorSupport support = UsableVectorSupport();
-  if (support.avx2) {
+  const cpu::KernelSet set = cpu::EncoderSetFor(cpu::UsableFeatures());
+  if (set == cpu::KernelSet::kAvx2 || set == cpu::KernelSet::kAvx512) {
     table.end_of_call = end_of_call_avx2;
     table.fdct[1] = fdct_islow_avx2;
     table.quantize[1] = quantize_avx2;
     table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_avx2;
     table.huffman_block = huffman_block_avx2;
     table.encode_mcu = encode_mcu_avx2;
-    if (support.avx512) {
+    if (set == cpu::KernelSet::kAvx512) {
       // The coder's reordering gains from 512-bit permutes, the transform
       // from the extra registers and from two blocks a register, the
       // extraction from four rows a register; the quantiser stays 256-bit.
@@ -41,7 +41,7 @@ void FillKernelTable(KernelTable& table, std::int32_t cpu_type) {
       table.fdct[1] = fdct_islow_avx512;
       table.encode_mcu = encode_mcu_avx512;
     }
-  } else if (support.sse2) {
+  } else if (set == cpu::KernelSet::kSse2) {
     table.fdct[1] = fdct_islow_sse2;
     table.quantize[1] = quantize_sse2;
     table.extract_bgr_ycc_2x2 = extract_bgr_ycc_2x2_sse2;

@@ -9,10 +9,7 @@
 #include <fstream>
 #include <optional>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
-#define TAVROCAM_HAVE_CPUID 1
-#endif
+#include "jpeg/processor_features.h"
 
 namespace jpeg {
 
@@ -56,25 +53,15 @@ std::optional<std::string> ReadSetting(const std::string& path, const std::strin
 
 ProcessorId IdentifyProcessor() {
   ProcessorId id = ClearedId();
-#ifdef TAVROCAM_HAVE_CPUID
-  unsigned int eax = 0;
-  unsigned int ebx = 0;
-  unsigned int ecx = 0;
-  unsigned int edx = 0;
-  if (__get_cpuid(0, &eax, &ebx, &ecx, &edx) == 0) return id;
-  const unsigned int max_leaf = eax;
-  std::memcpy(id.vendor, &ebx, 4);
-  std::memcpy(id.vendor + 4, &edx, 4);
-  std::memcpy(id.vendor + 8, &ecx, 4);
-  if (max_leaf < 1) return id;
-  __cpuid(1, eax, ebx, ecx, edx);
-  id.brand_index = ebx & 0xFF;
-  id.type = (eax >> 12) & 0x3;
-  id.family = (eax >> 8) & 0xF;
-  id.model = (eax >> 4) & 0xF;
-  id.stepping = eax & 0xF;
-  id.features = edx;
-#endif
+  const cpu::CpuidWords& words = cpu::ProcessorWords();
+  std::memcpy(id.vendor, words.vendor, 12);
+  if (words.max_leaf < 1) return id;
+  id.brand_index = words.leaf1_ebx & 0xFF;
+  id.type = (words.leaf1_eax >> 12) & 0x3;
+  id.family = (words.leaf1_eax >> 8) & 0xF;
+  id.model = (words.leaf1_eax >> 4) & 0xF;
+  id.stepping = words.leaf1_eax & 0xF;
+  id.features = words.leaf1_edx;
   return id;
 }
 

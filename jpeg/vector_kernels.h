@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "jpeg/kernels.h"
+#include "jpeg/processor_features.h"
 
 namespace jpeg {
 
@@ -16,21 +17,14 @@ struct VectorSupport {
   bool avx512;  // F, BW, VL and CD, with the OS saving the mask and 512-bit state
 };
 
-// The identification words the choice depends on, as the processor reports them.
-struct CpuidWords {
-  std::uint32_t max_leaf;  // leaf 0 EAX
-  std::uint32_t leaf1_ecx;
-  std::uint32_t leaf1_edx;
-  std::uint32_t leaf7_ebx;  // leaf 7, subleaf 0; 0 when max_leaf < 7
-  std::uint32_t xcr0;       // low half of XCR0; 0 when the OS has not enabled xgetbv
-};
-CpuidWords ReadCpuidWords();
+// The identification words, read once for the whole program.
+using cpu::CpuidWords;
 
 // The sets the words allow. The kernels are built for exactly these sets'
 // instructions (no LZCNT, no BMI), so nothing else needs checking.
 VectorSupport VectorSupportFrom(const CpuidWords& words);
 
-// VectorSupportFrom(ReadCpuidWords()).
+// The sets detected once for the whole program.
 VectorSupport DetectVectorSupport();
 
 // support without the sets above cap; never adds one.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "jpeg/processor_features.h"
 #include "liveview/frame_rotation_kernels.h"
 
 namespace {
@@ -65,12 +66,23 @@ void Turn(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdi
 // processor has.
 enum class TurnKernel { kPlain, kSsse3, kAvx2, kAvx512 };
 
-// The widest set the processor has, found once.
+// The widest set the program's one processor choice allows (under its
+// VECTORSET cap), taken once; a kernel left out of the build is never chosen.
 TurnKernel BestVectorKernel() {
-  static const TurnKernel best = rotation_kernels::TurnAvx512Available()  ? TurnKernel::kAvx512
-                                 : rotation_kernels::TurnAvx2Available()  ? TurnKernel::kAvx2
-                                 : rotation_kernels::TurnSsse3Available() ? TurnKernel::kSsse3
-                                                                          : TurnKernel::kPlain;
+  static const TurnKernel best = [] {
+    switch (cpu::TurnSetFor(cpu::ProgramFeatures())) {
+      case cpu::KernelSet::kAvx512:
+        if (rotation_kernels::TurnAvx512Available()) return TurnKernel::kAvx512;
+        [[fallthrough]];
+      case cpu::KernelSet::kAvx2:
+        if (rotation_kernels::TurnAvx2Available()) return TurnKernel::kAvx2;
+        [[fallthrough]];
+      case cpu::KernelSet::kSsse3:
+        if (rotation_kernels::TurnSsse3Available()) return TurnKernel::kSsse3;
+        [[fallthrough]];
+      default: return TurnKernel::kPlain;
+    }
+  }();
   return best;
 }
 
@@ -88,6 +100,16 @@ void rotation_kernels::TurnPlain(const PixelRows& from, int quarterTurns, std::u
 void rotation_kernels::TurnToRgb32Plain(const PixelRows& from, int quarterTurns, std::uint8_t* out,
                                         std::ptrdiff_t outStepBytes) {
   Turn<WidenToRgb32>(from, quarterTurns, out, outStepBytes);
+}
+
+const char* TurnKernelsName() {
+  switch (BestVectorKernel()) {
+    case TurnKernel::kSsse3: return "ssse3";
+    case TurnKernel::kAvx2: return "avx2";
+    case TurnKernel::kAvx512: return "avx512";
+    case TurnKernel::kPlain: break;
+  }
+  return "plain";
 }
 
 std::optional<int> QuarterTurnsForDegrees(int degrees) {

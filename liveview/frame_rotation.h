@@ -32,6 +32,10 @@ struct PixelRows {
 // TurnSize gives. Source and destination must not overlap.
 void TurnPixels(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
 
+// The set the quarter turns run here: "plain", "ssse3", "avx2" or "avx512",
+// the program's one processor choice under its VECTORSET cap.
+const char* TurnKernelsName();
+
 // The same turn, widening each pixel to 0xFFRRGGBB for painting;
 // `outStep` counts 32-bit pixels.
 void TurnPixelsToRgb32(const PixelRows& from, int quarterTurns, std::uint32_t* out, std::ptrdiff_t outStep);

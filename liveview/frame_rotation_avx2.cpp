@@ -5,6 +5,7 @@
 // and a blend: no shuffle). Widened to 32 bits, one 4 x 4 transpose within
 // the halves then gives whole output rows of eight pixels, which are
 // narrowed again (or kept wide for painting).
+#include "jpeg/processor_features.h"
 #include "liveview/frame_rotation_kernels.h"
 
 #if defined(__AVX2__)
@@ -98,7 +99,7 @@ struct Block8 {
 
 }  // namespace
 
-bool TurnAvx2Available() { return __builtin_cpu_supports("avx2"); }
+bool TurnAvx2Available() { return cpu::DetectedFeatures().avx2; }
 
 void TurnQuarterAvx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
   TurnInTiles(Block8<3>(quarterTurns == 1), from, quarterTurns, out, outStep);

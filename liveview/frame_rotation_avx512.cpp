@@ -3,6 +3,7 @@
 // blocks of frame_rotation_avx512_blocks.h, a large frame into rows on
 // cache lines streamed (frame_rotation_avx512_streamed.cpp), and the
 // painted picture's rows widened without a turn.
+#include "jpeg/processor_features.h"
 #include "liveview/frame_rotation_kernels.h"
 
 #if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VBMI__)
@@ -14,10 +15,7 @@ namespace rotation_kernels {
 
 #if defined(TAVROCAM_ROTATION_AVX512)
 
-bool TurnAvx512Available() {
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512vbmi");
-}
+bool TurnAvx512Available() { return cpu::DetectedFeatures().avx512vbmi; }
 
 void TurnQuarterAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
   if (TurnQuarterStreamedAvx512(from, quarterTurns, out, outStep)) return;

@@ -2,6 +2,7 @@
 // said yes. Quarter turns (1 and 3) in blocks of 4 x 4 pixels: four source
 // runs of four pixels are widened to 32 bits, transposed in registers, and
 // narrowed again (or kept wide for painting) into four output rows.
+#include "jpeg/processor_features.h"
 #include "liveview/frame_rotation_kernels.h"
 
 #if defined(__SSSE3__)
@@ -68,7 +69,7 @@ struct Block4 {
 
 }  // namespace
 
-bool TurnSsse3Available() { return __builtin_cpu_supports("ssse3"); }
+bool TurnSsse3Available() { return cpu::DetectedFeatures().ssse3; }
 
 void TurnQuarterSsse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
   TurnInTiles(Block4<3>(quarterTurns == 1), from, quarterTurns, out, outStep);

@@ -7,29 +7,10 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include "jpeg/bgr_picture.h"
-#include "jpeg/jpeg.h"
+#include "jpeg/bgr_encoder.h"
 #include "output/movie_compressor.h"
 
 namespace {
-
-// The encoder's record, released on every path out.
-class JpegRecord {
- public:
-  JpegRecord() : m_ready(JpegInit(&m_props) == JpegSuccess) {}
-  ~JpegRecord() {
-    if (m_ready) JpegFree(&m_props);
-  }
-  JpegRecord(const JpegRecord&) = delete;
-  JpegRecord& operator=(const JpegRecord&) = delete;
-
-  bool Ready() const { return m_ready; }
-  JPEG_PROPERTIES& Props() { return m_props; }
-
- private:
-  JPEG_PROPERTIES m_props{};
-  bool m_ready;
-};
 
 class CBuiltinJpegCompressor final : public IMovieCompressor {
  public:
@@ -43,7 +24,7 @@ class CBuiltinJpegCompressor final : public IMovieCompressor {
     m_output.resize(static_cast<std::size_t>(frame.imageBytes) + 64 * 1024);
   }
 
-  bool Ready() const { return m_record.Ready(); }
+  bool Ready() const { return m_encoder.Ready(); }
 
   bool Describe(AVCodecParameters& format) const override {
     format.codec_type = AVMEDIA_TYPE_VIDEO;
@@ -59,11 +40,12 @@ class CBuiltinJpegCompressor final : public IMovieCompressor {
 
   AviError Compress(const std::uint8_t* rows, std::int64_t position, const MovieSampleSink& sink) override {
     std::int32_t produced = 0;
-    std::int32_t result = Encode(rows, produced);
-    if (result == JpegErrBufferTooSmall) {
-      m_output.resize(m_output.size() * 2);
-      result = Encode(rows, produced);
-    }
+    const std::int32_t result = m_encoder.EncodeToBuffer({.pixels = rows,
+                                                          .width = m_frame.width,
+                                                          .height = m_frame.height,
+                                                          .rowPad = m_frame.stride - m_frame.width * 3,
+                                                          .bottomUp = m_frame.bottomUp},
+                                                         m_quality, m_output, produced);
     if (result != JpegSuccess || produced <= 0) return AviError::kCompressFailed;
     return sink(position, {m_output.data(), static_cast<std::size_t>(produced)}, true);
   }
@@ -71,28 +53,12 @@ class CBuiltinJpegCompressor final : public IMovieCompressor {
   AviError Finish(const MovieSampleSink&) override { return AviError::kNone; }
 
  private:
-  std::int32_t Encode(const std::uint8_t* rows, std::int32_t& produced) {
-    JPEG_PROPERTIES& props = m_record.Props();
-    DescribeBgrPicture(props,
-                       {.pixels = rows,
-                        .width = m_frame.width,
-                        .height = m_frame.height,
-                        .rowPad = m_frame.stride - m_frame.width * 3,
-                        .bottomUp = m_frame.bottomUp},
-                       m_quality);
-    props.jpeg_buffer = m_output.data();
-    props.jpeg_size = static_cast<std::int32_t>(m_output.size());
-    const std::int32_t result = JpegWrite(&props, WholeImageToBuffer);
-    produced = props.jpeg_size;
-    return result;
-  }
-
   PackedBitmapInfo m_frame;
   int m_quality;
   std::vector<std::uint8_t> m_output;
   // One record for the whole movie: the encoder keeps its prepared tables
   // between frames.
-  JpegRecord m_record;
+  CBgrJpegEncoder m_encoder;
 };
 
 }  // namespace

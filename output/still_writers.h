@@ -15,15 +15,14 @@ class PendingFile;
 // The BMP file: a 14-byte file header, then the packed bitmap unchanged.
 StillError WriteBmp(const CFrameBitmap& bitmap, const std::string& path);
 
-// A baseline JPEG at quality 75 with 2x2 luminance sampling. The encoder
-// wants the top row first, so the packed rows are flipped in place for the
-// encode and rebuilt from the pixel buffer afterwards, on every path.
-StillError WriteJpeg(CFrameBitmap& bitmap, const std::string& path);
+// A baseline JPEG at quality 75 with 2x2 luminance sampling, encoded
+// straight from the packed rows; the bitmap is left as it is.
+StillError WriteJpeg(const CFrameBitmap& bitmap, const std::string& path);
 
 // The same files into a pending file that Create has opened; the caller
 // commits it.
 StillError WriteBmpInto(const CFrameBitmap& bitmap, PendingFile& file);
-StillError WriteJpegInto(CFrameBitmap& bitmap, PendingFile& file);
+StillError WriteJpegInto(const CFrameBitmap& bitmap, PendingFile& file);
 
 // Picks the writer by the extension of the file's own name: .bmp, or .jpg,
 // .jpeg and .jpe, in any case. Takes the bitmap's buffer lock.

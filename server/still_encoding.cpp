@@ -2,17 +2,13 @@
 
 #include <cstring>
 
-#include "jpeg/bgr_picture.h"
+#include "jpeg/bgr_encoder.h"
 #include "liveview/frame_bitmap.h"
 #include "output/bmp_file.h"
 
 namespace server {
 
 namespace {
-
-// The still writer's settings, so that the stream, the snapshot and a saved
-// file of the same picture are the same bytes.
-constexpr std::int32_t kStillQuality = 75;
 
 bool WellFormed(const PictureView& picture) {
   if (picture.width <= 0 || picture.height <= 0 || picture.rowBytes < picture.width * 3) return false;
@@ -22,15 +18,9 @@ bool WellFormed(const PictureView& picture) {
 
 }  // namespace
 
-CStillJpegEncoder::CStillJpegEncoder() : m_ready(JpegInit(&m_props) == JpegSuccess) {}
-
-CStillJpegEncoder::~CStillJpegEncoder() {
-  if (m_ready) JpegFree(&m_props);
-}
-
 bool CStillJpegEncoder::Encode(const PictureView& picture, std::vector<std::uint8_t>& out) {
   out.clear();
-  if (!m_ready || !WellFormed(picture)) return false;
+  if (!m_encoder.Ready() || !WellFormed(picture)) return false;
   // The encoder writes into a scratch area kept from call to call, and the
   // file is copied out at its own size: a stream encodes every frame, and a
   // fresh raw-sized buffer each time would be cleared for nothing and would
@@ -38,25 +28,16 @@ bool CStillJpegEncoder::Encode(const PictureView& picture, std::vector<std::uint
   // raw size; the slack covers headers of tiny pictures. A second try doubles it.
   const std::size_t first = static_cast<std::size_t>(picture.width) * picture.height * 3 / 2 + 4096;
   if (m_scratch.size() < first) m_scratch.resize(first);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    // Top-down rows, as the view holds them.
-    DescribeBgrPicture(m_props,
-                       {.pixels = picture.pixels.data(),
-                        .width = picture.width,
-                        .height = picture.height,
-                        .rowPad = picture.rowBytes - 3 * picture.width},
-                       kStillQuality);
-    m_props.jpeg_buffer = m_scratch.data();
-    m_props.jpeg_size = static_cast<std::int32_t>(m_scratch.size());
-    const std::int32_t result = JpegWrite(&m_props, WholeImageToBuffer);
-    if (result == JpegSuccess && m_props.jpeg_size > 0) {
-      out.assign(m_scratch.begin(), m_scratch.begin() + m_props.jpeg_size);
-      return true;
-    }
-    if (result != JpegErrBufferTooSmall) break;
-    m_scratch.resize(m_scratch.size() * 2);
-  }
-  return false;
+  std::int32_t produced = 0;
+  // Top-down rows, as the view holds them.
+  const std::int32_t result = m_encoder.EncodeToBuffer({.pixels = picture.pixels.data(),
+                                                        .width = picture.width,
+                                                        .height = picture.height,
+                                                        .rowPad = picture.rowBytes - 3 * picture.width},
+                                                       kStillJpegQuality, m_scratch, produced);
+  if (result != JpegSuccess || produced <= 0) return false;
+  out.assign(m_scratch.begin(), m_scratch.begin() + produced);
+  return true;
 }
 
 std::string BmpFileOf(const PictureView& picture) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "jpeg/jpeg.h"
+#include "jpeg/bgr_encoder.h"
 
 namespace server {
 
@@ -22,18 +22,12 @@ struct PictureView {
 // One encoder record, kept from frame to frame so its tables are prepared once.
 class CStillJpegEncoder {
  public:
-  CStillJpegEncoder();
-  ~CStillJpegEncoder();
-  CStillJpegEncoder(const CStillJpegEncoder&) = delete;
-  CStillJpegEncoder& operator=(const CStillJpegEncoder&) = delete;
-
   // Replaces `out` with the JPEG file; false when the picture is malformed
   // or the encoder fails.
   bool Encode(const PictureView& picture, std::vector<std::uint8_t>& out);
 
  private:
-  JPEG_PROPERTIES m_props{};
-  bool m_ready = false;
+  CBgrJpegEncoder m_encoder;
   std::vector<std::uint8_t> m_scratch;
 };
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/support/vector_sets.h"
 #include "camera/frame_assembler.h"
 #include "camera/frame_layout.h"
 #include "camera/usb_camera.h"
@@ -97,7 +98,9 @@ void BenchWholeFrames(double anchorMicros) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // A child run under one VECTORSET cap prints only its kernels and its ratio.
+  const bool oneSet = argc == 2 && std::strcmp(argv[1], "--one-set") == 0;
   const camera::FrameLayout* xga = camera::FindFrameLayout(2);
   const camera::FrameShape shape{xga->width, xga->height, xga->chunkCount};
 
@@ -122,6 +125,16 @@ int main() {
     camera::AssembleFrameDirect(pipes, shape, 0, dest);
   }
 
+  if (oneSet) {
+    const double ratio = MedianRatio(
+        [&] {
+          camera::AssembleFrameDirect(pipes, shape, 0, dest);
+          KeepAlive(dest.data());
+        },
+        memcpyFrame, rounds);
+    std::printf("%s %.2f\n", camera::AssemblyKernelsName(camera::BestAssemblyKernels()), ratio);
+    return 0;
+  }
   std::printf("assembly kernels: %s\n", camera::AssemblyKernelsName(camera::BestAssemblyKernels()));
   const Timing anchor = Measure(memcpyFrame, rounds);
   std::printf("memcpy of %zu bytes (anchor): best %.1f us, median %.1f us\n", kFrameBytes, anchor.best, anchor.median);
@@ -169,6 +182,14 @@ int main() {
   BenchWholeFrames(anchor.median);
 #endif
 
+  // Each set the machine has, in a run of its own under its cap (median of
+  // paired rounds against that run's memcpy).
+  std::printf("per set, each run under its VECTORSET cap (kernels, direct assembly / memcpy):");
+  for (const std::string& set : bench::RunnableVectorSets()) {
+    const std::string figure = bench::RunUnderVectorSetCap(set, "--one-set");
+    std::printf(" %s: %s;", set.c_str(), figure.empty() ? "failed" : figure.c_str());
+  }
+  std::printf("\n");
   std::printf("assembly ratio vs memcpy at 1024x768: %.2f\n", direct0);
   return 0;
 }

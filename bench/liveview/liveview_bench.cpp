@@ -22,6 +22,7 @@
 #include "bench/support/bench_program.h"
 #include "bench/support/clocks.h"
 #include "bench/support/scratch_profile.h"
+#include "bench/support/vector_sets.h"
 #include "camera/usb_camera.h"
 #include "liveview/aligned_bytes.h"
 #include "liveview/frame_bitmap.h"
@@ -120,7 +121,32 @@ RateResult LinkOnlyRate(int mode, int seconds) {
 
 }  // namespace
 
+// A quarter turn of a 1024 x 768 frame beside its memcpy, round for round,
+// with the kernels the program's processor choice gives this process.
+double TurnRatio() {
+  std::vector<std::uint8_t> from(CFrameBitmap::kPixelCapacity);
+  for (std::size_t i = 0; i < from.size(); ++i) from[i] = static_cast<std::uint8_t>(i * 31);
+  const AlignedBytes to = MakeAlignedBytes(CFrameBitmap::kPixelCapacity);
+  const auto [copy, turn] = MeasureSideBySide(
+      [&] {
+        std::memcpy(to.get(), from.data(), from.size());
+        from[to[12345] & 0xFF] ^= 1;
+      },
+      [&] {
+        TurnPixels({from.data(), 1024 * 3, 1024, 768}, 1, to.get(), 768 * 3);
+        from[to[54321] & 0xFF] ^= 1;
+      },
+      20);
+  return turn.cpuMs / copy.cpuMs;
+}
+
 int main(int argc, char** argv) {
+  // A child run under one VECTORSET cap prints only its kernels and its ratio.
+  if (argc == 2 && std::strcmp(argv[1], "--one-set") == 0) {
+    const double ratio = TurnRatio();
+    std::printf("%s %.2f\n", TurnKernelsName(), ratio);
+    return 0;
+  }
   const bench::CScratchProfile profile;
   QApplication application(argc, argv);
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
@@ -229,6 +255,12 @@ int main(int argc, char** argv) {
   }
   Report("host work per frame (sync + repaint)", host, copy);
   std::printf("host ms per frame at 1024x768: %.3f\n", host.cpuMs);
+  std::printf("per set, each run under its VECTORSET cap (kernels, rotation by 90 degrees / memcpy):");
+  for (const std::string& set : bench::RunnableVectorSets()) {
+    const std::string figure = bench::RunUnderVectorSetCap(set, "--one-set");
+    std::printf(" %s: %s;", set.c_str(), figure.empty() ? "failed" : figure.c_str());
+  }
+  std::printf("\n");
   std::printf("rotation by 90 degrees / memcpy of the frame: %.2f\n", turn.cpuMs / copyBesideTurn.cpuMs);
   std::printf(
       "scaling 1024x768 to 1920x1080: %.3f ms processor (all threads) per frame (view repaint; painter "

@@ -6,6 +6,7 @@
 #include "jpeg/jpeg.h"
 #include "jpeg/kernels.h"
 #include "jpeg/processor.h"
+#include "jpeg/processor_features.h"
 #include "jpeg/vector_kernels.h"
 
 namespace jpeg_cli {
@@ -34,8 +35,10 @@ int PrintCpuInfo() {
   std::printf("features     0x%08x (mmx %s, sse %s, sse2 %s)\n", id.features,
               (id.features & jpeg::kFeatureMmx) ? "yes" : "no", (id.features & jpeg::kFeatureSse) ? "yes" : "no",
               (id.features & jpeg::kFeatureSse2) ? "yes" : "no");
-  std::printf("vector sets  sse2 %s, avx2 %s, avx512 %s\n", support.sse2 ? "yes" : "no", support.avx2 ? "yes" : "no",
-              support.avx512 ? "yes" : "no");
+  const cpu::ProcessorFeatures& detected = cpu::DetectedFeatures();
+  std::printf("vector sets  sse2 %s, avx2 %s, avx512 %s (ssse3 %s, avx512 vbmi %s)\n", support.sse2 ? "yes" : "no",
+              support.avx2 ? "yes" : "no", support.avx512 ? "yes" : "no", detected.ssse3 ? "yes" : "no",
+              detected.avx512vbmi ? "yes" : "no");
   const jpeg::VectorSetCap cap = jpeg::ReadVectorSetCap(override_path);
   if (cap == jpeg::VectorSetCap::kNone) {
     std::printf("vector cap   none (no usable VECTORSET in %s)\n", override_path.c_str());
@@ -55,6 +58,12 @@ int PrintCpuInfo() {
   std::printf("             sink %s/%s, end of call %s\n", Variant(reinterpret_cast<const void*>(k.sink_init)),
               Variant(reinterpret_cast<const void*>(k.sink_write)),
               Variant(reinterpret_cast<const void*>(k.end_of_call)));
+  // The other kernel families choose from the same features under the same
+  // cap, once per program; USECPU is the encoder's alone.
+  const cpu::ProcessorFeatures usable = cpu::ProgramFeatures();
+  std::printf("families     encoder %s (classes 3 to 6), frame assembly %s, turns %s\n",
+              cpu::KernelSetName(cpu::EncoderSetFor(usable)), cpu::KernelSetName(cpu::AssemblySetFor(usable)),
+              cpu::KernelSetName(cpu::TurnSetFor(usable)));
   JpegFree(&p);
   return 0;
 }
