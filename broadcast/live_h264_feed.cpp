@@ -272,7 +272,6 @@ void CLiveH264Feed::Run() {
           fragment->captured = when;
           fragment->init = init;
           if (!muxer.Write(packet, fragment->bytes, error)) return false;
-          fragment->encoded = Clock::now();
           Publish(std::move(fragment));
           return true;
         },

@@ -5,7 +5,6 @@
 // queues up for it.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -44,7 +43,6 @@ struct Mp4Fragment {
   std::uint64_t sequence = 0;
   bool key = false;
   std::chrono::steady_clock::time_point captured;
-  std::chrono::steady_clock::time_point encoded;
   std::shared_ptr<const Mp4Init> init;
   std::vector<std::uint8_t> bytes;
 };
