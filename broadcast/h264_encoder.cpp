@@ -83,6 +83,7 @@ std::string CH264Encoder::Open(const H264Settings& settings) {
   m_packet = std::move(packet);
   m_scaler = std::move(scaler);
   m_anyFrame = false;
+  m_keyRequested = false;
   return {};
 }
 
@@ -113,7 +114,8 @@ bool CH264Encoder::Encode(std::span<const std::uint8_t> bgr, int rowBytes, std::
   const int sourceStrides[1] = {rowBytes};
   sws_scale(m_scaler.get(), sourcePlanes, sourceStrides, 0, m_settings.height, m_frame->data, m_frame->linesize);
   m_frame->pts = ptsMs;
-  const bool keyDue = !m_anyFrame || ptsMs - m_lastKeyMs >= m_settings.keyIntervalMs;
+  const bool keyDue = !m_anyFrame || m_keyRequested || ptsMs - m_lastKeyMs >= m_settings.keyIntervalMs;
+  m_keyRequested = false;
   m_frame->pict_type = keyDue ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
   if (keyDue) m_lastKeyMs = ptsMs;
   m_anyFrame = true;

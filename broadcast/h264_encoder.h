@@ -49,6 +49,8 @@ class CH264Encoder {
   // look-ahead, but libx264 may still keep one).
   bool Flush(const PacketSink& sink, std::string& error);
   void Close();
+  // The next picture is encoded as a key frame (a viewer joined).
+  void RequestKeyFrame() { m_keyRequested = true; }
 
  private:
   struct ContextDeleter {
@@ -73,6 +75,7 @@ class CH264Encoder {
   std::unique_ptr<SwsContext, ScalerDeleter> m_scaler;
   std::int64_t m_lastKeyMs = 0;
   bool m_anyFrame = false;
+  bool m_keyRequested = false;
 };
 
 // FFmpeg's text for an error code.

@@ -26,7 +26,9 @@ std::string CCameraServer::Start() {
   m_assets.Build();
   m_pRemote = std::make_unique<CPanelRemote>(m_host, m_options.holdLimit);
   m_hub.Start();
+  m_feed.Start();
   m_host.ShownFrameTaps().Add(m_hub);
+  m_host.ShownFrameTaps().Add(m_feed);
   m_bTapping = true;
   m_pGuesses = std::make_unique<CTokenGuessLimiter>(m_options.tokenGuessWindow);
   RouterConfig config;
@@ -34,6 +36,7 @@ std::string CCameraServer::Start() {
   config.site.extraHosts = m_options.extraHosts;
   config.guessLimiter = m_pGuesses.get();
   m_pHttp = std::make_unique<CHttpServer>(*this, std::move(config), m_hub, m_options.limits);
+  m_pHttp->SetLiveFeed(m_feed);
   m_pHttp->onClientClosed = [remote = m_pRemote.get()](std::uintptr_t client) { remote->ClientClosed(client); };
   if (m_options.verbose)
     m_pHttp->onRefused = [](const HttpRequest& request, const HttpResponse& response) {
@@ -55,9 +58,11 @@ void CCameraServer::Stop() {
   // while the listener joins them.
   if (m_pRemote) m_pRemote->Shutdown();
   m_hub.Stop();
+  m_feed.Stop();
   if (m_pHttp) m_pHttp->Stop();
   if (m_bTapping) {
     m_host.ShownFrameTaps().Remove(m_hub);
+    m_host.ShownFrameTaps().Remove(m_feed);
     m_bTapping = false;
   }
 }
@@ -75,11 +80,15 @@ std::optional<std::string> CCameraServer::StateJson() {
   const PictureRate rate = m_hub.Rate();
   auto panel = m_pRemote->PanelStateMembers();
   if (!panel) return std::nullopt;
+  const unsigned mjpegViewers = m_pHttp ? m_pHttp->StreamCount() : 0;
+  const unsigned h264Viewers = m_pHttp ? m_pHttp->H264StreamCount() : 0;
   const long long bytesPerSecond = static_cast<long long>(rate.fps) * rate.width * rate.height * 3;
   return "{\"width\": " + std::to_string(rate.width) + ", \"height\": " + std::to_string(rate.height) +
          ", \"mode\": " + std::to_string(m_host.CameraMode()) + ", \"frames\": " + std::to_string(rate.frames) +
          ", \"fps\": " + std::to_string(rate.fps) + ", \"bytes_per_second\": " + std::to_string(bytesPerSecond) +
-         ", \"viewers\": " + std::to_string(m_pHttp ? m_pHttp->StreamCount() : 0) +
+         ", \"viewers\": " + std::to_string(mjpegViewers + h264Viewers) +
+         ", \"viewers_mjpeg\": " + std::to_string(mjpegViewers) + ", \"viewers_h264\": " + std::to_string(h264Viewers) +
+         ", \"h264_encoders\": " + std::to_string(m_feed.EncoderRunning() ? 1 : 0) +
          ", \"camera\": " + (m_host.CameraPresent() ? "\"present\"" : "\"absent\"") +
          ", \"push\": " + PushStateJson(m_host.BroadcastStatus()) + ", " + *panel + "}";
 }

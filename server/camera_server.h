@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "broadcast/live_h264_feed.h"
 #include "server/camera_server_host.h"
 #include "server/frame_hub.h"
 #include "server/http_server.h"
@@ -53,6 +54,7 @@ class CCameraServer final : public IRouterBackend {
   std::uint16_t Port() const;
   const std::string& Token() const { return m_options.token; }
   CFrameHub& Hub() { return m_hub; }
+  CLiveH264Feed& LiveFeed() { return m_feed; }
   CPanelRemote& Remote() { return *m_pRemote; }
   unsigned SlowClientsLetGo() const { return m_pHttp ? m_pHttp->SlowClientsLetGo() : 0; }
 
@@ -68,6 +70,7 @@ class CCameraServer final : public IRouterBackend {
   ICameraServerHost& m_host;
   CameraServerOptions m_options;
   CFrameHub m_hub;
+  CLiveH264Feed m_feed;
   CPanelAssets m_assets;
   std::unique_ptr<CPanelRemote> m_pRemote;
   std::unique_ptr<CTokenGuessLimiter> m_pGuesses;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "server/mjpeg_stream.h"
+#include "server/mp4_stream.h"
 #include "server/security_headers.h"
 
 namespace server {
@@ -33,12 +34,24 @@ namespace {
 
 // One stream viewer, owned by libmicrohttpd's response from creation to its
 // free callback.
+template <typename Stream, typename Source>
 struct StreamViewer {
-  StreamViewer(CFrameHub& hub, std::atomic<unsigned>& count) : stream(hub), streams(count) {}
+  StreamViewer(Source& source, std::atomic<unsigned>& count) : stream(source), streams(count) {}
   ~StreamViewer() { streams.fetch_sub(1); }
-  CMjpegStream stream;
+  Stream stream;
   std::atomic<unsigned>& streams;
 };
+using MjpegViewer = StreamViewer<CMjpegStream, CFrameHub>;
+using Mp4Viewer = StreamViewer<CMp4Stream, CLiveH264Feed>;
+
+// Takes one place below `limit`, or false when all are taken.
+bool TakePlace(std::atomic<unsigned>& count, unsigned limit) {
+  unsigned now = count.load();
+  do {
+    if (now >= limit) return false;
+  } while (!count.compare_exchange_weak(now, now + 1));
+  return true;
+}
 
 MHD_Result CollectValue(void* cls, MHD_ValueKind, const char* key, const char* value) {
   auto* into = static_cast<std::vector<std::pair<std::string, std::string>>*>(cls);
@@ -191,12 +204,16 @@ struct CHttpServer::Callbacks {
     if (self.onClientClosed) self.onClientClosed(key);
   }
 
+  template <typename Viewer>
   static ssize_t ReadStream(void* cls, std::uint64_t, char* buffer, std::size_t capacity) {
-    const long n = static_cast<StreamViewer*>(cls)->stream.Read(buffer, capacity);
+    const long n = static_cast<Viewer*>(cls)->stream.Read(buffer, capacity);
     return n < 0 ? MHD_CONTENT_READER_END_OF_STREAM : n;
   }
 
-  static void FreeStream(void* cls) { std::unique_ptr<StreamViewer> owned(static_cast<StreamViewer*>(cls)); }
+  template <typename Viewer>
+  static void FreeStream(void* cls) {
+    std::unique_ptr<Viewer> owned(static_cast<Viewer*>(cls));
+  }
 };
 
 CHttpServer::CHttpServer(IRouterBackend& backend, RouterConfig config, CFrameHub& hub, HttpServerLimits limits)
@@ -220,22 +237,35 @@ bool CHttpServer::Answer(MHD_Connection* connection, ConnectionState& state) {
   if (IsRefusal(response.status) && onRefused) onRefused(request, response);
   if (!response.stream) return Queue(connection, response) == MHD_YES;
 
+  return AnswerStream(connection, response.mp4);
+}
+
+bool CHttpServer::AnswerStream(MHD_Connection* connection, bool mp4) {
+  if (mp4 && !m_pFeed) return Queue(connection, ErrorResponse(503, "no H.264 stream here")) == MHD_YES;
   // Admit the viewer, or refuse it while the others keep their pictures.
-  unsigned count = m_streams.load();
-  do {
-    if (count >= m_limits.maxStreams) {
-      HttpResponse busy = ErrorResponse(503, "too many viewers");
-      busy.headers.emplace_back("Retry-After", "5");
-      return Queue(connection, busy) == MHD_YES;
-    }
-  } while (!m_streams.compare_exchange_weak(count, count + 1));
-  auto viewer = std::make_unique<StreamViewer>(m_hub, m_streams);
-  MHD_Response* reply = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, &Callbacks::ReadStream,
-                                                          viewer.get(), &Callbacks::FreeStream);
-  if (!reply) return false;  // `viewer` goes with this scope
-  viewer.release();          // the response's free callback owns it now
-  const std::string type = std::string("multipart/x-mixed-replace; boundary=") + kStreamBoundary;
-  MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, type.c_str());
+  std::atomic<unsigned>& count = mp4 ? m_h264Streams : m_streams;
+  if (!TakePlace(count, mp4 ? m_limits.maxH264Streams : m_limits.maxStreams)) {
+    HttpResponse busy = ErrorResponse(503, "too many viewers");
+    busy.headers.emplace_back("Retry-After", "5");
+    return Queue(connection, busy) == MHD_YES;
+  }
+  MHD_Response* reply = nullptr;
+  if (mp4) {
+    auto viewer = std::make_unique<Mp4Viewer>(*m_pFeed, count);
+    reply = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, &Callbacks::ReadStream<Mp4Viewer>,
+                                              viewer.get(), &Callbacks::FreeStream<Mp4Viewer>);
+    if (!reply) return false;  // `viewer` goes with this scope
+    viewer.release();          // the response's free callback owns it now
+    MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, "video/mp4");
+  } else {
+    auto viewer = std::make_unique<MjpegViewer>(m_hub, count);
+    reply = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, 64 * 1024, &Callbacks::ReadStream<MjpegViewer>,
+                                              viewer.get(), &Callbacks::FreeStream<MjpegViewer>);
+    if (!reply) return false;
+    viewer.release();
+    const std::string type = std::string("multipart/x-mixed-replace; boundary=") + kStreamBoundary;
+    MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, type.c_str());
+  }
   MHD_add_response_header(reply, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
   AddSecurityHeaders(reply);
   const MHD_Result result = MHD_queue_response(connection, MHD_HTTP_OK, reply);
@@ -312,6 +342,7 @@ void CHttpServer::Stop() {
   // Waiting viewers wake and end their streams; libmicrohttpd then closes
   // every connection and joins its threads.
   m_hub.Stop();
+  if (m_pFeed) m_pFeed->Stop();
   MHD_stop_daemon(m_daemon);
   m_daemon = nullptr;
   m_pWatch.reset();

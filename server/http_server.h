@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "broadcast/live_h264_feed.h"
 #include "server/connection_watch.h"
 #include "server/frame_hub.h"
 #include "server/request_router.h"
@@ -29,7 +30,10 @@ struct TlsCredentials {
 };
 
 struct HttpServerLimits {
+  // MJPEG viewers each cost their own share of the network; H.264 viewers
+  // share one encoder and a tenth of the bytes.
   unsigned maxStreams = 32;
+  unsigned maxH264Streams = 100;
   // Room for every stream viewer, the connections still sending their
   // request (bounded below) and page, state and button requests.
   unsigned maxConnections = 256;
@@ -61,7 +65,10 @@ class CHttpServer {
   // Closes every connection and the listener; waits for the connection threads.
   void Stop();
   std::uint16_t Port() const { return m_port.load(); }
+  // The H.264 viewers' pictures; without one /stream.mp4 answers 503.
+  void SetLiveFeed(CLiveH264Feed& feed) { m_pFeed = &feed; }
   unsigned StreamCount() const { return m_streams.load(); }
+  unsigned H264StreamCount() const { return m_h264Streams.load(); }
   // Connections closed because they took too long to send their request or
   // to make room for others.
   unsigned SlowClientsLetGo() const { return m_pWatch ? m_pWatch->LetGo() : 0; }
@@ -77,6 +84,7 @@ class CHttpServer {
   // Routes a complete request and queues its answer; false when
   // libmicrohttpd could not take it (the connection is then closed).
   bool Answer(MHD_Connection* connection, ConnectionState& state);
+  bool AnswerStream(MHD_Connection* connection, bool mp4);
 
   IRouterBackend& m_backend;
   RouterConfig m_config;
@@ -85,6 +93,8 @@ class CHttpServer {
   MHD_Daemon* m_daemon = nullptr;
   std::atomic<std::uint16_t> m_port{0};
   std::atomic<unsigned> m_streams{0};
+  std::atomic<unsigned> m_h264Streams{0};
+  CLiveH264Feed* m_pFeed = nullptr;
   std::unique_ptr<CConnectionWatch> m_pWatch;
   TlsCredentials m_tls;  // libmicrohttpd reads it while it runs
 };

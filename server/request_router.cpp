@@ -97,9 +97,10 @@ HttpResponse FileResponse(std::string contentType, std::string bytes, bool cache
 
 HttpResponse RouteGet(const HttpRequest& request, IRouterBackend& backend) {
   const std::string_view path = request.path;
-  if (path == "/stream.mjpg") {
+  if (path == "/stream.mjpg" || path == "/stream.mp4") {
     HttpResponse response;
     response.stream = true;
+    response.mp4 = path == "/stream.mp4";
     return response;
   }
   if (path == "/api/state") {
@@ -162,8 +163,8 @@ std::optional<HttpResponse> TokenRefusal(const HttpRequest& request, const Route
 
 bool IsGetPath(const HttpRequest& request, IRouterBackend& backend) {
   const std::string_view path = request.path;
-  return path == "/stream.mjpg" || path == "/api/state" || path == "/api/layout" || path == "/snapshot.jpg" ||
-         path == "/snapshot.bmp" || backend.FindAsset(path).has_value();
+  return path == "/stream.mjpg" || path == "/stream.mp4" || path == "/api/state" || path == "/api/layout" ||
+         path == "/snapshot.jpg" || path == "/snapshot.bmp" || backend.FindAsset(path).has_value();
 }
 
 }  // namespace
@@ -238,7 +239,8 @@ HttpResponse RouteRequest(const HttpRequest& request, IRouterBackend& backend, c
     if (request.method == "HEAD" && response.stream) {
       // The stream never ends; a HEAD gets its headers only.
       response.stream = false;
-      response.contentType = "multipart/x-mixed-replace; boundary=tavrocamframe";
+      response.contentType = response.mp4 ? "video/mp4" : "multipart/x-mixed-replace; boundary=tavrocamframe";
+      response.mp4 = false;
     }
     return response;
   }

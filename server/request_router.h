@@ -48,8 +48,10 @@ struct HttpResponse {
   std::string contentType;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
-  // The caller serves the live MJPEG stream in place of `body`.
+  // The caller serves the live MJPEG stream in place of `body` (the H.264
+  // one when `mp4` is set too).
   bool stream = false;
+  bool mp4 = false;
 };
 
 enum class ControlEvent { Click, Down, Up };

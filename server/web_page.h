@@ -10,6 +10,7 @@ namespace server {
 namespace web {
 extern const std::string_view kIndexHtml;
 extern const std::string_view kAppJs;
+extern const std::string_view kSmoothJs;
 extern const std::string_view kStyleCss;
 extern const std::string_view kFaviconSvg;
 }  // namespace web

@@ -3,6 +3,10 @@
 // from a frame's arrival to its last byte at a loopback viewer (against one
 // encode of the frame alone), and the main window's frame rate on the paced
 // simulated camera with 32 viewers, one of them stalled (against none).
+// For the H.264 stream: bytes per viewer against MJPEG's on the same scene
+// with the picture quality of both (PSNR of the decoded frames against the
+// source), processor time with 100 viewers against one, capture to first
+// byte of a fragment, and the view's rate with 32 H.264 viewers.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,16 +17,24 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
 #include <QApplication>
+#include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,6 +44,8 @@
 #include "bench/support/bench_program.h"
 #include "bench/support/clocks.h"
 #include "bench/support/scratch_profile.h"
+#include "broadcast/h264_encoder.h"
+#include "broadcast/live_h264_feed.h"
 #include "liveview/frame_taps.h"
 #include "server/camera_server.h"
 #include "server/frame_hub.h"
@@ -58,7 +72,7 @@ class StreamOnlyBackend final : public server::IRouterBackend {
   std::optional<Asset> FindAsset(std::string_view) override { return std::nullopt; }
 };
 
-int Connect(std::uint16_t port, bool smallBuffer) {
+int Connect(std::uint16_t port, bool smallBuffer, const char* path = "/stream.mjpg") {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (smallBuffer) {
     const int small = 4096;
@@ -72,7 +86,7 @@ int Connect(std::uint16_t port, bool smallBuffer) {
     close(fd);
     return -1;
   }
-  const std::string request = "GET /stream.mjpg HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  const std::string request = std::string("GET ") + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
   send(fd, request.data(), request.size(), MSG_NOSIGNAL);
   return fd;
 }
@@ -80,7 +94,7 @@ int Connect(std::uint16_t port, bool smallBuffer) {
 // A viewer that reads as fast as it can and notes when each part ended.
 class Reader {
  public:
-  explicit Reader(std::uint16_t port) : m_fd(Connect(port, false)) {
+  explicit Reader(std::uint16_t port, const char* path = "/stream.mjpg") : m_fd(Connect(port, false, path)) {
     m_thread = std::thread([this] { Run(); });
   }
   ~Reader() {
@@ -89,6 +103,14 @@ class Reader {
     if (m_fd >= 0) close(m_fd);
   }
   double CpuMs() const { return m_cpuMs.load(); }
+  std::uint64_t Bytes() const { return m_bytes.load(); }
+  // When the first byte after `since` bytes arrived.
+  std::optional<Clock::time_point> FirstByteAfter(std::uint64_t since) {
+    std::lock_guard guard(m_lock);
+    for (const auto& [total, when] : m_arrivals)
+      if (total > since) return when;
+    return std::nullopt;
+  }
   std::vector<Clock::time_point> PartEnds() {
     std::lock_guard guard(m_lock);
     return m_partEnds;
@@ -104,6 +126,12 @@ class Reader {
       if (poll(&p, 1, 50) <= 0) continue;
       const ssize_t n = recv(m_fd, buffer.data(), buffer.size(), 0);
       if (n <= 0) break;
+      {
+        std::lock_guard guard(m_lock);
+        m_arrivals.emplace_back(m_bytes.load() + static_cast<std::uint64_t>(n), Clock::now());
+        if (m_arrivals.size() > 64) m_arrivals.erase(m_arrivals.begin());
+      }
+      m_bytes.fetch_add(static_cast<std::uint64_t>(n));
       // A part ends with "\r\n" right before the next boundary; the JPEG's
       // own end marker FF D9 followed by CR LF marks it well enough here.
       tail.append(buffer.data(), static_cast<std::size_t>(n));
@@ -120,7 +148,9 @@ class Reader {
   int m_fd;
   std::atomic<bool> m_stop{false};
   std::atomic<double> m_cpuMs{0};
+  std::atomic<std::uint64_t> m_bytes{0};
   std::mutex m_lock;
+  std::vector<std::pair<std::uint64_t, Clock::time_point>> m_arrivals;  // bytes so far, when
   std::vector<Clock::time_point> m_partEnds;
   std::thread m_thread;
 };
@@ -192,6 +222,178 @@ StreamCost MeasureStream(int viewers, int frames) {
   return cost;
 }
 
+// A camera-like scene: a page of fine detail that stays, a square that
+// moves, a little sensor noise; the same pictures for both streams.
+struct Scene {
+  std::vector<std::uint8_t> pixels = std::vector<std::uint8_t>(1024 * 768 * 3);
+  std::atomic<std::int64_t> lastCapturedNs{0};
+
+  void Draw(int n) {
+    std::uint32_t noise = 12345u + static_cast<std::uint32_t>(n) * 7919u;
+    for (int y = 0; y < 768; ++y)
+      for (int x = 0; x < 1024; ++x) {
+        noise = noise * 1664525u + 1013904223u;
+        const bool ink = ((x / 3) % 7 == 0 && (y / 12) % 2 == 0) || ((y % 24) == 0);
+        const bool square = x >= 100 + n * 6 && x < 228 + n * 6 && y >= 500 && y < 628;
+        int value = ink ? 40 : 200 + (x + y) / 64;
+        if (square) value = 90;
+        value += static_cast<int>((noise >> 28) & 3u) - 1;
+        std::uint8_t* p = &pixels[(static_cast<std::size_t>(y) * 1024 + static_cast<std::size_t>(x)) * 3];
+        p[0] = static_cast<std::uint8_t>(std::clamp(value - 20, 0, 255));
+        p[1] = static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+        p[2] = static_cast<std::uint8_t>(std::clamp(value + 10, 0, 255));
+      }
+  }
+  void Publish(CFrameTaps& taps, int n) {
+    Draw(n);
+    const auto now = Clock::now();
+    lastCapturedNs.store(std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count());
+    taps.Publish({.width = 1024, .height = 768, .rowBytes = 3072, .pixels = pixels, .captured = now});
+  }
+};
+
+double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  double sum = 0;
+  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const double d = static_cast<double>(a[i]) - static_cast<double>(b[i]);
+    sum += d * d;
+  }
+  const double mse = sum / static_cast<double>(a.size());
+  return mse <= 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+// PSNR of the scene's frames through our JPEG encoder, decoded by Qt.
+double JpegPsnr(int frames) {
+  Scene scene;
+  server::CStillJpegEncoder encoder;
+  double sum = 0;
+  for (int n = 1; n <= frames; ++n) {
+    scene.Draw(n);
+    std::vector<std::uint8_t> jpeg;
+    encoder.Encode({1024, 768, 3072, scene.pixels}, jpeg);
+    QImage image =
+        QImage::fromData(jpeg.data(), static_cast<int>(jpeg.size()), "JPEG").convertToFormat(QImage::Format_BGR888);
+    std::vector<std::uint8_t> decoded(scene.pixels.size());
+    for (int y = 0; y < 768; ++y)
+      std::memcpy(&decoded[static_cast<std::size_t>(y) * 3072], image.constScanLine(y), 3072);
+    sum += Psnr(scene.pixels, decoded);
+  }
+  return sum / frames;
+}
+
+// PSNR of the same frames through the H.264 viewers' encoder settings,
+// decoded by FFmpeg's H.264 decoder, at 10 frames a second as the stream runs.
+double H264Psnr(int frames) {
+  Scene scene;
+  CH264Encoder encoder;
+  H264Settings settings;
+  settings.width = 1024;
+  settings.height = 768;
+  settings.bitrateKbit = LiveH264Settings{}.bitrateKbit;
+  settings.nominalFps = LiveH264Settings{}.nominalFps;
+  if (!encoder.Open(settings).empty()) return 0;
+  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+  AVCodecContext* decoder = avcodec_alloc_context3(codec);
+  if (avcodec_open2(decoder, codec, nullptr) < 0) return 0;
+  AVFrame* frame = av_frame_alloc();
+  SwsContext* toBgr = sws_getContext(1024, 768, AV_PIX_FMT_YUV420P, 1024, 768, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
+                                     nullptr, nullptr);
+  const int* coefficients = sws_getCoefficients(SWS_CS_ITU709);
+  sws_setColorspaceDetails(toBgr, coefficients, 0, coefficients, 1, 0, 1 << 16, 1 << 16);
+  std::vector<std::uint8_t> decoded(scene.pixels.size());
+  double sum = 0;
+  int counted = 0;
+  std::string error;
+  for (int n = 1; n <= frames; ++n) {
+    scene.Draw(n);
+    encoder.Encode(
+        scene.pixels, 3072, n * 100,
+        [&](AVPacket& packet) {
+          avcodec_send_packet(decoder, &packet);
+          while (avcodec_receive_frame(decoder, frame) == 0) {
+            std::uint8_t* planes[1] = {decoded.data()};
+            const int strides[1] = {3072};
+            sws_scale(toBgr, frame->data, frame->linesize, 0, 768, planes, strides);
+            sum += Psnr(scene.pixels, decoded);
+            ++counted;
+          }
+          return true;
+        },
+        error);
+  }
+  sws_freeContext(toBgr);
+  av_frame_free(&frame);
+  avcodec_free_context(&decoder);
+  return counted > 0 ? sum / counted : 0;
+}
+
+struct H264Cost {
+  double serverCpuMsPerFrame = 0;
+  double medianFirstByteMs = 0;
+  double bytesPerFrame = 0;  // at the first viewer
+};
+
+// The H.264 stream (or, with `mjpeg`, the JPEG one) of the scene, frames
+// 100 ms apart, to `viewers` loopback readers.
+H264Cost MeasureSceneStream(int viewers, int frames, bool mjpeg) {
+  CFrameTaps taps;
+  server::CFrameHub hub;
+  CLiveH264Feed feed;
+  StreamOnlyBackend backend;
+  server::HttpServerLimits limits;
+  limits.maxH264Streams = 128;
+  server::CHttpServer http(backend, {}, hub, limits);
+  http.SetLiveFeed(feed);
+  hub.Start();
+  feed.Start();
+  taps.Add(mjpeg ? static_cast<IFrameTap&>(hub) : static_cast<IFrameTap&>(feed));
+  if (!http.Start("127.0.0.1", 0).empty()) return {};
+  const char* path = mjpeg ? "/stream.mjpg" : "/stream.mp4";
+  std::vector<std::unique_ptr<Reader>> readers;
+  for (int i = 0; i < viewers; ++i) readers.push_back(std::make_unique<Reader>(http.Port(), path));
+  const auto admitted = [&] { return mjpeg ? http.StreamCount() : http.H264StreamCount(); };
+  while (admitted() < static_cast<unsigned>(viewers)) std::this_thread::sleep_for(5ms);
+
+  Scene scene;
+  // A second of pictures first: every viewer past its key frame.
+  for (int n = 1; n <= 10; ++n) {
+    scene.Publish(taps, n);
+    std::this_thread::sleep_for(100ms);
+  }
+  std::vector<double> firstBytes;
+  const double cpuStart = ProcessCpuMs();
+  std::vector<double> readerStart;
+  for (auto& r : readers) readerStart.push_back(r->CpuMs());
+  const std::uint64_t bytesStart = readers[0]->Bytes();
+  for (int n = 11; n <= 10 + frames; ++n) {
+    const std::uint64_t before = readers[0]->Bytes();
+    scene.Publish(taps, n);
+    const Clock::time_point captured{std::chrono::nanoseconds(scene.lastCapturedNs.load())};
+    const auto deadline = Clock::now() + 100ms;
+    while (Clock::now() < deadline) {
+      if (const auto first = readers[0]->FirstByteAfter(before)) {
+        firstBytes.push_back(std::chrono::duration<double, std::milli>(*first - captured).count());
+        break;
+      }
+      std::this_thread::sleep_for(200us);
+    }
+    std::this_thread::sleep_until(deadline);
+  }
+  const std::uint64_t bytes = readers[0]->Bytes() - bytesStart;
+  double readersCpu = 0;
+  for (std::size_t i = 0; i < readers.size(); ++i) readersCpu += readers[i]->CpuMs() - readerStart[i];
+  const double serverCpu = ProcessCpuMs() - cpuStart - readersCpu;
+  taps.Remove(mjpeg ? static_cast<IFrameTap&>(hub) : static_cast<IFrameTap&>(feed));
+  http.Stop();
+  readers.clear();
+  std::sort(firstBytes.begin(), firstBytes.end());
+  H264Cost cost;
+  cost.serverCpuMsPerFrame = serverCpu / frames;
+  cost.medianFirstByteMs = firstBytes.empty() ? -1 : firstBytes[firstBytes.size() / 2];
+  cost.bytesPerFrame = static_cast<double>(bytes) / frames;
+  return cost;
+}
+
 double EncodeOnceMs() {
   Feeder feeder;
   server::CStillJpegEncoder encoder;
@@ -207,7 +409,7 @@ double EncodeOnceMs() {
 
 // Frames the main window shows on the paced camera, alone or beside 31
 // reading viewers and one that never reads.
-double ViewFps(bool withViewers) {
+double ViewFps(bool withViewers, const char* path = "/stream.mjpg") {
   bench::CBenchProgram program(-1);
   if (!program.Started()) return 0;
   CCameraServerLink link(program.Frame());
@@ -218,8 +420,8 @@ double ViewFps(bool withViewers) {
   std::vector<std::unique_ptr<Reader>> readers;
   int stalled = -1;
   if (withViewers) {
-    for (int i = 0; i < 31; ++i) readers.push_back(std::make_unique<Reader>(webServer.Port()));
-    stalled = Connect(webServer.Port(), true);
+    for (int i = 0; i < 31; ++i) readers.push_back(std::make_unique<Reader>(webServer.Port(), path));
+    stalled = Connect(webServer.Port(), true, path);
   }
   QTest::qWait(1500);  // settle
   const double fps = program.Measure(5).fps;
@@ -250,7 +452,28 @@ int main(int argc, char** argv) {
   const double crowded = ViewFps(true);
   std::printf("view on the paced camera: %.2f fps alone, %.2f fps with 32 viewers, one stalled (%.1f %%)\n", alone,
               crowded, 100.0 * crowded / alone);
+  const int sceneFrames = 50;
+  const H264Cost jpegScene = MeasureSceneStream(1, sceneFrames, true);
+  const H264Cost h264One = MeasureSceneStream(1, sceneFrames, false);
+  const H264Cost h264Hundred = MeasureSceneStream(100, sceneFrames, false);
+  const double jpegPsnr = JpegPsnr(20);
+  const double h264Psnr = H264Psnr(40);
+  std::printf("bytes per viewer per frame: MJPEG %.0f, H.264 %.0f (%.3f x MJPEG); PSNR MJPEG %.2f dB, H.264 %.2f dB\n",
+              jpegScene.bytesPerFrame, h264One.bytesPerFrame, h264One.bytesPerFrame / jpegScene.bytesPerFrame, jpegPsnr,
+              h264Psnr);
+  std::printf("H.264 processor per frame: 1 viewer %.2f ms, 100 viewers %.2f ms (%.2f x)\n",
+              h264One.serverCpuMsPerFrame, h264Hundred.serverCpuMsPerFrame,
+              h264Hundred.serverCpuMsPerFrame / h264One.serverCpuMsPerFrame);
+  std::printf("capture to first byte of an H.264 fragment, median: %.2f ms (%.2f x one JPEG encode)\n",
+              h264One.medianFirstByteMs, h264One.medianFirstByteMs / encode);
+  const double crowdedH264 = ViewFps(true, "/stream.mp4");
+  std::printf("view on the paced camera with 32 H.264 viewers, one stalled: %.2f fps (%.1f %%)\n", crowdedH264,
+              100.0 * crowdedH264 / alone);
   std::printf("summary: 32 viewers %.2f x 1 viewer, median latency %.2f ms, view rate %.1f %% with 32 viewers\n",
               all.serverCpuMsPerFrame / one.serverCpuMsPerFrame, one.medianLatencyMs, 100.0 * crowded / alone);
+  std::printf(
+      "summary H.264: %.3f x MJPEG's bytes, 100 viewers %.2f x 1 viewer, first byte %.2f ms, view rate %.1f %%\n",
+      h264One.bytesPerFrame / jpegScene.bytesPerFrame, h264Hundred.serverCpuMsPerFrame / h264One.serverCpuMsPerFrame,
+      h264One.medianFirstByteMs, 100.0 * crowdedH264 / alone);
   return 0;
 }

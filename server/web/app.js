@@ -6,6 +6,8 @@
 const token = new URLSearchParams(location.search).get("token");
 const withToken = (path) => (token ? path + (path.includes("?") ? "&" : "?") + "token=" + encodeURIComponent(token) : path);
 const live = document.getElementById("live");
+const video = document.getElementById("live-video");
+const pictureMode = document.getElementById("picture-mode");
 const panel = document.getElementById("panel");
 const message = document.getElementById("message");
 const stateBadge = document.getElementById("state");
@@ -23,12 +25,56 @@ function fetchBounded(path, options = {}) {
   return fetch(withToken(path), { ...options, signal: abort.signal }).finally(() => clearTimeout(timer));
 }
 
+// The picture's kind, as the viewer last chose it on this browser: smooth
+// (H.264) unless the browser cannot play it, sharp (JPEG) on request.
+const kPictureKey = "tavrocam.picture";
+let smoothBroken = !SmoothPicture.supported();
+let smooth = null;
+function wantSmooth() {
+  let chosen = "h264";
+  try {
+    chosen = localStorage.getItem(kPictureKey) || "h264";
+  } catch {}
+  return chosen !== "jpeg" && !smoothBroken;
+}
+
 let streamStarts = 0;
 function startStream() {
   streamStarts += 1;
-  // A new address each time: the browser would otherwise keep the broken stream.
-  live.src = withToken(live.dataset.stream + (streamStarts > 1 ? "?n=" + streamStarts : ""));
+  const nth = streamStarts > 1 ? "?n=" + streamStarts : "";
+  if (smooth) smooth.stop();
+  smooth = null;
+  const useSmooth = wantSmooth();
+  pictureMode.value = useSmooth ? "h264" : "jpeg";
+  live.hidden = useSmooth;
+  video.hidden = !useSmooth;
+  if (!useSmooth) {
+    // A new address each time: the browser would otherwise keep the broken stream.
+    live.src = withToken(live.dataset.stream + nth);
+    return;
+  }
+  live.removeAttribute("src");
+  const session = SmoothPicture.start(video, withToken(video.dataset.stream + nth), (decodeFailed) => {
+    if (smooth !== session) return;
+    smooth = null;
+    // The browser cannot decode it: the sharp picture for this visit.
+    if (decodeFailed) {
+      smoothBroken = true;
+      startStream();
+    } else {
+      retryStream();
+    }
+  });
+  smooth = session;
 }
+
+pictureMode.addEventListener("change", () => {
+  try {
+    localStorage.setItem(kPictureKey, pictureMode.value);
+  } catch {}
+  if (pictureMode.value === "h264") smoothBroken = !SmoothPicture.supported();
+  startStream();
+});
 
 let connected = true;
 function setConnected(now) {
@@ -42,12 +88,15 @@ function setConnected(now) {
 // A stream that broke while the state still answers (too many viewers, a
 // restart between two polls) is tried again, not at every poll.
 let streamRetry = null;
-live.addEventListener("error", () => {
+function retryStream() {
   if (streamRetry !== null) return;
   streamRetry = setTimeout(() => {
     streamRetry = null;
     if (connected) startStream();
   }, kRetryMs);
+}
+live.addEventListener("error", () => {
+  if (!live.hidden) retryStream();
 });
 
 for (const id of ["snap-jpg", "snap-bmp"]) {

@@ -36,7 +36,7 @@ TestPicture MakePicture(int width, int height, int number) {
   return picture;
 }
 
-void ShowPicture(CBroadcastPush& push, const TestPicture& picture, int number) {
+void ShowPicture(IFrameTap& push, const TestPicture& picture, int number) {
   ShownFrame frame;
   frame.width = picture.width;
   frame.height = picture.height;

@@ -25,8 +25,8 @@ struct TestPicture {
 };
 TestPicture MakePicture(int width, int height, int number);
 
-// Hands one picture to the push as the live-view worker would.
-void ShowPicture(CBroadcastPush& push, const TestPicture& picture, int number);
+// Hands one picture to a push or feed as the live-view worker would.
+void ShowPicture(IFrameTap& push, const TestPicture& picture, int number);
 
 // Starts a push to `url`; a test fails when it cannot start.
 std::unique_ptr<CBroadcastPush> StartPush(const std::string& url,

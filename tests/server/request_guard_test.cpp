@@ -67,8 +67,8 @@ TEST(HostCheckTest, OnlyOurOwnNamesAndAddressesWithOurPort) {
 TEST(HostCheckTest, EveryEndpointRefusesAReboundNameBeforeAnythingElse) {
   CountingBackend backend;
   RouterConfig config{.token = "Tr0ub4dor-and-3-more", .site = Room(), .guessLimiter = nullptr};
-  for (const char* path : {"/", "/stream.mjpg", "/snapshot.jpg", "/snapshot.bmp", "/api/state", "/api/layout",
-                           "/api/click/1047", "/nowhere"}) {
+  for (const char* path : {"/", "/stream.mjpg", "/stream.mp4", "/snapshot.jpg", "/snapshot.bmp", "/api/state",
+                           "/api/layout", "/api/click/1047", "/nowhere"}) {
     const std::string method = std::string(path).starts_with("/api/click") ? "POST" : "GET";
     HttpRequest rebound = Request(method, path, {{"Host", "evil.example:8400"}, {"X-Tavrocam", "1"}});
     rebound.query = {{"token", "Tr0ub4dor-and-3-more"}};

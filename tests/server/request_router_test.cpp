@@ -90,6 +90,15 @@ TEST_F(RouterTest, ServesEveryGetEndpointWithItsType) {
   const HttpResponse head = Route(Request("HEAD", "/stream.mjpg"));
   EXPECT_FALSE(head.stream);
   EXPECT_EQ(head.contentType.rfind("multipart/x-mixed-replace", 0), 0u);
+  // The H.264 stream beside it, under the same token as every other path.
+  EXPECT_TRUE(Route(Request("GET", "/stream.mp4")).mp4);
+  EXPECT_FALSE(stream.mp4);
+  const HttpResponse mp4Head = Route(Request("HEAD", "/stream.mp4"));
+  EXPECT_FALSE(mp4Head.stream);
+  EXPECT_EQ(mp4Head.contentType, "video/mp4");
+  EXPECT_EQ(Route(Request("POST", "/stream.mp4")).status, 405);
+  config.token = "correct-horse-battery";
+  EXPECT_EQ(Route(Request("GET", "/stream.mp4")).status, 401);
 }
 
 // The page runs only its own files, and a browser never mixes a cached

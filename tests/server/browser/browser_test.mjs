@@ -78,6 +78,7 @@ context = await driver.launchPersistentContext(join(work, "profile"), {
          "--disable-component-update", "--disable-sync", "--no-first-run"],
 });
 const page = context.pages()[0] || (await context.newPage());
+const shots = process.env.TAVROCAM_BROWSER_SHOTS;
 // The page runs under its Content-Security-Policy: any inline script, style
 // or handler it tried would be refused and reported here.
 const refused = [];
@@ -86,7 +87,36 @@ page.on("pageerror", (e) => refused.push(String(e)));
 // Every POST carries the page's own header, which another site's form cannot add.
 const posts = [];
 page.on("request", (r) => { if (r.method() === "POST") posts.push(r.headers()["x-tavrocam"]); });
+
+// A phone opens the page: the smooth picture (H.264 through Media Source
+// Extensions) plays by default, its frames decode, its clock runs and it
+// stays less than a second behind the newest picture.
+await page.setViewportSize({ width: 390, height: 844 });
 await page.goto(url, { timeout: 20000 });
+const playback = () => page.evaluate(() => {
+  const v = document.getElementById("live-video");
+  const q = v.getVideoPlaybackQuality ? v.getVideoPlaybackQuality() : { totalVideoFrames: 0 };
+  return { hidden: v.hidden, decoded: q.totalVideoFrames, time: v.currentTime, behind: Number(v.dataset.behind ?? NaN),
+           width: v.videoWidth, mode: document.getElementById("picture-mode").value };
+});
+await until("the smooth picture did not play", async () => (await playback()).decoded > 10, 20000);
+const started = await playback();
+if (started.hidden || started.mode !== "h264" || started.width !== 1024)
+  fail("the smooth picture is not the default: " + JSON.stringify(started));
+let worstBehind = 0;
+await until("the smooth picture's clock did not run", async () => {
+  const now = await playback();
+  if (now.behind > worstBehind) worstBehind = now.behind;
+  return now.time > started.time + 2 && now.decoded > started.decoded + 20;
+}, 20000);
+if (!(worstBehind < 1)) fail("the smooth picture fell " + worstBehind + " s behind the live edge");
+const viewers = (await (await page.request.get(url.replace(/\/(\?|$)/, "/api/state$1"))).json()).viewers_h264;
+if (viewers !== 1) fail("the state counts " + viewers + " H.264 viewers");
+if (shots) await page.screenshot({ path: join(shots, "page-smooth-390x844.png") });
+// The viewer's choice of the sharp picture is kept by the browser.
+await page.selectOption("#picture-mode", "jpeg");
+await page.setViewportSize({ width: 1200, height: 900 });
+await page.reload({ timeout: 20000 });
 
 await until("the live picture never appeared",
   () => page.evaluate(() => document.getElementById("live").naturalWidth === 1024), 20000);
@@ -130,14 +160,13 @@ await until("the heading did not go back to live", async () => (await heading())
 // A phone held both ways: picture and whole panel on screen without
 // scrolling, the panel beside the picture in landscape and below it in
 // portrait, every touch target at least 32 CSS px in its smaller side.
-const shots = process.env.TAVROCAM_BROWSER_SHOTS;
 if (shots) await page.screenshot({ path: join(shots, "page-1200x900.png") });
 for (const [width, height] of [[390, 844], [844, 390]]) {
   await page.setViewportSize({ width, height });
   await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
   const layout = await page.evaluate(() => {
     const box = (e) => e.getBoundingClientRect().toJSON();
-    const targets = [...document.querySelectorAll("#panel button, #bar a")].map((e) => ({ id: e.id, ...box(e) }));
+    const targets = [...document.querySelectorAll("#panel button, #bar a, #picture-mode")].map((e) => ({ id: e.id, ...box(e) }));
     return { live: box(document.getElementById("live")), panel: box(document.getElementById("panel")), targets,
              scrollW: document.documentElement.scrollWidth, scrollH: document.documentElement.scrollHeight,
              panelScroll: document.getElementById("panel-box").scrollHeight - document.getElementById("panel-box").clientHeight };
@@ -199,6 +228,21 @@ await page.bringToFront();
 await page.locator("#b1047").click();
 await until("our page's LAMP did not reach the camera after the hostile page", () => lampCount() === lampsBefore + 1, 10000);
 
-console.log("browser: page opened, picture changed, LAMP reached the camera, looks follow, phone layouts fit, " +
+// A browser without Media Source Extensions gets the sharp picture, even
+// when the smooth one is the choice.
+const plain = await context.newPage();
+await plain.addInitScript(() => {
+  for (const name of ["MediaSource", "ManagedMediaSource", "WebKitMediaSource"])
+    Object.defineProperty(window, name, { value: undefined, configurable: true });
+  localStorage.setItem("tavrocam.picture", "h264");
+});
+await plain.goto(url, { timeout: 20000 });
+await until("without MSE the page showed no JPEG picture",
+  () => plain.evaluate(() => document.getElementById("live").naturalWidth === 1024 &&
+                             document.getElementById("live-video").hidden), 20000);
+await plain.close();
+
+console.log("browser: smooth picture by default on a phone (decoded, clock running, under a second behind), " +
+            "JPEG without MSE; page opened, picture changed, LAMP reached the camera, looks follow, phone layouts fit, " +
             "tooltips, heading, lost connection shown and recovered; another origin could neither press nor frame");
 await finish(0);
