@@ -25,6 +25,8 @@ packages=(
   clang-14 libclang-rt-14-dev openbox xdotool x11-utils
   # the web server's tests: an HTTP client library, and a browser with its driver's runtime
   curl libcurl4-openssl-dev chromium nodejs
+  # the HTTPS test's throw-away certificate
+  openssl
   # the web address's QR code, and the reader its test checks it with
   libqrencode-dev zbar-tools
   # scanning pages: page outline and perspective, text recognition with its
