@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <string_view>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -118,7 +120,8 @@ TEST_F(ServerTest, ControlBytesGetAJson400AndBadLengthsA400) {
   Start();
   m_sim->Camera(0).ClearRecords();
   for (const char* path : {"/api/click/1000%00junk", "/api/click/1000%0a", "/api/state?x=%00", "/%01"}) {
-    const HttpReply refused = Client([&] { return Fetch(path[5] == 'c' ? "POST" : "GET", Url(path)); });
+    const HttpReply refused =
+        Client([&] { return Fetch(std::string_view(path).starts_with("/api/click") ? "POST" : "GET", Url(path)); });
     EXPECT_EQ(refused.status, 400) << path;
     EXPECT_TRUE(IsJsonError(refused)) << path << " " << refused.body;
   }
