@@ -228,11 +228,15 @@ QString CMainFrame::OverlayText() const { return m_pOverlay ? m_pOverlay->ShownT
 
 void CMainFrame::CopyPictureToClipboard() {
   if (m_bDestroyed || !TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_captureFrame)) return;
-  const auto lock = m_captureFrame.LockBuffers();
-  const QImage picture(m_captureFrame.Pixels(), m_captureFrame.Width(), m_captureFrame.Height(),
-                       m_captureFrame.RowBytes(), QImage::Format_BGR888);
-  // A deep copy: the clipboard keeps it after the buffer changes.
-  QApplication::clipboard()->setImage(picture.convertToFormat(QImage::Format_RGB32));
+  {
+    const auto lock = m_captureFrame.LockBuffers();
+    const QImage picture(m_captureFrame.Pixels(), m_captureFrame.Width(), m_captureFrame.Height(),
+                         m_captureFrame.RowBytes(), QImage::Format_BGR888);
+    // A deep copy: the clipboard keeps it after the buffer changes.
+    QApplication::clipboard()->setImage(picture.convertToFormat(QImage::Format_RGB32));
+  }
+  // Outside the copy's lock: the overlay places itself by the shown picture,
+  // whose lock is always taken before the copy's.
   if (m_pOverlay) m_pOverlay->Flash(QStringLiteral("Copied"));
 }
 
