@@ -5,7 +5,7 @@
 // but 401 (or 429) without the token, every JSON answer is an object, only a
 // POST with a well-formed id, from our own origin and with the action header,
 // reaches the panel, nothing with a control byte in its target does, only
-// GET of the stream path streams, and a 405 names what is allowed.
+// GET of a stream path streams (the H.264 one only from its own), and a 405 names what is allowed.
 //
 // Input, front to back: a flags byte (bit 0: the server wants a token; bit 1:
 // the body was cut at the limit; bit 2: the desktop does not answer; bit 3:
@@ -217,7 +217,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(ActsFromOurPage(request));
     Require(backend.lastId >= 0 && !request.bodyTooLarge);
   }
-  if (response.stream) Require(request.method == "GET" && request.path == "/stream.mjpg");
+  if (response.stream)
+    Require(request.method == "GET" && (request.path == "/stream.mjpg" || request.path == "/stream.mp4") &&
+            response.mp4 == (request.path == "/stream.mp4"));
+  else
+    Require(!response.mp4);
   if (response.status == 405) Require(HasHeader(response, "Allow"));
   if (response.status == 413) Require(request.bodyTooLarge);
   return 0;
