@@ -34,6 +34,16 @@ int SaveStream(RawClient& client, std::chrono::milliseconds span, const std::str
   return std::stoi(received.substr(9, 3));
 }
 
+// A saved stream or file decodes as H.264 from a key frame at the camera's size.
+void ExpectCameraSizedH264(const std::string& path) {
+  EXPECT_EQ(pushtest::ProbeCodec(path), "h264,yuv420p") << path;
+  const auto frames = pushtest::ProbeFrames(path);
+  ASSERT_GE(frames.size(), 5u) << path;
+  EXPECT_TRUE(frames.front().key) << path;
+  EXPECT_EQ(frames.front().width, 1024) << path;
+  EXPECT_EQ(frames.back().height, 768) << path;
+}
+
 class H264StreamTest : public ServerTest {
  protected:
   void StartWithLimit(unsigned viewers) {
@@ -69,14 +79,7 @@ TEST_F(H264StreamTest, ViewersShareOneEncoderDecodeFromTheirFirstFragmentAndTheL
   EXPECT_EQ(Client([&] { return SaveStream(first, 1500ms, early); }), 200);
   EXPECT_EQ(Client([&] { return SaveStream(second, 1500ms, late); }), 200);
   EXPECT_EQ(m_server->LiveFeed().EncodersOpened(), 1u);
-  for (const std::string& path : {early, late}) {
-    EXPECT_EQ(pushtest::ProbeCodec(path), "h264,yuv420p") << path;
-    const auto frames = pushtest::ProbeFrames(path);
-    ASSERT_GE(frames.size(), 5u) << path;
-    EXPECT_TRUE(frames.front().key) << path;
-    EXPECT_EQ(frames.front().width, 1024) << path;
-    EXPECT_EQ(frames.back().height, 768) << path;
-  }
+  for (const std::string& path : {early, late}) ExpectCameraSizedH264(path);
 
   // Everyone gone: the encoder stops.
   first.Close();
@@ -133,14 +136,7 @@ TEST_F(H264StreamTest, APushAndTheViewersShareOneEncoderAndBothDecode) {
   m_frame.reset();
   EXPECT_EQ(CH264Encoder::OpenEncoders(), 0);
 
-  for (const std::string& path : {pushed, early, late}) {
-    EXPECT_EQ(pushtest::ProbeCodec(path), "h264,yuv420p") << path;
-    const auto frames = pushtest::ProbeFrames(path);
-    ASSERT_GE(frames.size(), 5u) << path;
-    EXPECT_TRUE(frames.front().key) << path;
-    EXPECT_EQ(frames.front().width, 1024) << path;
-    EXPECT_EQ(frames.back().height, 768) << path;
-  }
+  for (const std::string& path : {pushed, early, late}) ExpectCameraSizedH264(path);
 }
 
 }  // namespace
