@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 extern "C" {
@@ -184,9 +185,14 @@ void CLiveH264Feed::HandToPush(const AVPacket& packet, bool key, const std::shar
   std::lock_guard guard(m_lock);
   if (m_pPackets == nullptr || !m_pPackets->Wanted()) return;
   auto copy = std::make_unique<EncodedPacket>();
-  // A new reference to the same bytes; the muxer below rewrites the times.
-  copy->packet.reset(av_packet_clone(&packet));
-  if (!copy->packet) return;
+  // A copy of the bytes, not a second reference: the push thread then owns
+  // all it touches (FFmpeg's reference counts are invisible to the race
+  // checker), and the muxer below may rewrite the times of the original.
+  copy->packet.reset(av_packet_alloc());
+  if (!copy->packet || av_new_packet(copy->packet.get(), packet.size) < 0 ||
+      av_packet_copy_props(copy->packet.get(), &packet) < 0)
+    return;
+  std::memcpy(copy->packet->data, packet.data, static_cast<std::size_t>(packet.size));
   copy->stream = stream;
   copy->key = key;
   m_pPackets->Push(std::move(copy));
