@@ -503,9 +503,10 @@ int main(int argc, char** argv) {
   std::printf("H.264 processor per frame: 1 viewer %.2f ms, 100 viewers %.2f ms (%.2f x)\n",
               h264One.serverCpuMsPerFrame, h264Hundred.serverCpuMsPerFrame,
               h264Hundred.serverCpuMsPerFrame / h264One.serverCpuMsPerFrame);
-  std::printf("  of which the encoding thread %.2f / %.2f ms, the connection threads %.2f / %.2f ms (%.1f us a viewer)\n",
-              h264One.encoderMsPerFrame, h264Hundred.encoderMsPerFrame, h264One.connectionsMsPerFrame,
-              h264Hundred.connectionsMsPerFrame, 1000.0 * h264Hundred.connectionsMsPerFrame / 100);
+  std::printf(
+      "  of which the encoding thread %.2f / %.2f ms, the connection threads %.2f / %.2f ms (%.1f us a viewer)\n",
+      h264One.encoderMsPerFrame, h264Hundred.encoderMsPerFrame, h264One.connectionsMsPerFrame,
+      h264Hundred.connectionsMsPerFrame, 1000.0 * h264Hundred.connectionsMsPerFrame / 100);
   std::printf("capture to first byte of an H.264 fragment, median: %.2f ms (%.2f x one JPEG encode)\n",
               h264One.medianFirstByteMs, h264One.medianFirstByteMs / encode);
   const double crowdedH264 = ViewFps(true, "/stream.mp4");
