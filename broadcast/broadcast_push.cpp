@@ -45,15 +45,21 @@ class PushLoop {
         continue;
       }
       // A connection starts with a key frame: the encoder makes one at once.
+      // The first connection waits for it to learn the stream; a lost one
+      // is tried again at once with what it knows.
       m_packets.SetWanted(true);
       m_packets.RequestKeyFrame();
-      std::unique_ptr<EncodedPacket> first = NextKeyPacket();
-      if (!first) continue;
-      const PushOpenResult opened = Connect(*first);
+      std::unique_ptr<EncodedPacket> first;
+      if (!m_stream) {
+        first = NextKeyPacket();
+        if (!first) continue;
+        m_stream = first->stream;
+      }
+      const PushOpenResult opened = Connect(*m_stream);
       if (opened.ok) {
         backoff = m_settings.firstRetry;
         m_everLive = true;
-        Send(*first);
+        if (first) Send(*first);
         continue;
       }
       m_packets.SetWanted(false);
@@ -84,21 +90,22 @@ class PushLoop {
     return nullptr;
   }
 
-  PushOpenResult Connect(const EncodedPacket& first) {
+  PushOpenResult Connect(const H264Stream& stream) {
     m_state.Update([&](PushStatus& s) {
       s.phase = PushPhase::Connecting;
       s.target = m_target.display;
     });
-    PushOpenResult opened = m_output.Open(*first.stream->parameters, m_settings.connectTimeout);
+    PushOpenResult opened = m_output.Open(*stream.parameters, m_settings.connectTimeout);
     if (!opened.ok) return opened;
-    m_epochPts = first.packet->pts;
+    // Times count from the connection's first key frame.
+    m_needKey = true;
     m_lastPts = -1;
-    m_generation = first.stream->generation;
+    m_generation = stream.generation;
     m_state.Update([&](PushStatus& s) {
       s.phase = PushPhase::Live;
       s.retryInSeconds = 0;
-      s.width = first.stream->width;
-      s.height = first.stream->height;
+      s.width = stream.width;
+      s.height = stream.height;
     });
     return opened;
   }
@@ -106,6 +113,12 @@ class PushLoop {
   // Writes one packet. False when the connection went (the state says so
   // and the loop reconnects).
   bool Send(EncodedPacket& encoded) {
+    m_stream = encoded.stream;
+    if (m_needKey) {
+      if (!encoded.key) return true;
+      m_needKey = false;
+      m_epochPts = encoded.packet->pts;
+    }
     // A new picture size: the encoder was reopened, and where the container
     // keeps the stream header apart, the next packet carries a new one.
     if (encoded.stream->generation != m_generation) {
@@ -192,6 +205,9 @@ class PushLoop {
   const std::uint64_t m_picturesDroppedBefore;
   bool m_everLive = false;
   bool m_failed = false;
+  bool m_needKey = false;
+  // The newest stream seen: a lost connection starts again with its header.
+  std::shared_ptr<const H264Stream> m_stream;
   std::uint64_t m_generation = 0;
   std::int64_t m_epochPts = 0;
   std::int64_t m_lastPts = -1;
