@@ -15,6 +15,7 @@ class CCameraServerLink final : public server::ICameraServerHost {
   bool IsRecording() const override { return m_frame.IsRecording(); }
   PushStatus BroadcastStatus() const override { return m_frame.BroadcastState().Snapshot(); }
   bool CameraPresent() const override { return m_frame.CameraPresent(); }
+  std::shared_ptr<CLiveH264Feed> SharedH264Feed() override { return m_frame.H264Feed(); }
 
  private:
   CMainFrame& m_frame;

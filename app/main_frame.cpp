@@ -12,6 +12,7 @@
 #include "app/scan_controller.h"
 #include "app/window_placement.h"
 #include "broadcast/broadcast_push.h"
+#include "broadcast/live_h264_feed.h"
 #include "broadcast/push_overlay.h"
 #include "output/user_dialogs.h"
 #include "panel/messages.h"
@@ -50,6 +51,7 @@ CMainFrame::~CMainFrame() {
   if (m_pCameraWait) m_pCameraWait->End();
   StopWorker();
   StopBroadcast();
+  StopH264Feed();
   m_resizeHandOver.Close();
   for (int id = 0; id < static_cast<int>(m_timers.size()); ++id) KillTimer(id);
   m_camera.Close();
@@ -133,6 +135,7 @@ long CMainFrame::OnCamShutdown() {
   StopWorker();
   // No more pictures come: the push ends now, its file's trailer written.
   StopBroadcast();
+  StopH264Feed();
   SavePositions();
   PostExitCommand();
   m_camera.Close();
@@ -156,9 +159,8 @@ bool CMainFrame::StartBroadcast(const PushSettings& settings, std::string& error
     error = "a push is already running";
     return false;
   }
-  m_pBroadcast = CBroadcastPush::Start(settings, error, m_broadcastState);
+  m_pBroadcast = CBroadcastPush::Start(settings, error, m_broadcastState, H264Feed());
   if (!m_pBroadcast) return false;
-  m_frameTaps.Add(*m_pBroadcast);
   m_pPushOverlay = new CPushOverlay(m_broadcastState, &m_wndView);
   connect(m_pPushOverlay, &CPushOverlay::statusLineChanged, &m_wndRemocon, &CRemoconDlg::SetBroadcastText);
   m_pPushOverlay->Refresh();
@@ -168,11 +170,25 @@ bool CMainFrame::StartBroadcast(const PushSettings& settings, std::string& error
 
 void CMainFrame::StopBroadcast() {
   if (!m_pBroadcast) return;
-  // Once Remove returns, the worker never calls the push again.
-  m_frameTaps.Remove(*m_pBroadcast);
   m_pBroadcast->Stop();
   m_pBroadcast.reset();
   if (m_pPushOverlay != nullptr) m_pPushOverlay->Refresh();
+}
+
+std::shared_ptr<CLiveH264Feed> CMainFrame::H264Feed() {
+  if (!m_pH264Feed && !m_bDestroyed) {
+    m_pH264Feed = std::make_shared<CLiveH264Feed>();
+    m_pH264Feed->Start();
+    m_frameTaps.Add(*m_pH264Feed);
+  }
+  return m_pH264Feed;
+}
+
+void CMainFrame::StopH264Feed() {
+  if (!m_pH264Feed) return;
+  // Once Remove returns, the worker never calls the feed again.
+  m_frameTaps.Remove(*m_pH264Feed);
+  m_pH264Feed->Stop();
 }
 
 void CMainFrame::SavePositions() {

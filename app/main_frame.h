@@ -34,6 +34,7 @@
 
 class CAviWriter;
 class CBroadcastPush;
+class CLiveH264Feed;
 class CPushOverlay;
 class CPushState;
 class IUserDialogs;
@@ -107,6 +108,9 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // The push's state, safe to read from any thread for the whole run
   // (phase Off when there is no push).
   const CPushState& BroadcastState() const { return *m_broadcastState; }
+  // The one H.264 encoder the push and the network viewers share, made and
+  // fed from the first call until shutdown; null once the window is gone.
+  std::shared_ptr<CLiveH264Feed> H264Feed();
 
   void SetTimer(int id, int periodMs);
   void KillTimer(int id);
@@ -203,6 +207,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   void DestroyWindow();
   void StopWorker();
   void StopBroadcast();
+  void StopH264Feed();
   void SavePositions();
 
   // Window behaviour (main_frame_window.cpp).
@@ -306,6 +311,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // ---- Broadcast push ----
   std::shared_ptr<CPushState> m_broadcastState;
   std::unique_ptr<CBroadcastPush> m_pBroadcast;
+  std::shared_ptr<CLiveH264Feed> m_pH264Feed;
   // A child of the view: Qt deletes it with the view.
   CPushOverlay* m_pPushOverlay = nullptr;
 

@@ -8,154 +8,150 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "broadcast/h264_encoder.h"
 #include "broadcast/push_output.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The push thread's working state for one run: the newest picture, the
-// encoder and the connection, and the clock that turns capture times into
-// presentation times.
+constexpr auto kPacketWait = std::chrono::milliseconds(200);
+
+H264Choice ChoiceOf(const PushSettings& settings) {
+  return {settings.bitrateKbit, settings.nominalFps, settings.keyIntervalMs, settings.keepAlive,
+          settings.encoderThreads};
+}
+
+// The push thread's working state for one run: the connection, and the
+// encoded packets it writes, their times counted from the connection's
+// first picture.
 class PushLoop {
  public:
-  PushLoop(const PushSettings& settings, const PushTarget& target, CPushFrameQueue& queue, CPushState& state,
-           const std::atomic<bool>& stop)
-      : m_settings(settings), m_target(target), m_queue(queue), m_state(state), m_stop(stop), m_output(target, stop) {}
+  PushLoop(const PushSettings& settings, const PushTarget& target, const CLiveH264Feed& feed, CH264PacketQueue& packets,
+           CPushState& state, const std::atomic<bool>& stop)
+      : m_settings(settings),
+        m_target(target),
+        m_feed(feed),
+        m_packets(packets),
+        m_state(state),
+        m_stop(stop),
+        m_output(target, stop),
+        m_picturesDroppedBefore(feed.PicturesDropped()) {}
 
   void Run() {
     auto backoff = m_settings.firstRetry;
     while (!m_stop.load() && !m_failed) {
-      if (!m_havePicture) {
-        m_havePicture = m_queue.PopUntil(Clock::now() + std::chrono::milliseconds(200), m_picture);
+      if (m_output.IsOpen()) {
+        if (auto packet = m_packets.PopUntil(Clock::now() + kPacketWait)) Send(*packet);
         continue;
       }
-      if (!m_output.IsOpen()) {
-        const PushOpenResult opened = Connect();
-        if (opened.ok) {
-          backoff = m_settings.firstRetry;
-          m_everLive = true;
-        } else if (m_stop.load()) {
-          break;
-        } else if (opened.permanent && !m_everLive) {
-          // One message that stays, no loop: the URL will not work as given.
-          m_state.Update([&](PushStatus& s) {
-            s.phase = PushPhase::Failed;
-            s.lastError = opened.error;
-          });
-          m_encoder.Close();
-          return;
-        } else {
-          WaitToRetry(backoff, opened.error);
-          backoff = std::min(backoff * 2, m_settings.longestRetry);
-          continue;
-        }
-        // The connection starts with the picture we hold, as a key frame.
-        if (!Send(m_picture.captured)) continue;
+      // A connection starts with a key frame: the encoder makes one at once.
+      // The first connection waits for it to learn the stream; a lost one
+      // is tried again at once with what it knows.
+      m_packets.SetWanted(true);
+      m_packets.RequestKeyFrame();
+      std::unique_ptr<EncodedPacket> first;
+      if (!m_stream) {
+        first = NextKeyPacket();
+        if (!first) continue;
+        m_stream = first->stream;
       }
-      const Clock::time_point keepAliveAt = m_lastSent + m_settings.keepAlive;
-      if (m_queue.PopUntil(keepAliveAt, m_picture)) {
-        Send(m_picture.captured);
-      } else if (!m_stop.load() && Clock::now() >= keepAliveAt) {
-        // Frozen: the same picture again, stamped now.
-        Send(Clock::now());
+      const PushOpenResult opened = Connect(*m_stream);
+      if (opened.ok) {
+        backoff = m_settings.firstRetry;
+        m_everLive = true;
+        if (first) Send(*first);
+        continue;
       }
+      m_packets.SetWanted(false);
+      if (m_stop.load()) break;
+      if (opened.permanent && !m_everLive) {
+        // One message that stays, no loop: the URL will not work as given.
+        m_state.Update([&](PushStatus& s) {
+          s.phase = PushPhase::Failed;
+          s.lastError = opened.error;
+        });
+        return;
+      }
+      WaitToRetry(backoff, opened.error);
+      backoff = std::min(backoff * 2, m_settings.longestRetry);
     }
     Finish();
   }
 
  private:
-  PushOpenResult Connect() {
+  // Waits for the first key frame, passing over what comes before it;
+  // null when none came in a short while (no picture yet) or on stop.
+  std::unique_ptr<EncodedPacket> NextKeyPacket() {
+    const Clock::time_point until = Clock::now() + kPacketWait;
+    while (!m_stop.load()) {
+      std::unique_ptr<EncodedPacket> packet = m_packets.PopUntil(until);
+      if (!packet || packet->key) return packet;
+    }
+    return nullptr;
+  }
+
+  PushOpenResult Connect(const H264Stream& stream) {
     m_state.Update([&](PushStatus& s) {
       s.phase = PushPhase::Connecting;
       s.target = m_target.display;
     });
-    if (std::string error = OpenEncoder(); !error.empty()) return {false, true, error};
-    PushOpenResult opened = m_output.Open(*m_encoder.Context(), m_settings.connectTimeout);
+    PushOpenResult opened = m_output.Open(*stream.parameters, m_settings.connectTimeout);
     if (!opened.ok) return opened;
-    // Presentation times of this connection count from its first picture.
-    m_epoch = m_picture.captured;
+    // Times count from the connection's first key frame.
+    m_needKey = true;
     m_lastPts = -1;
+    m_generation = stream.generation;
     m_state.Update([&](PushStatus& s) {
       s.phase = PushPhase::Live;
       s.retryInSeconds = 0;
-      s.width = m_encoder.Width();
-      s.height = m_encoder.Height();
+      s.width = stream.width;
+      s.height = stream.height;
     });
     return opened;
   }
 
-  std::string OpenEncoder() {
-    H264Settings settings;
-    settings.width = m_picture.width;
-    settings.height = m_picture.height;
-    settings.bitrateKbit = m_settings.bitrateKbit;
-    settings.nominalFps = m_settings.nominalFps;
-    settings.keyIntervalMs = m_settings.keyIntervalMs;
-    settings.globalHeader = m_output.WantsGlobalHeader();
-    settings.threads = m_settings.encoderThreads;
-    return m_encoder.Open(settings);
-  }
-
-  // Encodes the held picture at `when` and writes what comes out. False
-  // when the connection went (the state says so and the loop reconnects).
-  bool Send(Clock::time_point when) {
-    if (m_picture.width != m_encoder.Width() || m_picture.height != m_encoder.Height()) {
-      if (!Resize()) return false;
+  // Writes one packet. False when the connection went (the state says so
+  // and the loop reconnects).
+  bool Send(EncodedPacket& encoded) {
+    m_stream = encoded.stream;
+    if (m_needKey) {
+      if (!encoded.key) return true;
+      m_needKey = false;
+      m_epochPts = encoded.packet->pts;
     }
-    std::int64_t pts = std::chrono::duration_cast<std::chrono::milliseconds>(when - m_epoch).count();
-    pts = std::max(pts, m_lastPts + 1);
-    m_lastPts = pts;
+    // A new picture size: the encoder was reopened, and where the container
+    // keeps the stream header apart, the next packet carries a new one.
+    if (encoded.stream->generation != m_generation) {
+      m_output.AnnounceNewHeader(*encoded.stream->parameters);
+      m_generation = encoded.stream->generation;
+      m_state.Update([&](PushStatus& s) {
+        s.width = encoded.stream->width;
+        s.height = encoded.stream->height;
+      });
+    }
+    AVPacket& packet = *encoded.packet;
+    // Without B-frames decoding order is presentation order.
+    const std::int64_t pts = std::max(packet.pts - m_epochPts, m_lastPts + 1);
+    packet.pts = packet.dts = m_lastPts = pts;
+    if (packet.duration <= 0) packet.duration = 1000 / std::max(1, m_settings.nominalFps);
     std::string error;
-    const bool sent = m_encoder.Encode(m_picture.pixels, m_picture.rowBytes, pts, Writer(error), error);
-    m_lastSent = Clock::now();
-    if (!sent) {
+    if (!m_output.Write(packet, m_settings.writeTimeout, error)) {
       Lost(error);
       return false;
     }
     m_state.Update([&](PushStatus& s) {
       ++s.framesSent;
-      s.framesDropped = m_queue.Dropped();
+      s.framesDropped = m_feed.PicturesDropped() - m_picturesDroppedBefore + m_packets.Dropped();
     });
     return true;
-  }
-
-  // A new picture size: a new encoder on the same connection, starting with
-  // a key frame and, where the container keeps it apart, a new stream header.
-  bool Resize() {
-    std::string error;
-    if (!m_encoder.Flush(Writer(error), error)) {
-      Lost(error);
-      return false;
-    }
-    if (error = OpenEncoder(); !error.empty()) {
-      Lost(error);
-      return false;
-    }
-    m_output.AnnounceNewHeader(*m_encoder.Context());
-    m_state.Update([&](PushStatus& s) {
-      s.width = m_encoder.Width();
-      s.height = m_encoder.Height();
-    });
-    return true;
-  }
-
-  CH264Encoder::PacketSink Writer(std::string& error) {
-    return [this, &error](AVPacket& packet) {
-      // The encoder does not know when the next picture comes; the camera's
-      // usual rate gives the last picture of a file a length.
-      if (packet.duration <= 0) packet.duration = 1000 / std::max(1, m_settings.nominalFps);
-      return m_output.Write(packet, m_settings.writeTimeout, error);
-    };
   }
 
   void Lost(const std::string& error) {
     m_output.Close(m_target.kind == PushKind::File);
-    m_encoder.Close();
     if (m_stop.load()) return;
     if (m_target.kind == PushKind::File) {
       // A file that cannot be written to will not get better by waiting.
+      m_packets.SetWanted(false);
       m_state.Update([&](PushStatus& s) {
         s.phase = PushPhase::Failed;
         s.lastError = error;
@@ -169,8 +165,8 @@ class PushLoop {
     });
   }
 
-  // Waits out the back-off while keeping the newest picture, so that the
-  // next connection starts with what the view shows then.
+  // Waits out the back-off with the encoder left to others; the next
+  // connection starts with what the view shows then.
   void WaitToRetry(std::chrono::seconds backoff, const std::string& error) {
     m_state.Update([&](PushStatus& s) {
       s.phase = PushPhase::Retrying;
@@ -179,20 +175,21 @@ class PushLoop {
       ++s.reconnects;
     });
     const Clock::time_point until = Clock::now() + backoff;
-    while (!m_stop.load() && Clock::now() < until) {
-      m_queue.PopUntil(until, m_picture);
-    }
+    while (!m_stop.load() && Clock::now() < until) m_packets.PopUntil(std::min(until, Clock::now() + kPacketWait));
   }
 
   void Finish() {
     if (m_output.IsOpen()) {
+      // What was encoded before the stop still goes out, then the trailer.
       m_output.BeginFinish();
-      std::string error;
-      m_encoder.Flush(Writer(error), error);
+      for (std::size_t i = 0; i < CH264PacketQueue::kCapacity; ++i) {
+        auto packet = m_packets.PopUntil(Clock::now());
+        if (!packet || !Send(*packet)) break;
+      }
       m_output.Close(true);
     }
+    m_packets.SetWanted(false);
     m_output.Close(false);
-    m_encoder.Close();
     m_state.Update([&](PushStatus& s) {
       if (s.phase != PushPhase::Failed) s.phase = PushPhase::Ended;
     });
@@ -200,24 +197,27 @@ class PushLoop {
 
   const PushSettings& m_settings;
   const PushTarget& m_target;
-  CPushFrameQueue& m_queue;
+  const CLiveH264Feed& m_feed;
+  CH264PacketQueue& m_packets;
   CPushState& m_state;
   const std::atomic<bool>& m_stop;
   CPushOutput m_output;
-  CH264Encoder m_encoder;
-  QueuedFrame m_picture;
-  bool m_havePicture = false;
+  const std::uint64_t m_picturesDroppedBefore;
   bool m_everLive = false;
   bool m_failed = false;
-  Clock::time_point m_epoch;
-  Clock::time_point m_lastSent;
+  bool m_needKey = false;
+  // The newest stream seen: a lost connection starts again with its header.
+  std::shared_ptr<const H264Stream> m_stream;
+  std::uint64_t m_generation = 0;
+  std::int64_t m_epochPts = 0;
   std::int64_t m_lastPts = -1;
 };
 
 }  // namespace
 
 std::unique_ptr<CBroadcastPush> CBroadcastPush::Start(const PushSettings& settings, std::string& error,
-                                                      std::shared_ptr<CPushState> state) {
+                                                      std::shared_ptr<CPushState> state,
+                                                      std::shared_ptr<CLiveH264Feed> feed) {
   PushTargetResult parsed = ParsePushTarget(settings.url);
   // libx264 reports every stream's statistics otherwise; the state says what matters.
   if (av_log_get_level() > AV_LOG_WARNING) av_log_set_level(AV_LOG_WARNING);
@@ -226,14 +226,27 @@ std::unique_ptr<CBroadcastPush> CBroadcastPush::Start(const PushSettings& settin
     return nullptr;
   }
   if (!state) state = std::make_shared<CPushState>();
-  auto push = std::make_unique<CBroadcastPush>(Key{}, settings, std::move(*parsed.target), std::move(state));
+  auto push =
+      std::make_unique<CBroadcastPush>(Key{}, settings, std::move(*parsed.target), std::move(state), std::move(feed));
   push->m_thread = std::thread([self = push.get()] { self->Run(); });
   return push;
 }
 
 CBroadcastPush::CBroadcastPush(Key /*unused*/, const PushSettings& settings, PushTarget target,
-                               std::shared_ptr<CPushState> state)
-    : m_settings(settings), m_target(std::move(target)), m_state(std::move(state)) {
+                               std::shared_ptr<CPushState> state, std::shared_ptr<CLiveH264Feed> feed)
+    : m_settings(settings),
+      m_target(std::move(target)),
+      m_pFeed(std::move(feed)),
+      m_packets(ChoiceOf(settings)),
+      m_state(std::move(state)) {
+  if (!m_pFeed) {
+    LiveH264Settings own;
+    own.nominalFps = settings.nominalFps;
+    m_pFeed = std::make_shared<CLiveH264Feed>(own);
+    m_pFeed->Start();
+    m_bOwnFeed = true;
+  }
+  m_pFeed->AttachPackets(m_packets);
   m_state->Update([&](PushStatus& s) {
     s = PushStatus{};
     s.phase = PushPhase::Connecting;
@@ -243,14 +256,17 @@ CBroadcastPush::CBroadcastPush(Key /*unused*/, const PushSettings& settings, Pus
 
 CBroadcastPush::~CBroadcastPush() { Stop(); }
 
-void CBroadcastPush::OnShownFrame(const ShownFrame& frame) { m_queue.Push(frame); }
+void CBroadcastPush::OnShownFrame(const ShownFrame& frame) {
+  if (m_bOwnFeed) m_pFeed->OnShownFrame(frame);
+}
 
 void CBroadcastPush::Stop() {
   m_stop.store(true);
-  m_queue.Close();
   if (m_thread.joinable()) m_thread.join();
+  m_pFeed->DetachPackets(m_packets);
+  if (m_bOwnFeed) m_pFeed->Stop();
 }
 
 PushStatus CBroadcastPush::Status() const { return m_state->Snapshot(); }
 
-void CBroadcastPush::Run() { PushLoop(m_settings, m_target, m_queue, *m_state, m_stop).Run(); }
+void CBroadcastPush::Run() { PushLoop(m_settings, m_target, *m_pFeed, m_packets, *m_state, m_stop).Run(); }

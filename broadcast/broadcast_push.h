@@ -1,6 +1,7 @@
-// The push of the shown picture to a streaming server or a file: a frame tap
-// for the live-view worker in front, a thread of its own behind, and a
-// status anyone may read. The camera, the view and the panel never wait for it.
+// The push of the shown picture to a streaming server or a file: the H.264
+// packets of a live feed (shared with the network viewers, or its own), a
+// thread of its own that writes them, and a status anyone may read. The
+// camera, the view, the viewers and the panel never wait for it.
 #pragma once
 
 #include <atomic>
@@ -9,7 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "broadcast/frame_queue.h"
+#include "broadcast/h264_packet_queue.h"
+#include "broadcast/live_h264_feed.h"
 #include "broadcast/push_state.h"
 #include "broadcast/push_target.h"
 #include "liveview/frame_taps.h"
@@ -20,7 +22,8 @@ struct PushSettings {
   int nominalFps = 15;
   int keyIntervalMs = 2000;
   // While the picture is frozen the last one goes out again this often, so
-  // that servers do not drop a silent stream.
+  // that servers do not drop a silent stream. With the other settings above,
+  // the shared encoder's while the push runs.
   std::chrono::milliseconds keepAlive{500};
   std::chrono::seconds firstRetry{1};
   std::chrono::seconds longestRetry{30};
@@ -36,16 +39,21 @@ class CBroadcastPush : public IFrameTap {
  public:
   // Starts the push thread; null with the reason when the URL can never work.
   // The push reports into `state` (its own when none is given), which its
-  // owner may keep for readers that outlive the push.
+  // owner may keep for readers that outlive the push. It takes its pictures
+  // from `feed`, started and fed by its owner, or, when none is given, from
+  // a feed of its own that OnShownFrame feeds.
   static std::unique_ptr<CBroadcastPush> Start(const PushSettings& settings, std::string& error,
-                                               std::shared_ptr<CPushState> state = nullptr);
+                                               std::shared_ptr<CPushState> state = nullptr,
+                                               std::shared_ptr<CLiveH264Feed> feed = nullptr);
   // Through Start() only (the key is private).
-  CBroadcastPush(Key key, const PushSettings& settings, PushTarget target, std::shared_ptr<CPushState> state);
+  CBroadcastPush(Key key, const PushSettings& settings, PushTarget target, std::shared_ptr<CPushState> state,
+                 std::shared_ptr<CLiveH264Feed> feed);
   ~CBroadcastPush() override;
   CBroadcastPush(const CBroadcastPush&) = delete;
   CBroadcastPush& operator=(const CBroadcastPush&) = delete;
 
-  // IFrameTap: copies the picture into the queue and returns.
+  // IFrameTap: hands the picture to the push's own feed; does nothing with
+  // a shared one, which its owner feeds.
   void OnShownFrame(const ShownFrame& frame) override;
 
   // Ends the push: the last pictures out, the trailer written, the thread
@@ -60,7 +68,9 @@ class CBroadcastPush : public IFrameTap {
 
   PushSettings m_settings;
   PushTarget m_target;
-  CPushFrameQueue m_queue;
+  std::shared_ptr<CLiveH264Feed> m_pFeed;
+  bool m_bOwnFeed = false;
+  CH264PacketQueue m_packets;
   std::shared_ptr<CPushState> m_state;
   std::atomic<bool> m_stop{false};
   std::thread m_thread;

@@ -1,6 +1,7 @@
 #include "broadcast/h264_encoder.h"
 
 #include <algorithm>
+#include <atomic>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -15,13 +16,21 @@ void CH264Encoder::FrameDeleter::operator()(AVFrame* f) const { av_frame_free(&f
 void CH264Encoder::PacketDeleter::operator()(AVPacket* p) const { av_packet_free(&p); }
 void CH264Encoder::ScalerDeleter::operator()(SwsContext* s) const { sws_freeContext(s); }
 
+namespace {
+
+std::atomic<int> g_openEncoders{0};
+
+}  // namespace
+
+int CH264Encoder::OpenEncoders() { return g_openEncoders.load(); }
+
 std::string AvErrorText(int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
   return text;
 }
 
-CH264Encoder::~CH264Encoder() = default;
+CH264Encoder::~CH264Encoder() { Close(); }
 
 std::string CH264Encoder::Open(const H264Settings& settings) {
   Close();
@@ -84,10 +93,12 @@ std::string CH264Encoder::Open(const H264Settings& settings) {
   m_scaler = std::move(scaler);
   m_anyFrame = false;
   m_keyRequested = false;
+  g_openEncoders.fetch_add(1);
   return {};
 }
 
 void CH264Encoder::Close() {
+  if (m_context) g_openEncoders.fetch_sub(1);
   m_scaler.reset();
   m_packet.reset();
   m_frame.reset();

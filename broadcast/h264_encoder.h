@@ -51,6 +51,8 @@ class CH264Encoder {
   void Close();
   // The next picture is encoded as a key frame (a viewer joined).
   void RequestKeyFrame() { m_keyRequested = true; }
+  // Encoders open in this program now, for the state and its tests.
+  static int OpenEncoders();
 
  private:
   struct ContextDeleter {

@@ -1,8 +1,11 @@
 #include "broadcast/live_h264_feed.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 extern "C" {
@@ -39,13 +42,8 @@ void CLiveH264Feed::Stop() {
     m_stopping = true;
   }
   m_queue.Close();
-  m_fragmentReady.notify_all();
+  m_fragmentReady.Notify();
   if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
-}
-
-bool CLiveH264Feed::Stopping() const {
-  std::lock_guard guard(m_lock);
-  return m_stopping;
 }
 
 void CLiveH264Feed::OnShownFrame(const ShownFrame& frame) { m_queue.Push(frame); }
@@ -65,6 +63,39 @@ void CLiveH264Feed::RemoveViewer() {
 int CLiveH264Feed::Viewers() const {
   std::lock_guard guard(m_lock);
   return m_viewers;
+}
+
+void CLiveH264Feed::EndViewers() {
+  {
+    std::lock_guard guard(m_lock);
+    m_viewersEnded = true;
+  }
+  m_fragmentReady.Notify();
+}
+
+bool CLiveH264Feed::ViewersEnded() const {
+  std::shared_lock guard(m_lock);
+  return m_viewersEnded || m_stopping;
+}
+
+void CLiveH264Feed::AttachPackets(CH264PacketQueue& queue) {
+  std::lock_guard guard(m_lock);
+  m_pPackets = &queue;
+}
+
+void CLiveH264Feed::DetachPackets(CH264PacketQueue& queue) {
+  std::lock_guard guard(m_lock);
+  if (m_pPackets == &queue) m_pPackets = nullptr;
+}
+
+bool CLiveH264Feed::WantedLocked() const {
+  return (m_viewers > 0 && !m_viewersEnded) || (m_pPackets != nullptr && m_pPackets->Wanted());
+}
+
+H264Choice CLiveH264Feed::ChoiceLocked() const {
+  if (m_pPackets != nullptr) return m_pPackets->Choice();
+  return {m_settings.bitrateKbit, m_settings.nominalFps, m_settings.keyIntervalMs, m_settings.repeatHeld,
+          m_settings.encoderThreads};
 }
 
 std::uint64_t CLiveH264Feed::EncodersOpened() const {
@@ -112,14 +143,19 @@ std::shared_ptr<const Mp4Fragment> CLiveH264Feed::PickLocked(std::uint64_t after
 
 std::shared_ptr<const Mp4Fragment> CLiveH264Feed::WaitNext(std::uint64_t after, bool started,
                                                            std::chrono::milliseconds timeout) {
-  std::unique_lock lock(m_lock);
-  std::shared_ptr<const Mp4Fragment> picked;
-  m_fragmentReady.wait_for(lock, timeout, [&] {
-    if (m_stopping) return true;
-    picked = PickLocked(after, started);
-    return picked != nullptr;
-  });
-  return m_stopping ? nullptr : picked;
+  const Clock::time_point until = Clock::now() + timeout;
+  for (;;) {
+    // Read before looking, so that a fragment published meanwhile ends the wait at once.
+    const std::uint32_t seen = m_fragmentReady.Seen();
+    {
+      std::shared_lock lock(m_lock);
+      if (m_stopping || m_viewersEnded) return nullptr;
+      if (auto picked = PickLocked(after, started)) return picked;
+    }
+    const auto left = until - Clock::now();
+    if (left <= Clock::duration::zero()) return nullptr;
+    m_fragmentReady.WaitChange(seen, left);
+  }
 }
 
 void CLiveH264Feed::Publish(std::shared_ptr<Mp4Fragment> fragment) {
@@ -142,13 +178,34 @@ void CLiveH264Feed::Publish(std::shared_ptr<Mp4Fragment> fragment) {
       m_window.pop_front();
     }
   }
-  m_fragmentReady.notify_all();
+  m_fragmentReady.Notify();
+}
+
+void CLiveH264Feed::HandToPush(const AVPacket& packet, bool key, const std::shared_ptr<const H264Stream>& stream) {
+  std::lock_guard guard(m_lock);
+  if (m_pPackets == nullptr || !m_pPackets->Wanted()) return;
+  auto copy = std::make_unique<EncodedPacket>();
+  // A copy of the bytes, not a second reference: the push thread then owns
+  // all it touches (FFmpeg's reference counts are invisible to the race
+  // checker), and the muxer below may rewrite the times of the original.
+  copy->packet.reset(av_packet_alloc());
+  if (!copy->packet || av_new_packet(copy->packet.get(), packet.size) < 0 ||
+      av_packet_copy_props(copy->packet.get(), &packet) < 0)
+    return;
+  std::memcpy(copy->packet->data, packet.data, static_cast<std::size_t>(packet.size));
+  copy->stream = stream;
+  copy->key = key;
+  m_pPackets->Push(std::move(copy));
 }
 
 void CLiveH264Feed::Run() {
+  // Named for the benchmarks' and a debugger's thread lists.
+  pthread_setname_np(pthread_self(), "h264 feed");
   CH264Encoder encoder;
   CFragmentedMp4 muxer;
   std::shared_ptr<const Mp4Init> init;
+  std::shared_ptr<const H264Stream> stream;
+  H264Choice openedWith;
   std::uint64_t generation = 0;
   QueuedFrame picture;
   bool havePicture = false;
@@ -166,74 +223,88 @@ void CLiveH264Feed::Run() {
     encoder.Close();
     muxer.Close();
     init.reset();
+    stream.reset();
     std::lock_guard guard(m_lock);
     m_running = false;
     if (!forget) return;
     m_window.clear();
     m_windowBytes = 0;
   };
-  const auto openEncoder = [&]() -> bool {
+  const auto openEncoder = [&](const H264Choice& choice) -> bool {
     H264Settings settings;
     settings.width = picture.width;
     settings.height = picture.height;
-    settings.bitrateKbit = m_settings.bitrateKbit;
-    settings.nominalFps = m_settings.nominalFps;
-    settings.keyIntervalMs = m_settings.keyIntervalMs;
-    settings.globalHeader = true;  // the MP4 header carries SPS and PPS
-    settings.threads = m_settings.encoderThreads;
+    settings.bitrateKbit = choice.bitrateKbit;
+    settings.nominalFps = choice.nominalFps;
+    settings.keyIntervalMs = choice.keyIntervalMs;
+    // SPS and PPS out of band: the MP4 header, FLV's and Matroska's carry
+    // them; MPEG-TS and RTSP get them from the stream description.
+    settings.globalHeader = true;
+    settings.threads = choice.threads;
     std::string error = encoder.Open(settings);
     auto made = std::make_shared<Mp4Init>();
     if (error.empty()) error = muxer.Open(*encoder.Context(), made->bytes);
+    auto described = std::make_shared<H264Stream>();
+    if (error.empty() && !(described->parameters = CopyCodecParameters(*encoder.Context()))) error = "out of memory";
     if (!error.empty()) {
       std::fprintf(stderr, "tavrocam: web: no H.264 stream: %s\n", error.c_str());
       closeEncoder(true);
       return false;
     }
-    made->generation = ++generation;
-    made->width = picture.width;
-    made->height = picture.height;
+    made->generation = described->generation = ++generation;
+    made->width = described->width = picture.width;
+    made->height = described->height = picture.height;
     init = std::move(made);
+    stream = std::move(described);
+    openedWith = choice;
     std::lock_guard guard(m_lock);
     ++m_opened;
     m_running = true;
-    m_keyWanted = false;  // a new encoder starts with a key frame anyway
+    // A new encoder starts with a key frame anyway.
+    m_keyWanted = false;
+    if (m_pPackets != nullptr) m_pPackets->TakeKeyRequest();
     return true;
   };
 
   for (;;) {
     bool running = false;
-    int viewers = 0;
+    bool wanted = false;
+    H264Choice choice;
     {
       std::lock_guard guard(m_lock);
       if (m_stopping) break;
       running = m_running;
-      viewers = m_viewers;
+      wanted = WantedLocked();
+      choice = ChoiceLocked();
     }
-    // A viewer waiting for a held picture gets it at once.
+    // A viewer or push waiting for a held picture gets it at once.
     Clock::time_point deadline = Clock::now() + kIdleWait;
     if (running)
-      deadline = lastEncoded + m_settings.repeatHeld;
-    else if (havePicture && viewers > 0)
+      deadline = lastEncoded + choice.repeatHeld;
+    else if (havePicture && wanted)
       deadline = Clock::now();
     const bool fresh = m_queue.PopUntil(deadline, picture);
     if (fresh) havePicture = true;
     {
       std::lock_guard guard(m_lock);
       if (m_stopping) break;
-      viewers = m_viewers;
+      wanted = WantedLocked();
+      choice = ChoiceLocked();
     }
     if (!havePicture) continue;
-    if (viewers == 0) {
+    if (!wanted) {
       if (encoder.IsOpen()) closeEncoder(true);
       continue;
     }
     const Clock::time_point now = Clock::now();
-    if (!fresh && encoder.IsOpen() && now < lastEncoded + m_settings.repeatHeld) continue;
-    // A turn or a mode change: a new encoder, a new initialisation segment.
-    if (encoder.IsOpen() && (picture.width != encoder.Width() || picture.height != encoder.Height()))
+    if (!fresh && encoder.IsOpen() && now < lastEncoded + choice.repeatHeld) continue;
+    // A turn, a mode change or other settings: a new encoder, a new
+    // initialisation segment.
+    if (encoder.IsOpen() &&
+        (picture.width != encoder.Width() || picture.height != encoder.Height() || !(choice == openedWith)))
       closeEncoder(false);
     if (!encoder.IsOpen()) {
-      if (!openEncoder()) {
+      if (!openEncoder(choice)) {
         // This size cannot be encoded; wait for another picture.
         havePicture = false;
         continue;
@@ -242,7 +313,10 @@ void CLiveH264Feed::Run() {
     }
     {
       std::lock_guard guard(m_lock);
-      if (m_keyWanted && now - lastForcedKey >= m_settings.keyRequestGap) {
+      // The push (re)connecting starts at once; joining viewers share one
+      // key frame at most every keyRequestGap.
+      const bool pushAsks = m_pPackets != nullptr && m_pPackets->TakeKeyRequest();
+      if (pushAsks || (m_keyWanted && now - lastForcedKey >= m_settings.keyRequestGap)) {
         encoder.RequestKeyFrame();
         lastForcedKey = now;
         m_keyWanted = false;
@@ -267,8 +341,10 @@ void CLiveH264Feed::Run() {
           // usual rate, leaves a small gap rather than overlapping the next.
           const std::int64_t shortest = *std::min_element(intervals.begin(), intervals.end());
           packet.duration = std::clamp<std::int64_t>(shortest * 4 / 5, 1, frameMs);
+          const bool key = (packet.flags & AV_PKT_FLAG_KEY) != 0;
+          HandToPush(packet, key, stream);
           auto fragment = std::make_shared<Mp4Fragment>();
-          fragment->key = (packet.flags & AV_PKT_FLAG_KEY) != 0;
+          fragment->key = key;
           fragment->captured = when;
           fragment->init = init;
           if (!muxer.Write(packet, fragment->bytes, error)) return false;

@@ -1,21 +1,27 @@
-// The shown picture as live H.264 in fragmented MP4 for any number of
-// network viewers: one encoder and one muxer, running only while someone
-// watches, and a short window of finished fragments every viewer reads
-// from. A viewer that falls behind skips to the newest key frame; nothing
-// queues up for it.
+// The shown picture as live H.264, encoded once for everyone who takes it:
+// any number of network viewers as fragmented MP4 (one muxer, a short
+// window of finished fragments every viewer reads from; a viewer that falls
+// behind skips to the newest key frame, nothing queues up for it), and the
+// broadcast push as the encoded packets themselves. The encoder runs only
+// while someone takes its pictures; with the push attached it runs with
+// the push's settings, so that the push is what it would be on its own.
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <thread>
 #include <vector>
 
+#include "broadcast/change_signal.h"
 #include "broadcast/frame_queue.h"
+#include "broadcast/h264_packet_queue.h"
 #include "liveview/frame_taps.h"
+
+struct AVPacket;
 
 struct LiveH264Settings {
   int bitrateKbit = 2000;
@@ -57,7 +63,6 @@ class CLiveH264Feed final : public IFrameTap {
   void Start();
   // Wakes every waiting viewer and joins the encoding thread. Idempotent.
   void Stop();
-  bool Stopping() const;
 
   // IFrameTap: copies the picture and returns.
   void OnShownFrame(const ShownFrame& frame) override;
@@ -67,6 +72,19 @@ class CLiveH264Feed final : public IFrameTap {
   std::uint64_t AddViewer();
   void RemoveViewer();
   int Viewers() const;
+  // Ends the viewers' side for good: waiting viewers wake and end their
+  // streams, while the encoder goes on for an attached push.
+  void EndViewers();
+  bool ViewersEnded() const;
+
+  // The push's packets: while `queue` is attached and wants them, the
+  // encoder runs for it with its choice of settings (a change reopens the
+  // encoder, which the viewers follow as a new initialisation segment).
+  // One queue at a time; once Detach returns the feed never touches it again.
+  void AttachPackets(CH264PacketQueue& queue);
+  void DetachPackets(CH264PacketQueue& queue);
+  // Pictures that never reached the encoder: a newer one came first.
+  std::uint64_t PicturesDropped() const { return m_queue.Dropped(); }
 
   // The fragment a viewer that has sent `after` sends next, waiting up to
   // `timeout`: the following one, or, for a viewer just joined or too far
@@ -83,18 +101,25 @@ class CLiveH264Feed final : public IFrameTap {
  private:
   void Run();
   void Publish(std::shared_ptr<Mp4Fragment> fragment);
+  void HandToPush(const AVPacket& packet, bool key, const std::shared_ptr<const H264Stream>& stream);
   std::shared_ptr<const Mp4Fragment> PickLocked(std::uint64_t after, bool started) const;
+  // Who takes the pictures now, and the settings they want.
+  bool WantedLocked() const;
+  H264Choice ChoiceLocked() const;
 
   const LiveH264Settings m_settings;
   CPushFrameQueue m_queue;
-  mutable std::mutex m_lock;
-  std::condition_variable m_fragmentReady;
+  // Viewers look at the window together under the shared side; changes take it alone.
+  mutable std::shared_mutex m_lock;
+  CChangeSignal m_fragmentReady;
   std::deque<std::shared_ptr<const Mp4Fragment>> m_window;
   std::size_t m_windowBytes = 0;
   std::uint64_t m_nextSequence = 1;
   int m_viewers = 0;
   bool m_keyWanted = false;
   bool m_stopping = false;
+  bool m_viewersEnded = false;
+  CH264PacketQueue* m_pPackets = nullptr;
   bool m_running = false;
   std::uint64_t m_opened = 0;
   std::uint64_t m_made = 0;

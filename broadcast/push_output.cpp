@@ -63,14 +63,6 @@ CPushOutput::CPushOutput(const PushTarget& target, const std::atomic<bool>& stop
 
 CPushOutput::~CPushOutput() { Close(false); }
 
-bool CPushOutput::WantsGlobalHeader() const {
-  // RTSP announces the stream before any packet, but its clients also take
-  // SPS/PPS in band, which is what lets a new picture size through later.
-  if (m_target.kind == PushKind::Rtsp) return false;
-  const AVOutputFormat* format = av_guess_format(m_target.muxer.c_str(), nullptr, nullptr);
-  return format != nullptr && (format->flags & AVFMT_GLOBALHEADER) != 0;
-}
-
 int CPushOutput::Interrupted(void* opaque) {
   const auto* self = static_cast<const CPushOutput*>(opaque);
   // While finishing, only the deadline counts: the exit itself asked for the trailer.
@@ -83,7 +75,7 @@ void CPushOutput::ArmDeadline(std::chrono::milliseconds timeout) {
   m_deadlineNs.store(NowNs() + std::chrono::duration_cast<std::chrono::nanoseconds>(timeout).count());
 }
 
-PushOpenResult CPushOutput::Open(const AVCodecContext& encoder, std::chrono::milliseconds timeout) {
+PushOpenResult CPushOutput::Open(const AVCodecParameters& encoded, std::chrono::milliseconds timeout) {
   Close(false);
   if (m_target.kind != PushKind::File) {
     if (PushOpenResult looked = Resolve(m_target.host); !looked.ok) return looked;
@@ -96,7 +88,7 @@ PushOpenResult CPushOutput::Open(const AVCodecContext& encoder, std::chrono::mil
   m_context = context;
   m_context->interrupt_callback = AVIOInterruptCB{&CPushOutput::Interrupted, this};
   AVStream* stream = avformat_new_stream(m_context, nullptr);
-  if (stream == nullptr || avcodec_parameters_from_context(stream->codecpar, &encoder) < 0) {
+  if (stream == nullptr || avcodec_parameters_copy(stream->codecpar, &encoded) < 0) {
     Close(false);
     return {false, true, "out of memory"};
   }
@@ -134,9 +126,9 @@ PushOpenResult CPushOutput::Open(const AVCodecContext& encoder, std::chrono::mil
   return {true, false, {}};
 }
 
-void CPushOutput::AnnounceNewHeader(const AVCodecContext& encoder) {
-  if (encoder.extradata == nullptr || encoder.extradata_size <= 0) return;
-  m_pendingHeader.assign(encoder.extradata, encoder.extradata + encoder.extradata_size);
+void CPushOutput::AnnounceNewHeader(const AVCodecParameters& stream) {
+  if (stream.extradata == nullptr || stream.extradata_size <= 0) return;
+  m_pendingHeader.assign(stream.extradata, stream.extradata + stream.extradata_size);
 }
 
 bool CPushOutput::Write(AVPacket& packet, std::chrono::milliseconds timeout, std::string& error) {

@@ -11,7 +11,7 @@
 
 #include "broadcast/push_target.h"
 
-struct AVCodecContext;
+struct AVCodecParameters;
 struct AVFormatContext;
 struct AVPacket;
 
@@ -31,17 +31,14 @@ class CPushOutput {
   CPushOutput(const CPushOutput&) = delete;
   CPushOutput& operator=(const CPushOutput&) = delete;
 
-  // Whether the encoder should put SPS/PPS out of band for this container.
-  bool WantsGlobalHeader() const;
-
   // Connects (or creates the file) and writes the container's header for
-  // the encoder's stream.
-  PushOpenResult Open(const AVCodecContext& encoder, std::chrono::milliseconds timeout);
+  // the encoder's stream (SPS and PPS out of band, in `stream`'s extradata).
+  PushOpenResult Open(const AVCodecParameters& stream, std::chrono::milliseconds timeout);
   bool IsOpen() const { return m_context != nullptr && m_headerWritten; }
 
   // The encoder was reopened at another size: the next packet carries its
   // new stream header.
-  void AnnounceNewHeader(const AVCodecContext& encoder);
+  void AnnounceNewHeader(const AVCodecParameters& stream);
 
   // Writes one packet in the encoder's time base of 1/1000 s.
   bool Write(AVPacket& packet, std::chrono::milliseconds timeout, std::string& error);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "broadcast/h264_encoder.h"
 #include "liveview/frame_taps.h"
 #include "server/access_token.h"
 #include "server/push_state_json.h"
@@ -25,10 +26,13 @@ std::string CCameraServer::Start() {
   if (std::string refused = ResolveAccess(m_options); !refused.empty()) return refused;
   m_assets.Build();
   m_pRemote = std::make_unique<CPanelRemote>(m_host, m_options.holdLimit);
+  m_pFeed = m_host.SharedH264Feed();
+  m_bOwnFeed = m_pFeed == nullptr;
+  if (m_bOwnFeed) m_pFeed = std::make_shared<CLiveH264Feed>();
   m_hub.Start();
-  m_feed.Start();
+  if (m_bOwnFeed) m_pFeed->Start();
   m_host.ShownFrameTaps().Add(m_hub);
-  m_host.ShownFrameTaps().Add(m_feed);
+  if (m_bOwnFeed) m_host.ShownFrameTaps().Add(*m_pFeed);
   m_bTapping = true;
   m_pGuesses = std::make_unique<CTokenGuessLimiter>(m_options.tokenGuessWindow);
   RouterConfig config;
@@ -36,7 +40,7 @@ std::string CCameraServer::Start() {
   config.site.extraHosts = m_options.extraHosts;
   config.guessLimiter = m_pGuesses.get();
   m_pHttp = std::make_unique<CHttpServer>(*this, std::move(config), m_hub, m_options.limits);
-  m_pHttp->SetLiveFeed(m_feed);
+  m_pHttp->SetLiveFeed(*m_pFeed);
   m_pHttp->onClientClosed = [remote = m_pRemote.get()](std::uintptr_t client) { remote->ClientClosed(client); };
   if (m_options.verbose)
     m_pHttp->onRefused = [](const HttpRequest& request, const HttpResponse& response) {
@@ -58,11 +62,13 @@ void CCameraServer::Stop() {
   // while the listener joins them.
   if (m_pRemote) m_pRemote->Shutdown();
   m_hub.Stop();
-  m_feed.Stop();
+  // A shared feed goes on for the push; only its viewers end.
+  if (m_pFeed) m_pFeed->EndViewers();
+  if (m_pFeed && m_bOwnFeed) m_pFeed->Stop();
   if (m_pHttp) m_pHttp->Stop();
   if (m_bTapping) {
     m_host.ShownFrameTaps().Remove(m_hub);
-    m_host.ShownFrameTaps().Remove(m_feed);
+    if (m_bOwnFeed) m_host.ShownFrameTaps().Remove(*m_pFeed);
     m_bTapping = false;
   }
 }
@@ -88,7 +94,7 @@ std::optional<std::string> CCameraServer::StateJson() {
          ", \"fps\": " + std::to_string(rate.fps) + ", \"bytes_per_second\": " + std::to_string(bytesPerSecond) +
          ", \"viewers\": " + std::to_string(mjpegViewers + h264Viewers) +
          ", \"viewers_mjpeg\": " + std::to_string(mjpegViewers) + ", \"viewers_h264\": " + std::to_string(h264Viewers) +
-         ", \"h264_encoders\": " + std::to_string(m_feed.EncoderRunning() ? 1 : 0) +
+         ", \"h264_encoders\": " + std::to_string(CH264Encoder::OpenEncoders()) +
          ", \"camera\": " + (m_host.CameraPresent() ? "\"present\"" : "\"absent\"") +
          ", \"push\": " + PushStateJson(m_host.BroadcastStatus()) + ", " + *panel + "}";
 }

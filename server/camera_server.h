@@ -54,7 +54,7 @@ class CCameraServer final : public IRouterBackend {
   std::uint16_t Port() const;
   const std::string& Token() const { return m_options.token; }
   CFrameHub& Hub() { return m_hub; }
-  CLiveH264Feed& LiveFeed() { return m_feed; }
+  CLiveH264Feed& LiveFeed() { return *m_pFeed; }
   CPanelRemote& Remote() { return *m_pRemote; }
   unsigned SlowClientsLetGo() const { return m_pHttp ? m_pHttp->SlowClientsLetGo() : 0; }
 
@@ -70,7 +70,9 @@ class CCameraServer final : public IRouterBackend {
   ICameraServerHost& m_host;
   CameraServerOptions m_options;
   CFrameHub m_hub;
-  CLiveH264Feed m_feed;
+  std::shared_ptr<CLiveH264Feed> m_pFeed;
+  // A feed the server made for itself is started, fed and stopped by it.
+  bool m_bOwnFeed = false;
   CPanelAssets m_assets;
   std::unique_ptr<CPanelRemote> m_pRemote;
   std::unique_ptr<CTokenGuessLimiter> m_pGuesses;

@@ -2,6 +2,9 @@
 // provides it.
 #pragma once
 
+#include <memory>
+
+#include "broadcast/live_h264_feed.h"
 #include "broadcast/push_state.h"
 
 class CFrameTaps;
@@ -24,6 +27,9 @@ class ICameraServerHost {
   virtual PushStatus BroadcastStatus() const = 0;
   // False while the program waits for a camera and shows a stand-in; any thread.
   virtual bool CameraPresent() const { return true; }
+  // The program's one H.264 encoder, shared with the broadcast push, started
+  // and fed by the host; null when the server is to run one of its own.
+  virtual std::shared_ptr<CLiveH264Feed> SharedH264Feed() { return nullptr; }
 };
 
 }  // namespace server

@@ -342,7 +342,7 @@ void CHttpServer::Stop() {
   // Waiting viewers wake and end their streams; libmicrohttpd then closes
   // every connection and joins its threads.
   m_hub.Stop();
-  if (m_pFeed) m_pFeed->Stop();
+  if (m_pFeed) m_pFeed->EndViewers();
   MHD_stop_daemon(m_daemon);
   m_daemon = nullptr;
   m_pWatch.reset();

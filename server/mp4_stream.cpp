@@ -16,7 +16,7 @@ long CMp4Stream::Read(char* out, std::size_t capacity) {
   };
   if (!m_fragment || m_offset >= total()) {
     auto next = m_feed.WaitNext(m_after, m_started, kWait);
-    if (m_feed.Stopping()) return -1;
+    if (m_feed.ViewersEnded()) return -1;
     if (!next) return 0;
     if (m_started && next->sequence > m_after + 1) m_skipped += next->sequence - m_after - 1;
     m_fragment = std::move(next);

@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -59,6 +61,35 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 double ProcessCpuMs() { return bench::ClockMs(CLOCK_PROCESS_CPUTIME_ID); }
+
+// Processor time of this process's threads, in ms: the encoding thread (by
+// its name), the main thread (which draws the test pictures) and all others.
+struct ThreadTimes {
+  double encoder = 0;
+  double main = 0;
+  double others = 0;
+};
+
+ThreadTimes ThreadCpu() {
+  ThreadTimes times;
+  const std::string self = std::to_string(getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream schedstat(entry.path() / "schedstat");
+    std::ifstream comm(entry.path() / "comm");
+    double ns = 0;
+    std::string name;
+    if (!(schedstat >> ns)) continue;
+    std::getline(comm, name);
+    const double ms = ns / 1e6;
+    if (name == "h264 feed")
+      times.encoder += ms;
+    else if (entry.path().filename() == self)
+      times.main += ms;
+    else
+      times.others += ms;
+  }
+  return times;
+}
 double ThreadCpuMs() { return bench::ClockMs(CLOCK_THREAD_CPUTIME_ID); }
 
 // Serves the stream only; the bench needs no panel.
@@ -329,6 +360,10 @@ double H264Psnr(int frames) {
 
 struct H264Cost {
   double serverCpuMsPerFrame = 0;
+  // Of which the encoding thread's, and the connection threads' (the
+  // server's other threads, less the readers).
+  double encoderMsPerFrame = 0;
+  double connectionsMsPerFrame = 0;
   double medianFirstByteMs = 0;
   double bytesPerFrame = 0;  // at the first viewer
 };
@@ -361,6 +396,7 @@ H264Cost MeasureSceneStream(int viewers, int frames, bool mjpeg) {
     std::this_thread::sleep_for(100ms);
   }
   std::vector<double> firstBytes;
+  const ThreadTimes threadsStart = ThreadCpu();
   const double cpuStart = ProcessCpuMs();
   std::vector<double> readerStart;
   for (auto& r : readers) readerStart.push_back(r->CpuMs());
@@ -383,6 +419,7 @@ H264Cost MeasureSceneStream(int viewers, int frames, bool mjpeg) {
   double readersCpu = 0;
   for (std::size_t i = 0; i < readers.size(); ++i) readersCpu += readers[i]->CpuMs() - readerStart[i];
   const double serverCpu = ProcessCpuMs() - cpuStart - readersCpu;
+  const ThreadTimes threadsEnd = ThreadCpu();
   taps.Remove(mjpeg ? static_cast<IFrameTap&>(hub) : static_cast<IFrameTap&>(feed));
   http.Stop();
   readers.clear();
@@ -391,6 +428,8 @@ H264Cost MeasureSceneStream(int viewers, int frames, bool mjpeg) {
   cost.serverCpuMsPerFrame = serverCpu / frames;
   cost.medianFirstByteMs = firstBytes.empty() ? -1 : firstBytes[firstBytes.size() / 2];
   cost.bytesPerFrame = static_cast<double>(bytes) / frames;
+  cost.encoderMsPerFrame = (threadsEnd.encoder - threadsStart.encoder) / frames;
+  cost.connectionsMsPerFrame = (threadsEnd.others - threadsStart.others - readersCpu) / frames;
   return cost;
 }
 
@@ -464,6 +503,10 @@ int main(int argc, char** argv) {
   std::printf("H.264 processor per frame: 1 viewer %.2f ms, 100 viewers %.2f ms (%.2f x)\n",
               h264One.serverCpuMsPerFrame, h264Hundred.serverCpuMsPerFrame,
               h264Hundred.serverCpuMsPerFrame / h264One.serverCpuMsPerFrame);
+  std::printf(
+      "  of which the encoding thread %.2f / %.2f ms, the connection threads %.2f / %.2f ms (%.1f us a viewer)\n",
+      h264One.encoderMsPerFrame, h264Hundred.encoderMsPerFrame, h264One.connectionsMsPerFrame,
+      h264Hundred.connectionsMsPerFrame, 1000.0 * h264Hundred.connectionsMsPerFrame / 100);
   std::printf("capture to first byte of an H.264 fragment, median: %.2f ms (%.2f x one JPEG encode)\n",
               h264One.medianFirstByteMs, h264One.medianFirstByteMs / encode);
   const double crowdedH264 = ViewFps(true, "/stream.mp4");

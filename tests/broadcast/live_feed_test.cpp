@@ -1,6 +1,7 @@
 // The live H.264 feed for network viewers, read as a viewer would and
 // decoded back with ffprobe: where a viewer starts, what a turn or a frozen
-// picture does to its stream, and what a viewer that stops reading costs.
+// picture does to its stream, and what a viewer or a push that stops
+// reading costs.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -175,4 +176,30 @@ TEST(LiveH264Feed, AViewerThatStopsReadingSkipsToAKeyFrameAndCostsNoMemory) {
   // The window holds a few seconds at most, however long a viewer sleeps.
   EXPECT_LT(largestWindow, 60u * 64u * 1024u);
   EXPECT_LE(feed.WindowBytes(), largestWindow);
+}
+
+TEST(LiveH264Feed, APushThatStopsTakingPacketsHoldsNoViewerBackAndRestartsAtAKeyFrame) {
+  H264Choice choice;
+  choice.keyIntervalMs = 60000;
+  choice.repeatHeld = 5s;
+  CH264PacketQueue push(choice);  // outlives the feed, which may hand it packets until it stops
+  CLiveH264Feed feed(RareKeys());
+  feed.AttachPackets(push);
+  push.SetWanted(true);
+  feed.Start();
+  Viewer reader(feed);
+  const int shown = static_cast<int>(CH264PacketQueue::kCapacity) + 10;
+  for (int i = 0; i < shown; ++i) {
+    Show(feed, 320, 240, i, 1);
+    ASSERT_TRUE(reader.Take());
+  }
+  EXPECT_EQ(reader.skipped, 0u);
+  EXPECT_EQ(feed.EncodersOpened(), 1u);
+  EXPECT_GT(push.Dropped(), CH264PacketQueue::kCapacity - 1);
+  // What is left starts where a decoder can: the key frame asked for after the drop.
+  const auto first = push.PopUntil(std::chrono::steady_clock::now());
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(first->key);
+  EXPECT_EQ(first->stream->width, 320);
+  feed.DetachPackets(push);
 }

@@ -1,12 +1,15 @@
 // The H.264 stream through the running server on the simulated camera:
 // what a viewer receives decodes at the view's size from its first
-// fragment, all viewers share one encoder, and the viewer limit holds.
+// fragment, all viewers and the broadcast push share one encoder, and the
+// viewer limit holds.
 #include <fstream>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include "../broadcast/push_test_support.h"
+#include "broadcast/broadcast_push.h"
+#include "broadcast/h264_encoder.h"
 #include "http_client.h"
 #include "server_fixture.h"
 
@@ -29,6 +32,16 @@ int SaveStream(RawClient& client, std::chrono::milliseconds span, const std::str
   if (headEnd == std::string::npos || received.size() < 12) return 0;
   std::ofstream(path, std::ios::binary) << received.substr(headEnd + 4);
   return std::stoi(received.substr(9, 3));
+}
+
+// A saved stream or file decodes as H.264 from a key frame at the camera's size.
+void ExpectCameraSizedH264(const std::string& path) {
+  EXPECT_EQ(pushtest::ProbeCodec(path), "h264,yuv420p") << path;
+  const auto frames = pushtest::ProbeFrames(path);
+  ASSERT_GE(frames.size(), 5u) << path;
+  EXPECT_TRUE(frames.front().key) << path;
+  EXPECT_EQ(frames.front().width, 1024) << path;
+  EXPECT_EQ(frames.back().height, 768) << path;
 }
 
 class H264StreamTest : public ServerTest {
@@ -66,14 +79,7 @@ TEST_F(H264StreamTest, ViewersShareOneEncoderDecodeFromTheirFirstFragmentAndTheL
   EXPECT_EQ(Client([&] { return SaveStream(first, 1500ms, early); }), 200);
   EXPECT_EQ(Client([&] { return SaveStream(second, 1500ms, late); }), 200);
   EXPECT_EQ(m_server->LiveFeed().EncodersOpened(), 1u);
-  for (const std::string& path : {early, late}) {
-    EXPECT_EQ(pushtest::ProbeCodec(path), "h264,yuv420p") << path;
-    const auto frames = pushtest::ProbeFrames(path);
-    ASSERT_GE(frames.size(), 5u) << path;
-    EXPECT_TRUE(frames.front().key) << path;
-    EXPECT_EQ(frames.front().width, 1024) << path;
-    EXPECT_EQ(frames.back().height, 768) << path;
-  }
+  for (const std::string& path : {early, late}) ExpectCameraSizedH264(path);
 
   // Everyone gone: the encoder stops.
   first.Close();
@@ -97,6 +103,40 @@ TEST_F(H264StreamTest, AFrozenPictureKeepsTheStreamGoing) {
   const std::string path = folder.File("frozen.mp4");
   EXPECT_EQ(Client([&] { return SaveStream(viewer, 1500ms, path); }), 200);
   EXPECT_GE(pushtest::ProbeFrames(path).size(), 3u);
+}
+
+TEST_F(H264StreamTest, APushAndTheViewersShareOneEncoderAndBothDecode) {
+  StartWithLimit(4);
+  pushtest::ScratchFolder folder;
+  const std::string pushed = folder.File("push.mkv");
+  PushSettings push;
+  push.url = pushed;
+  std::string error;
+  ASSERT_TRUE(m_frame->StartBroadcast(push, error)) << error;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->BroadcastState().Snapshot().framesSent >= 5; }, 20000));
+  RawClient first(Port(), Mp4Request());
+  RawClient second(Port(), Mp4Request());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_server->LiveFeed().Viewers() == 2; }, 10000));
+  const std::string early = folder.File("first.mp4");
+  const std::string late = folder.File("second.mp4");
+  EXPECT_EQ(Client([&] { return SaveStream(first, 1500ms, early); }), 200);
+  // Counted while both take pictures: the push's encoder is the viewers' one.
+  const QJsonObject state = Client([&] { return StateOf(Url("/api/state")); });
+  EXPECT_EQ(state["h264_encoders"].toInt(), 1);
+  EXPECT_EQ(CH264Encoder::OpenEncoders(), 1);
+  EXPECT_EQ(state["push"].toObject()["state"].toString(), "live");
+  EXPECT_EQ(m_server->LiveFeed().EncodersOpened(), 1u) << "the push's settings were the encoder's from the start";
+  EXPECT_EQ(Client([&] { return SaveStream(second, 1500ms, late); }), 200);
+  first.Close();
+  second.Close();
+  // The push goes on alone, then the program's end writes its file's trailer.
+  const std::uint64_t sent = m_frame->BroadcastState().Snapshot().framesSent;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->BroadcastState().Snapshot().framesSent >= sent + 5; }, 20000));
+  m_server.reset();
+  m_frame.reset();
+  EXPECT_EQ(CH264Encoder::OpenEncoders(), 0);
+
+  for (const std::string& path : {pushed, early, late}) ExpectCameraSizedH264(path);
 }
 
 }  // namespace

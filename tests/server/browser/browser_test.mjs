@@ -113,6 +113,22 @@ if (!(worstBehind < 1)) fail("the smooth picture fell " + worstBehind + " s behi
 const viewers = (await (await page.request.get(url.replace(/\/(\?|$)/, "/api/state$1"))).json()).viewers_h264;
 if (viewers !== 1) fail("the state counts " + viewers + " H.264 viewers");
 if (shots) await page.screenshot({ path: join(shots, "page-smooth-390x844.png") });
+// A mode change during play starts a new initialisation segment: the page
+// follows it without a reload, at the new size, its clock still running.
+await page.evaluate(() => { window.tavrocamSamePage = true; });
+const beforeMode = await playback();
+await page.click('[data-id="1045"]');  // VGA
+await until("the smooth picture did not follow the mode change", async () => {
+  const now = await playback();
+  return now.width === 640 && now.decoded > beforeMode.decoded + 20 && now.time > beforeMode.time + 1;
+}, 20000);
+const afterVga = await playback();
+await page.click('[data-id="1043"]');  // XGA again
+await until("the smooth picture did not follow the second mode change", async () => {
+  const now = await playback();
+  return now.width === 1024 && now.decoded > afterVga.decoded + 20 && now.time > afterVga.time + 1;
+}, 20000);
+if (!(await page.evaluate(() => window.tavrocamSamePage === true))) fail("the page reloaded for the mode change");
 // The viewer's choice of the sharp picture is kept by the browser.
 await page.selectOption("#picture-mode", "jpeg");
 await page.setViewportSize({ width: 1200, height: 900 });
@@ -242,7 +258,8 @@ await until("without MSE the page showed no JPEG picture",
                              document.getElementById("live-video").hidden), 20000);
 await plain.close();
 
-console.log("browser: smooth picture by default on a phone (decoded, clock running, under a second behind), " +
+console.log("browser: smooth picture by default on a phone (decoded, clock running, under a second behind, " +
+            "following two mode changes without a reload), " +
             "JPEG without MSE; page opened, picture changed, LAMP reached the camera, looks follow, phone layouts fit, " +
             "tooltips, heading, lost connection shown and recovered; another origin could neither press nor frame");
 await finish(0);
