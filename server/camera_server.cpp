@@ -25,6 +25,7 @@ std::string CCameraServer::Start() {
   if (std::string refused = ResolveAccess(m_options); !refused.empty()) return refused;
   m_assets.Build();
   m_pRemote = std::make_unique<CPanelRemote>(m_host, m_options.holdLimit);
+  m_pScan = std::make_unique<CScanRemote>(m_host);
   m_hub.Start();
   m_feed.Start();
   m_host.ShownFrameTaps().Add(m_hub);
@@ -57,6 +58,7 @@ void CCameraServer::Stop() {
   // Waiting connection threads first, so that none waits on this thread
   // while the listener joins them.
   if (m_pRemote) m_pRemote->Shutdown();
+  if (m_pScan) m_pScan->Shutdown();
   m_hub.Stop();
   m_feed.Stop();
   if (m_pHttp) m_pHttp->Stop();

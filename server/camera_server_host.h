@@ -9,6 +9,8 @@ class CRemoconDlg;
 
 namespace server {
 
+class IScanHost;
+
 class ICameraServerHost {
  public:
   virtual ~ICameraServerHost() = default;
@@ -24,6 +26,9 @@ class ICameraServerHost {
   virtual PushStatus BroadcastStatus() const = 0;
   // False while the program waits for a camera and shows a stand-in; any thread.
   virtual bool CameraPresent() const { return true; }
+  // The scan session the page's scan buttons drive; none: the program does
+  // not scan. User-interface thread.
+  virtual IScanHost* Scan() { return nullptr; }
 };
 
 }  // namespace server
