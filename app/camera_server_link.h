@@ -1,7 +1,10 @@
 // The main window as the web server sees it.
 #pragma once
 
+#include <memory>
+
 #include "app/main_frame.h"
+#include "app/scan_server_link.h"
 #include "broadcast/push_state.h"
 #include "server/camera_server_host.h"
 
@@ -16,7 +19,12 @@ class CCameraServerLink final : public server::ICameraServerHost {
   PushStatus BroadcastStatus() const override { return m_frame.BroadcastState().Snapshot(); }
   bool CameraPresent() const override { return m_frame.CameraPresent(); }
   std::shared_ptr<CLiveH264Feed> SharedH264Feed() override { return m_frame.H264Feed(); }
+  server::IScanHost* Scan() override {
+    if (!m_scan && m_frame.ScanController()) m_scan = std::make_unique<CScanServerLink>(*m_frame.ScanController());
+    return m_scan.get();
+  }
 
  private:
   CMainFrame& m_frame;
+  std::unique_ptr<CScanServerLink> m_scan;  // made on first use, on the user-interface thread
 };

@@ -92,6 +92,10 @@ scan::ScanSession& CScanController::Session() {
 
 int CScanController::PageCount() const { return m_session ? m_session->PageCount() : 0; }
 
+std::vector<scan::PageSummary> CScanController::Pages() const {
+  return m_session ? m_session->Pages() : std::vector<scan::PageSummary>{};
+}
+
 QString CScanController::Message() const { return m_overlay->Message(); }
 
 std::optional<scan::PageCorners> CScanController::CornersForNextPage(const cv::Mat& picture) const {
@@ -131,6 +135,7 @@ void CScanController::Finish() {
     return;
   }
   m_finishAsked = true;
+  m_finishError.clear();
   OnPagesChanged();
 }
 
@@ -140,7 +145,8 @@ void CScanController::WriteDocument(const std::string& suffix) {
   const scan::DocumentResult result = m_session->Finish(
       m_options.folder.toStdString(), base, QFileInfo(QString::fromStdString(base)).baseName().toStdString(), now);
   if (!result.error.empty()) {
-    m_overlay->ShowMessage(QString::fromStdString(result.error), true);
+    m_finishError = QString::fromStdString(result.error);
+    m_overlay->ShowMessage(m_finishError, true);
     return;
   }
   m_lastDocument = QString::fromStdString(result.path);

@@ -27,7 +27,8 @@ class CScanOverlay;
 struct ScanThumbnail;
 namespace scan {
 class ScanSession;
-}
+struct PageSummary;
+}  // namespace scan
 
 // The picture on screen, turned as shown, as 8-bit BGR; empty when none.
 cv::Mat ShownScanPicture(const CFrameBitmap& shown, int quarterTurns);
@@ -59,6 +60,12 @@ class CScanController : public QObject {
   int PageCount() const;
   QString LastDocument() const { return m_lastDocument; }
   QString Message() const;
+  // What the strip shows of each page, whether the document waits for pages
+  // still being read, and why the last try to write it failed (empty after
+  // a success): for the web page's scan buttons.
+  std::vector<scan::PageSummary> Pages() const;
+  bool IsFinishing() const { return m_finishAsked; }
+  QString FinishError() const { return m_finishError; }
 
  private:
   void OnOutlineTick();
@@ -77,6 +84,7 @@ class CScanController : public QObject {
   std::vector<QImage> m_thumbnails;
   bool m_finishAsked = false;
   QString m_lastDocument;
+  QString m_finishError;
   QTimer m_outlineTimer;
   std::unique_ptr<QAction> m_actAdd, m_actUndo, m_actFinish, m_actKeep, m_actWhole;
 };

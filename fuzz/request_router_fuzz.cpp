@@ -4,8 +4,11 @@
 // ours gets 421 and nothing else, a token-protected server answers nothing
 // but 401 (or 429) without the token, every JSON answer is an object, only a
 // POST with a well-formed id, from our own origin and with the action header,
-// reaches the panel, nothing with a control byte in its target does, only
-// GET of a stream path streams (the H.264 one only from its own), and a 405 names what is allowed.
+// reaches the panel, and likewise only such a POST to a scan action reaches
+// the scan session, nothing with a control byte in its target does, only
+// GET of a stream path streams (the H.264 one only from its own), only GET or
+// HEAD of the latest document is answered from a file, no header value holds
+// a control byte, and a 405 names what is allowed.
 //
 // Input, front to back: a flags byte (bit 0: the server wants a token; bit 1:
 // the body was cut at the limit; bit 2: the desktop does not answer; bit 3:
@@ -64,8 +67,23 @@ class FixedBackend final : public server::IRouterBackend {
     return std::nullopt;
   }
 
+  std::optional<server::ScanStatus> ScanState() override {
+    if (!m_stateAnswers) return std::nullopt;
+    server::ScanStatus status;
+    status.pageStates = {"done", "reading \"text\"\n"};
+    if (m_hasPicture) status.lastDocument = "/tmp/pages/TAVROCAM_20260101_120000 \"x\".pdf";
+    status.finishError = "Cannot write\r\n";
+    return status;
+  }
+  server::ScanOutcome RunScanAction(server::ScanAction) override {
+    ++scanCalls;
+    return {static_cast<server::ScanOutcome::Kind>(static_cast<int>(m_outcome) % 6), "reason\t\"x\"",
+            ScanState().value_or(server::ScanStatus{})};
+  }
+
   int controlCalls = 0;
   int lastId = -1;
+  int scanCalls = 0;
 
  private:
   bool m_stateAnswers;
@@ -130,6 +148,10 @@ bool IsControlPath(std::string_view path) {
   return path.starts_with("/api/click/") || path.starts_with("/api/down/") || path.starts_with("/api/up/");
 }
 
+bool IsScanActionPath(std::string_view path) {
+  return path == "/api/scan/page" || path == "/api/scan/undo" || path == "/api/scan/finish";
+}
+
 bool HasControlByte(std::string_view text) {
   return std::any_of(text.begin(), text.end(),
                      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
@@ -191,7 +213,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view host = request.Header("Host").value_or("");
   if (IsForeignName(host)) Require(response.status == 421);
   if (!server::HostAllowed(host, config.site, request.localAddress)) {
-    Require(response.status == 421 && !response.stream && backend.controlCalls == 0);
+    Require(response.status == 421 && !response.stream && response.file.empty() && backend.controlCalls == 0 &&
+            backend.scanCalls == 0);
     return 0;
   }
   const bool targetClean = !request.controlByteInTarget && !HasControlByte(request.path) &&
@@ -199,13 +222,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              return HasControlByte(item.first) || HasControlByte(item.second);
                            });
   if (!targetClean) {
-    Require(response.status == 400 && backend.controlCalls == 0);
+    Require(response.status == 400 && backend.controlCalls == 0 && backend.scanCalls == 0);
     return 0;
   }
   const bool admitted = config.token.empty() || CarriesToken(request);
   if (!admitted) {
     Require((response.status == 401 && HasHeader(response, "WWW-Authenticate")) || response.status == 429);
-    Require(backend.controlCalls == 0);
+    Require(backend.controlCalls == 0 && backend.scanCalls == 0 && response.file.empty());
   }
   if (response.contentType == "application/json") {
     Require(response.body.size() >= 2 && response.body.front() == '{' && response.body.back() == '}');
@@ -217,6 +240,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(ActsFromOurPage(request));
     Require(backend.lastId >= 0 && !request.bodyTooLarge);
   }
+  if (backend.scanCalls != 0) {
+    Require(backend.scanCalls == 1 && admitted && request.method == "POST" && IsScanActionPath(request.path));
+    Require(ActsFromOurPage(request) && !request.bodyTooLarge && backend.controlCalls == 0);
+  }
+  // Only the latest document is served from a file, and only to GET and HEAD.
+  if (!response.file.empty())
+    Require((request.method == "GET" || request.method == "HEAD") && request.path == "/scan/latest.pdf" &&
+            response.status == 200 && response.contentType == "application/pdf" && !response.stream &&
+            HasHeader(response, "Content-Disposition"));
+  for (const auto& [name, value] : response.headers)
+    for (const char c : value) Require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
   if (response.stream)
     Require(request.method == "GET" && (request.path == "/stream.mjpg" || request.path == "/stream.mp4") &&
             response.mp4 == (request.path == "/stream.mp4"));

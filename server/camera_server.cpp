@@ -26,9 +26,13 @@ std::string CCameraServer::Start() {
   if (std::string refused = ResolveAccess(m_options); !refused.empty()) return refused;
   m_assets.Build();
   m_pRemote = std::make_unique<CPanelRemote>(m_host, m_options.holdLimit);
+<<<<<<< HEAD
   m_pFeed = m_host.SharedH264Feed();
   m_bOwnFeed = m_pFeed == nullptr;
   if (m_bOwnFeed) m_pFeed = std::make_shared<CLiveH264Feed>();
+=======
+  m_pScan = std::make_unique<CScanRemote>(m_host);
+>>>>>>> issue28w
   m_hub.Start();
   if (m_bOwnFeed) m_pFeed->Start();
   m_host.ShownFrameTaps().Add(m_hub);
@@ -61,6 +65,7 @@ void CCameraServer::Stop() {
   // Waiting connection threads first, so that none waits on this thread
   // while the listener joins them.
   if (m_pRemote) m_pRemote->Shutdown();
+  if (m_pScan) m_pScan->Shutdown();
   m_hub.Stop();
   // A shared feed goes on for the push; only its viewers end.
   if (m_pFeed) m_pFeed->EndViewers();

@@ -14,6 +14,7 @@
 #include "server/panel_assets.h"
 #include "server/panel_remote.h"
 #include "server/request_router.h"
+#include "server/scan_remote.h"
 #include "server/serve_address.h"
 #include "server/token_guess_limiter.h"
 
@@ -66,6 +67,8 @@ class CCameraServer final : public IRouterBackend {
   std::optional<std::string> SnapshotJpeg() override { return m_hub.SnapshotJpeg(); }
   std::optional<std::string> SnapshotBmp() override { return m_hub.SnapshotBmp(); }
   std::optional<Asset> FindAsset(std::string_view path) override { return m_assets.Find(path); }
+  std::optional<ScanStatus> ScanState() override { return m_pScan->Status(); }
+  ScanOutcome RunScanAction(ScanAction action) override { return m_pScan->Run(action); }
 
   ICameraServerHost& m_host;
   CameraServerOptions m_options;
@@ -75,6 +78,7 @@ class CCameraServer final : public IRouterBackend {
   bool m_bOwnFeed = false;
   CPanelAssets m_assets;
   std::unique_ptr<CPanelRemote> m_pRemote;
+  std::unique_ptr<CScanRemote> m_pScan;
   std::unique_ptr<CTokenGuessLimiter> m_pGuesses;
   std::unique_ptr<CHttpServer> m_pHttp;
   bool m_bTapping = false;

@@ -12,6 +12,8 @@ class CRemoconDlg;
 
 namespace server {
 
+class IScanHost;
+
 class ICameraServerHost {
  public:
   virtual ~ICameraServerHost() = default;
@@ -30,6 +32,9 @@ class ICameraServerHost {
   // The program's one H.264 encoder, shared with the broadcast push, started
   // and fed by the host; null when the server is to run one of its own.
   virtual std::shared_ptr<CLiveH264Feed> SharedH264Feed() { return nullptr; }
+  // The scan session the page's scan buttons drive; none: the program does
+  // not scan. User-interface thread.
+  virtual IScanHost* Scan() { return nullptr; }
 };
 
 }  // namespace server

@@ -1,9 +1,12 @@
 #include "server/http_server.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -67,9 +70,8 @@ void AddSecurityHeaders(MHD_Response* reply, const std::vector<std::pair<std::st
   }
 }
 
-MHD_Result Queue(MHD_Connection* connection, const HttpResponse& response) {
-  MHD_Response* reply = MHD_create_response_from_buffer(response.body.size(), const_cast<char*>(response.body.data()),
-                                                        MHD_RESPMEM_MUST_COPY);
+// Sends `reply` with the status and headers of `response`, and lets go of it.
+MHD_Result QueueReply(MHD_Connection* connection, const HttpResponse& response, MHD_Response* reply) {
   if (!reply) return MHD_NO;
   if (!response.contentType.empty())
     MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.c_str());
@@ -78,6 +80,30 @@ MHD_Result Queue(MHD_Connection* connection, const HttpResponse& response) {
   const MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(response.status), reply);
   MHD_destroy_response(reply);
   return result;
+}
+
+MHD_Result Queue(MHD_Connection* connection, const HttpResponse& response) {
+  return QueueReply(connection, response,
+                    MHD_create_response_from_buffer(response.body.size(), const_cast<char*>(response.body.data()),
+                                                    MHD_RESPMEM_MUST_COPY));
+}
+
+// `response.file` as the body, read by libmicrohttpd as it goes out (a
+// document may be many megabytes); 404 when it is gone.
+MHD_Result QueueFile(MHD_Connection* connection, const HttpResponse& response) {
+  const int fd = ::open(response.file.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    return Queue(connection, ErrorResponse(404, "the document is no longer there"));
+  }
+  // The response owns the descriptor from here and closes it when it is freed.
+  MHD_Response* reply = MHD_create_response_from_fd64(static_cast<std::uint64_t>(info.st_size), fd);
+  if (!reply) {
+    ::close(fd);
+    return MHD_NO;
+  }
+  return QueueReply(connection, response, reply);
 }
 
 enum class DeclaredLength { Fine, TooLarge, Malformed };
@@ -235,6 +261,7 @@ bool CHttpServer::Answer(MHD_Connection* connection, ConnectionState& state) {
   config.site.port = m_port.load();
   const HttpResponse response = RouteRequest(request, m_backend, config);
   if (IsRefusal(response.status) && onRefused) onRefused(request, response);
+  if (!response.file.empty()) return QueueFile(connection, response) == MHD_YES;
   if (!response.stream) return Queue(connection, response) == MHD_YES;
 
   return AnswerStream(connection, response.mp4);

@@ -21,6 +21,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 constexpr std::string_view kJson = "application/json";
+constexpr std::string_view kScanStatePath = "/api/scan";
+constexpr std::string_view kLatestDocumentPath = "/scan/latest.pdf";
 
 HttpResponse JsonResponse(int status, std::string body) {
   HttpResponse response;
@@ -67,6 +69,13 @@ const char* EventName(ControlEvent event) {
   return "";
 }
 
+// The desktop could not run it now; the client may try again shortly.
+HttpResponse NotNow(std::string_view reason) {
+  HttpResponse response = ErrorResponse(503, reason.empty() ? "not available" : reason);
+  response.headers.emplace_back("Retry-After", "1");
+  return response;
+}
+
 HttpResponse ControlResponse(ControlEvent event, int id, const ControlOutcome& outcome) {
   const std::string head = "{\"id\": " + std::to_string(id) + ", \"event\": \"" + EventName(event) + "\", ";
   switch (outcome.kind) {
@@ -78,11 +87,22 @@ HttpResponse ControlResponse(ControlEvent event, int id, const ControlOutcome& o
     case ControlOutcome::Kind::UnknownId:
       return ErrorResponse(404, outcome.reason.empty() ? "no such control" : outcome.reason);
     case ControlOutcome::Kind::Busy:
-    case ControlOutcome::Kind::Stopping: {
-      HttpResponse response = ErrorResponse(503, outcome.reason.empty() ? "not available" : outcome.reason);
-      response.headers.emplace_back("Retry-After", "1");
-      return response;
-    }
+    case ControlOutcome::Kind::Stopping: return NotNow(outcome.reason);
+  }
+  return ErrorResponse(500, "internal error");
+}
+
+HttpResponse ScanResponse(const ScanOutcome& outcome) {
+  const std::string members = ScanStatusMembers(outcome.status);
+  switch (outcome.kind) {
+    case ScanOutcome::Kind::Done: return JsonResponse(200, "{\"ok\": true, " + members + "}");
+    // The document is written on the desktop's time; the page follows GET /api/scan.
+    case ScanOutcome::Kind::Started: return JsonResponse(202, "{\"ok\": true, " + members + "}");
+    case ScanOutcome::Kind::Refused:
+      return JsonResponse(409, "{\"ok\": false, \"error\": " + JsonString(outcome.reason) + ", " + members + "}");
+    case ScanOutcome::Kind::Unavailable: return ErrorResponse(404, outcome.reason);
+    case ScanOutcome::Kind::Busy:
+    case ScanOutcome::Kind::Stopping: return NotNow(outcome.reason);
   }
   return ErrorResponse(500, "internal error");
 }
@@ -109,6 +129,17 @@ HttpResponse RouteGet(const HttpRequest& request, IRouterBackend& backend) {
     return JsonResponse(200, std::move(*state));
   }
   if (path == "/api/layout") return JsonResponse(200, backend.LayoutJson());
+  if (path == kScanStatePath || path == kLatestDocumentPath) {
+    const auto scan = backend.ScanState();
+    if (!scan) return ErrorResponse(503, "the desktop did not answer in time");
+    if (path == kScanStatePath) return JsonResponse(200, "{" + ScanStatusMembers(*scan) + "}");
+    if (scan->lastDocument.empty()) return ErrorResponse(404, "no document has been finished yet");
+    HttpResponse response = FileResponse("application/pdf", {}, false);
+    response.file = scan->lastDocument;
+    response.headers.emplace_back("Content-Disposition",
+                                  "inline; filename=\"" + DocumentDownloadName(scan->lastDocument) + "\"");
+    return response;
+  }
   if (path == "/snapshot.jpg" || path == "/snapshot.bmp") {
     const bool jpeg = path == "/snapshot.jpg";
     auto bytes = jpeg ? backend.SnapshotJpeg() : backend.SnapshotBmp();
@@ -161,10 +192,20 @@ std::optional<HttpResponse> TokenRefusal(const HttpRequest& request, const Route
   return response;
 }
 
+// Nothing when `request` may act (press a button, take a page), else its refusal.
+std::optional<HttpResponse> ActionRefusalResponse(const HttpRequest& request, const RouterConfig& config) {
+  if (request.method != "POST") return MethodNotAllowed("POST");
+  const HeaderLookup lookup{request.Header("Origin"), request.Header("Sec-Fetch-Site"), request.Header(kActionHeader)};
+  if (const std::string refused = ActionRefusal(lookup, config.site, request.localAddress); !refused.empty())
+    return ErrorResponse(403, refused);
+  return std::nullopt;
+}
+
 bool IsGetPath(const HttpRequest& request, IRouterBackend& backend) {
   const std::string_view path = request.path;
   return path == "/stream.mjpg" || path == "/stream.mp4" || path == "/api/state" || path == "/api/layout" ||
-         path == "/snapshot.jpg" || path == "/snapshot.bmp" || backend.FindAsset(path).has_value();
+         path == "/snapshot.jpg" || path == "/snapshot.bmp" || path == kScanStatePath || path == kLatestDocumentPath ||
+         backend.FindAsset(path).has_value();
 }
 
 }  // namespace
@@ -226,12 +267,18 @@ HttpResponse RouteRequest(const HttpRequest& request, IRouterBackend& backend, c
     if (!path.starts_with(prefix)) continue;
     const auto id = ParseControlId(path.substr(prefix.size()));
     if (!id) return ErrorResponse(404, "no such control");
-    if (request.method != "POST") return MethodNotAllowed("POST");
-    const HeaderLookup lookup{request.Header("Origin"), request.Header("Sec-Fetch-Site"),
-                              request.Header(kActionHeader)};
-    if (const std::string refused = ActionRefusal(lookup, config.site, request.localAddress); !refused.empty())
-      return ErrorResponse(403, refused);
+    if (auto refused = ActionRefusalResponse(request, config)) return std::move(*refused);
     return ControlResponse(event, *id, backend.RunControlEvent(event, *id, request.client));
+  }
+  constexpr std::array<std::pair<std::string_view, ScanAction>, 3> kScanPaths = {{
+      {"/api/scan/page", ScanAction::AddPage},
+      {"/api/scan/undo", ScanAction::UndoPage},
+      {"/api/scan/finish", ScanAction::Finish},
+  }};
+  for (const auto& [scanPath, action] : kScanPaths) {
+    if (path != scanPath) continue;
+    if (auto refused = ActionRefusalResponse(request, config)) return std::move(*refused);
+    return ScanResponse(backend.RunScanAction(action));
   }
 
   if (request.method == "GET" || request.method == "HEAD") {

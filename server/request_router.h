@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "server/request_guard.h"
+#include "server/scan_status.h"
 
 namespace server {
 
@@ -52,6 +53,9 @@ struct HttpResponse {
   // one when `mp4` is set too).
   bool stream = false;
   bool mp4 = false;
+  // The caller sends this file in place of `body` (a finished document,
+  // which may be large), or 404 when it cannot be opened.
+  std::string file;
 };
 
 enum class ControlEvent { Click, Down, Up };
@@ -88,6 +92,12 @@ class IRouterBackend {
     std::string bytes;
   };
   virtual std::optional<Asset> FindAsset(std::string_view path) = 0;
+  // The scan session; nothing: the desktop did not answer. A backend
+  // without one has no pages and takes no scan action.
+  virtual std::optional<ScanStatus> ScanState() { return ScanStatus{}; }
+  virtual ScanOutcome RunScanAction(ScanAction) {
+    return {ScanOutcome::Kind::Unavailable, "this program does not scan pages", {}};
+  }
 };
 
 struct RouterConfig {

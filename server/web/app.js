@@ -1,6 +1,6 @@
 // The page's behaviour: the live picture, the panel built from /api/layout,
-// its looks and the heading's state following /api/state, and recovery when
-// the program goes away and comes back.
+// its looks and the heading's state following /api/state, the scan buttons,
+// and recovery when the program goes away and comes back.
 "use strict";
 
 const token = new URLSearchParams(location.search).get("token");
@@ -118,6 +118,85 @@ function send(kind, id) {
     })
     .finally(poll);
 }
+
+// Scanning from the page: the desktop's P, Backspace and Enter. The
+// session's progress comes from /api/scan; a finished document is offered
+// as a link, and the buttons rest while the document is being written.
+const scanButtons = { page: "scan-add", undo: "scan-undo", finish: "scan-finish" };
+const scanCount = document.getElementById("scan-count");
+const scanNote = document.getElementById("scan-note");
+const scanPdf = document.getElementById("scan-pdf");
+const kScanRefusalMs = 4000;
+let scan = { pages: 0, states: [], read: 0, finishing: false, document: null, finish_error: null };
+let scanSending = false;
+// Why the last button did nothing, shown for a while over the progress.
+let scanRefusal = { text: "", until: 0 };
+
+function restScanButtons() {
+  const resting = scanSending || scan.finishing;
+  document.getElementById("scan-add").disabled = resting;
+  document.getElementById("scan-undo").disabled = resting || scan.pages === 0;
+  document.getElementById("scan-finish").disabled = resting || scan.pages === 0;
+}
+
+function showScan(s) {
+  scan = s;
+  scanCount.textContent = s.pages + (s.pages === 1 ? " page" : " pages");
+  scanCount.dataset.states = s.states.join(",");
+  restScanButtons();
+  if (Date.now() < scanRefusal.until) scanNote.textContent = scanRefusal.text;
+  else if (s.finishing) scanNote.textContent = "Finishing: " + s.read + " of " + s.pages + " pages read";
+  else if (s.finish_error) scanNote.textContent = s.finish_error;
+  else if (s.read < s.pages) scanNote.textContent = s.read + " of " + s.pages + " pages read";
+  else scanNote.textContent = "";
+  scanPdf.hidden = !s.document;
+  if (s.document) {
+    scanPdf.textContent = s.document;
+    scanPdf.href = withToken("/scan/latest.pdf");
+  }
+}
+
+function scanUnsettled() {
+  return scan.finishing || scan.read < scan.pages;
+}
+
+let scanPolling = false;
+function pollScan() {
+  if (scanPolling) return;
+  scanPolling = true;
+  fetchBounded("/api/scan", { cache: "no-store" })
+    .then((r) => (r.ok ? r.json().then(showScan) : null))
+    .catch(() => {})
+    .finally(() => {
+      scanPolling = false;
+    });
+}
+
+function refuseScan(text) {
+  scanRefusal = { text, until: Date.now() + kScanRefusalMs };
+  scanNote.textContent = text;
+}
+
+function sendScan(action) {
+  scanSending = true;
+  restScanButtons();
+  fetchBounded("/api/scan/" + action, { method: "POST", headers: { "X-Tavrocam": "1" } })
+    .then((r) =>
+      r.json().then((j) => {
+        scanSending = false;
+        if (j.pages !== undefined) showScan(j);
+        if (!r.ok) refuseScan(j.error || "not done");
+      })
+    )
+    .catch(() => refuseScan("The camera is not answering."))
+    .finally(() => {
+      scanSending = false;
+      restScanButtons();
+    });
+}
+
+for (const [action, id] of Object.entries(scanButtons))
+  document.getElementById(id).addEventListener("click", () => sendScan(action));
 
 function setLook(id, look) {
   const entry = looks.get(id);
@@ -269,4 +348,11 @@ function loadLayout() {
 
 startStream();
 loadLayout();
-setInterval(poll, kPollMs);
+pollScan();
+// The scan's progress at the state's pace while pages are read, else once a second.
+let scanTicks = 0;
+setInterval(() => {
+  poll();
+  scanTicks += 1;
+  if (scanUnsettled() || scanTicks % 4 === 0) pollScan();
+}, kPollMs);

@@ -36,6 +36,15 @@ class FakeBackend final : public IRouterBackend {
     return std::nullopt;
   }
 
+  std::optional<ScanStatus> ScanState() override {
+    if (!stateAnswers) return std::nullopt;
+    return scan;
+  }
+  ScanOutcome RunScanAction(ScanAction action) override {
+    scanActions.push_back(action);
+    return scanOutcome;
+  }
+
   struct Call {
     ControlEvent event;
     int id;
@@ -43,6 +52,9 @@ class FakeBackend final : public IRouterBackend {
   };
   std::vector<Call> calls;
   ControlOutcome outcome;
+  ScanStatus scan;
+  ScanOutcome scanOutcome;
+  std::vector<ScanAction> scanActions;
   bool picture = true;
   bool stateAnswers = true;
 };
@@ -171,6 +183,53 @@ TEST_F(RouterTest, ControlEventsReachTheBackendAndMapTheirOutcome) {
       EXPECT_NE(response.body.find("\"ok\": false"), std::string::npos);
     }
   }
+}
+
+TEST_F(RouterTest, ScanActionsMapTheirOutcomeAndTheDocumentComesFromItsFile) {
+  EXPECT_EQ(Route(Request("GET", "/scan/latest.pdf")).status, 404);
+  backend.scan = {.pageStates = {"done", "reading text"},
+                  .pagesRead = 1,
+                  .finishing = true,
+                  .lastDocument = "/home/t/Pictures/Tavrocam/TAVROCAM_20261209_101500 \"a\".pdf",
+                  .finishError = {}};
+  const HttpResponse state = Route(Request("GET", "/api/scan"));
+  EXPECT_EQ(state.body,
+            "{\"pages\": 2, \"states\": [\"done\", \"reading text\"], \"read\": 1, \"finishing\": true, "
+            "\"document\": \"TAVROCAM_20261209_101500__a_.pdf\", \"finish_error\": null}");
+  EXPECT_EQ(HeaderOf(state, "Cache-Control"), "no-store");
+  for (const char* method : {"GET", "HEAD"}) {
+    const HttpResponse pdf = Route(Request(method, "/scan/latest.pdf"));
+    EXPECT_EQ(pdf.file, backend.scan.lastDocument) << method;
+    EXPECT_EQ(pdf.contentType, "application/pdf");
+    EXPECT_EQ(HeaderOf(pdf, "Content-Disposition"), "inline; filename=\"TAVROCAM_20261209_101500__a_.pdf\"");
+  }
+  EXPECT_EQ(HeaderOf(Route(Request("POST", "/scan/latest.pdf")), "Allow"), "GET, HEAD");
+  EXPECT_EQ(HeaderOf(Route(Request("GET", "/api/scan/finish")), "Allow"), "POST");
+  EXPECT_EQ(Route(Request("POST", "/api/scan/rotate")).status, 404);
+  EXPECT_TRUE(backend.scanActions.empty());
+
+  using Kind = ScanOutcome::Kind;
+  const std::pair<Kind, int> statuses[] = {{Kind::Done, 200},        {Kind::Started, 202}, {Kind::Refused, 409},
+                                           {Kind::Unavailable, 404}, {Kind::Busy, 503},    {Kind::Stopping, 503}};
+  for (const auto& [kind, status] : statuses) {
+    backend.scanOutcome = {kind, "because \"quoted\"", backend.scan};
+    const HttpResponse response = Route(Request("POST", "/api/scan/page"));
+    EXPECT_EQ(response.status, status) << response.body;
+    if (kind == Kind::Refused) {
+      EXPECT_NE(response.body.find("\"ok\": false, \"error\": \"because"), std::string::npos);
+    }
+    if (status < 300) {
+      EXPECT_NE(response.body.find("\"pages\": 2"), std::string::npos) << response.body;
+    }
+  }
+  Route(Request("POST", "/api/scan/undo"));
+  Route(Request("POST", "/api/scan/finish"));
+  EXPECT_EQ(backend.scanActions.back(), ScanAction::Finish);
+  EXPECT_EQ(backend.scanActions.size(), 8u);
+
+  backend.stateAnswers = false;
+  EXPECT_EQ(Route(Request("GET", "/api/scan")).status, 503);
+  EXPECT_EQ(Route(Request("GET", "/scan/latest.pdf")).status, 503);
 }
 
 TEST_F(RouterTest, BodiesOverTheLimitAreRefusedBeforeAnyHandler) {

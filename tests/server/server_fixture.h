@@ -44,6 +44,7 @@ class ServerTest : public ::testing::Test {
     m_sim = sim::CreateSimulatedDriver(simOptions);
     platform::InstallDriver(m_sim);
     m_frame = std::make_unique<CMainFrame>(m_dialogs, platform::CurrentDriver(), CameraTiming{kTimeScale});
+    m_frame->SetPresenterOptions(m_presenter);
     ASSERT_TRUE(m_frame->Create());
     m_frame->show();
     m_link = std::make_unique<CCameraServerLink>(*m_frame);
@@ -79,6 +80,8 @@ class ServerTest : public ::testing::Test {
   }
 
   AnsweringDialogs m_dialogs;
+  // The command line's presenter options (capture folder, ...) for the next Start.
+  PresenterOptions m_presenter;
   std::shared_ptr<sim::SimDriver> m_sim;
   std::unique_ptr<CMainFrame> m_frame;
   std::unique_ptr<CCameraServerLink> m_link;

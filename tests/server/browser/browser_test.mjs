@@ -1,14 +1,15 @@
 // A real browser against the running program: Debian's chromium, headless,
 // opens the page, sees a picture that changes, and a click on LAMP reaches
-// the simulated camera as its command frame. Then a hostile page from
-// another loopback origin tries to press LAMP (no-cors fetch, a form, a
-// fetch with our header) and to frame our page: no command reaches the
-// camera, the frame stays empty, and our own page still works. Exits 77
+// the simulated camera as its command frame; the scan buttons make a PDF.
+// Then a hostile page from another loopback origin tries to press LAMP and
+// take a page (no-cors fetch, a form, a fetch with our header) and to frame
+// our page: no command reaches the camera, no page is taken, the frame stays
+// empty, and our own page still works. Exits 77
 // (skipped) when the browser or its driver is missing; everything else is
 // bounded.
-import { spawn } from "node:child_process";
+import { spawn, spawnSync } from "node:child_process";
 import { createServer } from "node:http";
-import { existsSync, mkdtempSync, readFileSync, rmSync } from "node:fs";
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 
@@ -28,7 +29,7 @@ if (!existsSync(chromium)) {
 
 const work = mkdtempSync(join(tmpdir(), "tavrocam-browser-"));
 const simLog = join(work, "sim.log");
-const deadline = setTimeout(() => fail("the test did not finish in 90 s"), 90000);
+const deadline = setTimeout(() => fail("the test did not finish in 150 s"), 150000);
 let child;
 let context;
 
@@ -56,7 +57,8 @@ async function until(what, test, ms) {
   fail(what);
 }
 
-child = spawn(program, ["--camera=sim", "--sim-paced", "--headless", "--serve=127.0.0.1:0"], {
+child = spawn(program, ["--camera=sim", "--sim-paced", "--headless", "--serve=127.0.0.1:0",
+                        "--capture-dir=" + join(work, "pages")], {
   env: { ...process.env, TAVROCAM_SIM_LOG: simLog, XDG_CONFIG_HOME: work, TAVROCAM_CLAIM_DIR: work },
   stdio: ["ignore", "pipe", "inherit"],
 });
@@ -173,6 +175,50 @@ await until("the heading did not say frozen", async () => (await heading()) === 
 await page.locator("#b1000").click();
 await until("the heading did not go back to live", async () => (await heading()) === "live", 5000);
 
+// A teacher scans from the phone: two pages (a third taken and taken back),
+// then the document, which the page offers as a link once it is written.
+// The buttons rest while it is being finished.
+await page.setViewportSize({ width: 390, height: 844 });
+const scanCount = () => page.textContent("#scan-count");
+for (const [button, count] of [["#scan-add", "1 page"], ["#scan-add", "2 pages"], ["#scan-add", "3 pages"],
+                               ["#scan-undo", "2 pages"]]) {
+  await page.locator(button).click();
+  await until("after " + button + " the page did not count " + count, async () => (await scanCount()) === count, 10000);
+}
+// Every time the note says the document is being finished, the buttons are
+// seen at that moment, however quickly the pages are read.
+await page.evaluate(() => {
+  window.finishingSeen = [];
+  const note = document.getElementById("scan-note");
+  new MutationObserver(() => {
+    if (note.textContent.startsWith("Finishing"))
+      window.finishingSeen.push([note.textContent,
+        ...["scan-add", "scan-undo", "scan-finish"].map((id) => document.getElementById(id).disabled)]);
+  }).observe(note, { childList: true, characterData: true, subtree: true });
+});
+const finishAnswer = page.waitForResponse((r) => r.url().includes("/api/scan/finish"), { timeout: 10000 });
+await page.locator("#scan-finish").click();
+if ((await finishAnswer).status() !== 202) fail("Finish PDF was not accepted");
+await until("the finished document was not offered", () => page.isVisible("#scan-pdf"), 60000);
+const finishing = await page.evaluate(() => window.finishingSeen);
+if (!finishing.length || finishing.some(([note, ...disabled]) => !/^Finishing: \d of 2 pages read$/.test(note) ||
+                                                                 disabled.includes(false)))
+  fail("while finishing the buttons did not rest: " + JSON.stringify(finishing));
+const documentName = await page.textContent("#scan-pdf");
+if (!/^TAVROCAM_\d{8}_\d{6}\.pdf$/.test(documentName)) fail("the link is named " + documentName);
+if ((await scanCount()) !== "0 pages" || (await page.isDisabled("#scan-add"))) fail("the page did not start a new stack");
+const pdf = await page.request.get(new URL(await page.getAttribute("#scan-pdf", "href"), url).href);
+const pdfBytes = await pdf.body();
+if (pdf.status() !== 200 || pdf.headers()["content-type"] !== "application/pdf" ||
+    !pdfBytes.subarray(0, 5).equals(Buffer.from("%PDF-")))
+  fail("the link did not give a PDF: " + pdf.status() + " " + pdf.headers()["content-type"]);
+if (!(pdf.headers()["content-disposition"] || "").includes('filename="' + documentName + '"'))
+  fail("the PDF is not named " + documentName + ": " + pdf.headers()["content-disposition"]);
+writeFileSync(join(work, "downloaded.pdf"), pdfBytes);
+const pageCount = spawnSync("qpdf", ["--show-npages", join(work, "downloaded.pdf")], { encoding: "utf8", timeout: 20000 });
+if (pageCount.stdout !== "2\n") fail("the document has " + JSON.stringify(pageCount.stdout) + " pages, not 2");
+if (shots) await page.screenshot({ path: join(shots, "page-scanned-390x844.png") });
+
 // A phone held both ways: picture and whole panel on screen without
 // scrolling, the panel beside the picture in landscape and below it in
 // portrait, every touch target at least 32 CSS px in its smaller side.
@@ -182,7 +228,8 @@ for (const [width, height] of [[390, 844], [844, 390]]) {
   await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
   const layout = await page.evaluate(() => {
     const box = (e) => e.getBoundingClientRect().toJSON();
-    const targets = [...document.querySelectorAll("#panel button, #bar a, #picture-mode")].map((e) => ({ id: e.id, ...box(e) }));
+    const targets = [...document.querySelectorAll("#panel button, #bar a, #picture-mode, #scan button, #scan a")]
+      .map((e) => ({ id: e.id, ...box(e) }));
     return { live: box(document.getElementById("live")), panel: box(document.getElementById("panel")), targets,
              scrollW: document.documentElement.scrollWidth, scrollH: document.documentElement.scrollHeight,
              panelScroll: document.getElementById("panel-box").scrollHeight - document.getElementById("panel-box").clientHeight };
@@ -216,9 +263,14 @@ const target = new URL(url).origin;
 const hostilePage = `<!doctype html><html><body>
 <form id="f" method="POST" action="${target}/api/click/1047" target="sink"><input name="x" value="1"></form>
 <iframe name="sink" id="sink"></iframe>
+<form id="g" method="POST" action="${target}/api/scan/page" target="sink2"><input name="x" value="1"></form>
+<iframe name="sink2" id="sink2"></iframe>
 <iframe id="framed" src="${target}/"></iframe>
 <script>
 const tries = [
+  fetch("${target}/api/scan/page", {method: "POST", mode: "no-cors"}).catch(() => {}),
+  fetch("${target}/api/scan/page", {method: "POST", headers: {"X-Tavrocam": "1"}}).catch(() => {}),
+  new Promise((r) => { document.getElementById("sink2").onload = r; document.getElementById("g").submit(); }),
   fetch("${target}/api/click/1047", {method: "POST", mode: "no-cors"}).catch(() => {}),
   fetch("${target}/api/click/1047", {method: "POST", mode: "no-cors", body: "x", headers: {"Content-Type": "text/plain"}}).catch(() => {}),
   fetch("${target}/api/click/1047", {method: "POST", headers: {"X-Tavrocam": "1"}}).catch(() => {}),
@@ -235,7 +287,9 @@ const hostile = await context.newPage();
 await hostile.goto(`http://127.0.0.1:${hostilePort}/`, { timeout: 20000 });
 await until("the hostile page's tries did not settle", () => hostile.evaluate(() => window.done === true), 15000);
 if (lampCount() !== lampsBefore) fail("a page on another origin pressed LAMP");
-const framed = hostile.frames().find((f) => f.parentFrame() && f.name() !== "sink");
+const scanAfter = await (await page.request.get(url.replace(/\/(\?|$)/, "/api/scan$1"))).json();
+if (scanAfter.pages !== 0) fail("a page on another origin took " + scanAfter.pages + " pages");
+const framed = hostile.frames().find((f) => f.parentFrame() && !f.name().startsWith("sink"));
 if (!framed) fail("the framed copy is missing");
 if (await framed.$("#panel").catch(() => null)) fail("our page ran inside another site's frame");
 
@@ -261,5 +315,6 @@ await plain.close();
 console.log("browser: smooth picture by default on a phone (decoded, clock running, under a second behind, " +
             "following two mode changes without a reload), " +
             "JPEG without MSE; page opened, picture changed, LAMP reached the camera, looks follow, phone layouts fit, " +
-            "tooltips, heading, lost connection shown and recovered; another origin could neither press nor frame");
+            "tooltips, heading, lost connection shown and recovered; two pages scanned into a PDF from the phone; " +
+            "another origin could neither press, scan nor frame");
 await finish(0);
