@@ -26,13 +26,10 @@ std::string CCameraServer::Start() {
   if (std::string refused = ResolveAccess(m_options); !refused.empty()) return refused;
   m_assets.Build();
   m_pRemote = std::make_unique<CPanelRemote>(m_host, m_options.holdLimit);
-<<<<<<< HEAD
   m_pFeed = m_host.SharedH264Feed();
   m_bOwnFeed = m_pFeed == nullptr;
   if (m_bOwnFeed) m_pFeed = std::make_shared<CLiveH264Feed>();
-=======
   m_pScan = std::make_unique<CScanRemote>(m_host);
->>>>>>> issue28w
   m_hub.Start();
   if (m_bOwnFeed) m_pFeed->Start();
   m_host.ShownFrameTaps().Add(m_hub);
