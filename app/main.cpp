@@ -26,7 +26,6 @@
 #include "panel/remocon_dlg.h"
 #include "platform/driver.h"
 #include "platform/usb/usb_driver.h"
-#include "scan/ocr_threads.h"
 #include "server/camera_server.h"
 #include "sim/sim_driver.h"
 
@@ -102,7 +101,6 @@ constexpr int kPictureAllocationThreshold = 256 * 1024;
 }  // namespace
 
 int main(int argc, char** argv) {
-  scan::RestartWithOneOcrThread(argv);
   // Pictures are megabytes, allocated on many threads (the viewers' connections
   // each have one). With the allocator's moving threshold they come from
   // per-thread heaps whose high-water marks stay resident for the rest of a

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPolygonF>
 
+#include "app/corner_handles.h"
 #include "app/scan_overlay.h"
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_snapshot.h"
@@ -49,7 +50,14 @@ CScanController::CScanController(QWidget* pictureView, PictureSource source, Sca
     : m_view(pictureView),
       m_source(std::move(source)),
       m_options(std::move(options)),
-      m_overlay(new CScanOverlay(pictureView)) {
+      m_overlay(new CScanOverlay(pictureView)),
+      m_handles(new CCornerHandles(pictureView)) {
+  // The overlay's messages and pages stay over the held picture; it lets the mouse through.
+  m_overlay->raise();
+  connect(m_handles, &CCornerHandles::Cancelled, this, [this] {
+    StopAdjusting();
+    m_overlay->ShowMessage(QStringLiteral("Corners not changed"));
+  });
   m_actAdd = MakeScanAction(QStringLiteral("Add page"), QKeySequence(Qt::Key_P));
   connect(m_actAdd.get(), &QAction::triggered, this, &CScanController::AddPage);
   m_actUndo = MakeScanAction(QStringLiteral("Remove last page"), QKeySequence(Qt::Key_Backspace));
@@ -61,11 +69,18 @@ CScanController::CScanController(QWidget* pictureView, PictureSource source, Sca
   m_actKeep->setCheckable(true);
   connect(m_actKeep.get(), &QAction::toggled, this, [this](bool on) {
     m_kept = on ? m_tracker.Current() : std::nullopt;
+    // While adjusting, the handles' corners are the ones kept.
+    if (on && m_handles->Active()) {
+      m_kept = scan::OrderCorners(m_handles->Corners().points);
+      m_actWhole->setChecked(false);
+    }
     if (on && !m_kept) m_actKeep->setChecked(false);
     OnOutlineTick();
   });
   m_actWhole = MakeScanAction(QStringLiteral("Use whole picture"), QKeySequence(Qt::ALT | Qt::Key_P));
   m_actWhole->setCheckable(true);
+  m_actAdjust = MakeScanAction(QStringLiteral("Adjust corners\u2026"), QKeySequence(Qt::CTRL | Qt::Key_P));
+  connect(m_actAdjust.get(), &QAction::triggered, this, &CScanController::AdjustCorners);
   connect(&m_outlineTimer, &QTimer::timeout, this, &CScanController::OnOutlineTick);
 }
 
@@ -76,7 +91,7 @@ CScanController::~CScanController() {
 }
 
 QList<QAction*> CScanController::Actions() const {
-  return {m_actAdd.get(), m_actUndo.get(), m_actFinish.get(), m_actKeep.get(), m_actWhole.get()};
+  return {m_actAdd.get(), m_actUndo.get(), m_actFinish.get(), m_actKeep.get(), m_actWhole.get(), m_actAdjust.get()};
 }
 
 scan::ScanSession& CScanController::Session() {
@@ -106,6 +121,10 @@ std::optional<scan::PageCorners> CScanController::CornersForNextPage(const cv::M
 }
 
 void CScanController::AddPage() {
+  if (m_handles->Active()) {
+    TakeAdjustedPage();
+    return;
+  }
   if (const std::string missing = scan::MissingModelMessage(m_options.languages); !missing.empty()) {
     m_overlay->ShowMessage(QString::fromStdString(missing));
     return;
@@ -116,13 +135,75 @@ void CScanController::AddPage() {
     return;
   }
   m_tracker.Update(scan::FindPageOutline(picture));
-  Session().AddPage(picture, CornersForNextPage(picture));
+  const std::optional<scan::PageCorners> corners = CornersForNextPage(picture);
+  TakePage(picture, corners);
+  if (!corners && !m_tracker.Current()) {
+    // The page step will not find one either: the whole picture is the page.
+    m_unoutlined = picture;
+    m_overlay->ShowMessage(QStringLiteral("No page outline found: the whole picture is the page \u00b7 %1 %2")
+                               .arg(m_actAdjust->shortcut().toString(QKeySequence::NativeText), m_actAdjust->text()));
+  }
+}
+
+void CScanController::TakePage(const cv::Mat& picture, std::optional<scan::PageCorners> corners) {
+  m_unoutlined.release();
+  Session().AddPage(picture, corners);
   m_thumbnails.push_back(Thumbnail(picture));
   if (!m_outlineTimer.isActive()) m_outlineTimer.start(kOutlineTickMs);
   OnPagesChanged();
 }
 
+void CScanController::AdjustCorners() {
+  if (m_handles->Active()) return;
+  if (const std::string missing = scan::MissingModelMessage(m_options.languages); !missing.empty()) {
+    m_overlay->ShowMessage(QString::fromStdString(missing));
+    return;
+  }
+  m_replacesLast = !m_unoutlined.empty();
+  const cv::Mat picture = m_replacesLast ? m_unoutlined : m_source();
+  if (picture.empty()) {
+    m_overlay->ShowMessage(QStringLiteral("No picture to scan"));
+    return;
+  }
+  // The handles start where the page would be taken now.
+  std::optional<scan::PageCorners> start = m_kept;
+  if (m_replacesLast || m_actWhole->isChecked()) {
+    start = scan::WholePicture(picture.cols, picture.rows);
+  } else if (!start) {
+    start = m_tracker.Update(scan::FindPageOutline(picture));
+  }
+  m_handles->Start(picture, start.value_or(scan::WholePicture(picture.cols, picture.rows)));
+  m_overlay->SetOutline(std::nullopt, {}, false);
+  m_overlay->ShowMessage(QStringLiteral("Drag the corners \u00b7 Enter or P takes the page \u00b7 Escape cancels"),
+                         true);
+}
+
+std::optional<scan::PageCorners> CScanController::AdjustedCorners() const {
+  if (!m_handles->Active()) return std::nullopt;
+  return m_handles->Corners();
+}
+
+void CScanController::TakeAdjustedPage() {
+  const cv::Mat picture = m_handles->Picture();
+  const scan::PageCorners corners = scan::OrderCorners(m_handles->Corners().points);
+  if (m_replacesLast && m_session && m_session->RemoveLastPage() && !m_thumbnails.empty()) m_thumbnails.pop_back();
+  StopAdjusting();
+  if (m_actKeep->isChecked()) m_kept = corners;
+  TakePage(picture, corners);
+  m_overlay->ShowMessage(QStringLiteral("Page %1 taken with the corners set").arg(PageCount()));
+}
+
+void CScanController::StopAdjusting() {
+  if (!m_handles->Active()) return;
+  m_handles->Stop();
+  m_replacesLast = false;
+  m_overlay->ShowMessage({});
+  OnOutlineTick();
+}
+
 bool CScanController::RemoveLastPage() {
+  StopAdjusting();
+  m_unoutlined.release();
   if (!m_session || !m_session->RemoveLastPage()) return false;
   if (!m_thumbnails.empty()) m_thumbnails.pop_back();
   OnPagesChanged();
@@ -130,6 +211,11 @@ bool CScanController::RemoveLastPage() {
 }
 
 void CScanController::Finish() {
+  if (m_handles->Active()) {
+    TakeAdjustedPage();
+    return;
+  }
+  m_unoutlined.release();
   if (PageCount() == 0) {
     m_overlay->ShowMessage(QStringLiteral("No pages to write: P adds the picture as a page"));
     return;
@@ -158,12 +244,15 @@ void CScanController::WriteDocument(const std::string& suffix) {
 }
 
 void CScanController::WriteUnfinished() {
+  StopAdjusting();
   m_outlineTimer.stop();
   if (PageCount() == 0) return;
   WriteDocument("_unfinished");
 }
 
 void CScanController::OnOutlineTick() {
+  // The held picture shows its own corners.
+  if (m_handles->Active()) return;
   const cv::Mat picture = m_source();
   if (picture.empty()) return;
   std::optional<scan::PageCorners> shown = m_kept;

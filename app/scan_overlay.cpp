@@ -3,7 +3,14 @@
 #include <QEvent>
 #include <QPainter>
 
+#include "liveview/live_view.h"
 #include "liveview/picture_fit.h"
+
+QRect ScanPictureArea(const QWidget& view, QSize picture) {
+  const auto* live = qobject_cast<const CLiveView*>(&view);
+  if (live && (!live->FitsToWindow() || picture == live->size())) return QRect(QPoint(0, 0), picture);
+  return FitPicture(picture, view.rect());
+}
 
 CScanOverlay::CScanOverlay(QWidget* pictureView) : QWidget(pictureView) {
   setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -48,7 +55,7 @@ void CScanOverlay::ShowMessage(const QString& text, bool lasting) {
 void CScanOverlay::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  const QRect shown = FitPicture(m_picture, rect());
+  const QRect shown = ScanPictureArea(*parentWidget(), m_picture);
   if (m_outline && !shown.isEmpty()) {
     const double sx = static_cast<double>(shown.width()) / m_picture.width();
     const double sy = static_cast<double>(shown.height()) / m_picture.height();

@@ -14,6 +14,10 @@
 #include <QTimer>
 #include <QWidget>
 
+// Where `view` (the live view, or any widget) shows a picture of `picture`'s
+// size: one to one at its corner unless the view scales it to fit.
+QRect ScanPictureArea(const QWidget& view, QSize picture);
+
 struct ScanThumbnail {
   QImage picture;
   QString state;

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <memory>
 
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -22,6 +24,24 @@ std::string PdfDate(std::time_t when) {
   const QUtil::QPDFTime time(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                              local.tm_sec, static_cast<int>(-local.tm_gmtoff / 60));
   return QUtil::qpdf_time_to_pdf_time(time);
+}
+
+// A photographed page's JPEG data still holds some redundancy that deflate
+// takes out; readers undo the two filters in turn, the picture stays exactly
+// the same.
+void DeflatePageJpegs(QPDFPageObjectHelper& page) {
+  for (auto& [name, image] : page.getImages()) {
+    QPDFObjectHandle filter = image.getDict().getKey("/Filter");
+    if (!filter.isNameAndEquals("/DCTDecode")) continue;
+    const std::shared_ptr<Buffer> jpeg = image.getRawStreamData();
+    Pl_Buffer packed("packed page jpeg");
+    Pl_Flate deflate("deflate page jpeg", &packed, Pl_Flate::a_deflate);
+    deflate.write(jpeg->getBuffer(), jpeg->getSize());
+    deflate.finish();
+    std::shared_ptr<Buffer> smaller = packed.getBufferSharedPointer();
+    if (smaller->getSize() >= jpeg->getSize()) continue;
+    image.replaceStreamData(smaller, QPDFObjectHandle::parse("[/FlateDecode /DCTDecode]"), QPDFObjectHandle::newNull());
+  }
 }
 
 // Writes the joined document to `path`; empty on success, else why.
@@ -43,6 +63,7 @@ std::string JoinPages(const std::vector<std::string>& pagePdfs, const std::strin
       for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*source).getAllPages()) pages.addPage(page, false);
       sources.push_back(std::move(source));
     }
+    for (QPDFPageObjectHelper& page : pages.getAllPages()) DeflatePageJpegs(page);
     QPDFObjectHandle info = document.makeIndirectObject(QPDFObjectHandle::newDictionary());
     info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(title));
     info.replaceKey("/CreationDate", QPDFObjectHandle::newString(PdfDate(created)));

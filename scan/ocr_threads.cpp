@@ -1,16 +1,14 @@
 #include "scan/ocr_threads.h"
 
-#include <unistd.h>
+#include <omp.h>
 
-#include <cstdlib>
+#include <mutex>
 
 namespace scan {
 
-void RestartWithOneOcrThread(char** argv) {
-  if (std::getenv("OMP_THREAD_LIMIT")) return;
-  if (::setenv("OMP_THREAD_LIMIT", "1", 1) != 0) return;
-  ::execv("/proc/self/exe", argv);
-  // Still here: the program runs on, only slower to read pages.
+void UseOneOcrThread() {
+  static std::once_flag once;
+  std::call_once(once, [] { omp_set_max_active_levels(0); });
 }
 
 }  // namespace scan

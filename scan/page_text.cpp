@@ -9,6 +9,7 @@
 #include <memory>
 #include <opencv2/imgproc.hpp>
 
+#include "scan/ocr_threads.h"
 #include "scan/text_model.h"
 
 namespace scan {
@@ -44,6 +45,7 @@ PageTextResult ReadPageToPdf(const cv::Mat& page, const std::string& jpegPath, c
   cv::cvtColor(page, rgb, cv::COLOR_BGR2RGB);
   if (factor != 1) cv::resize(rgb, rgb, cv::Size(), factor, factor, cv::INTER_CUBIC);
 
+  UseOneOcrThread();
   tesseract::TessBaseAPI api;
   if (api.Init(TextModelFolder().c_str(), languages.c_str(), tesseract::OEM_LSTM_ONLY) != 0) {
     return {"The text recogniser could not load \"" + languages + "\"", {}};

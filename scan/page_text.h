@@ -18,8 +18,8 @@ struct PageTextResult {
 
 // Reads `page` (8-bit BGR, light already evened) in `languages` and writes
 // `pdfPath`: the JPEG file at `jpegPath` (the same page, any size) as the
-// page's picture with the text over it. Call with OMP_THREAD_LIMIT=1 in the
-// process environment (see ocr_threads.h).
+// page's picture with the text over it, on the calling thread alone (see
+// ocr_threads.h).
 PageTextResult ReadPageToPdf(const cv::Mat& page, const std::string& jpegPath, const std::string& pdfPath,
                              const std::string& languages);
 

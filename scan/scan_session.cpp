@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/thread_priority.h"
+
 namespace scan {
 namespace {
 
@@ -108,6 +110,8 @@ bool ScanSession::RemoveLastPage() {
 }
 
 void ScanSession::WorkerLoop() {
+  // Pages are read while the live picture goes on: the picture comes first.
+  platform::LowerThisThreadPriority();
   for (;;) {
     EntryPtr entry;
     ScanPage work;

@@ -15,10 +15,11 @@ namespace bench {
 
 void CSilentDialogs::MessageBox(const QString& text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
 
-CBenchProgram::CBenchProgram(int startMode) {
+CBenchProgram::CBenchProgram(int startMode, bool documentScene) {
   sim::SimOptions options;
   options.paced = true;
   options.startMode = startMode;
+  options.documentScene = documentScene;
   m_driver = sim::CreateSimulatedDriver(options);
   platform::InstallDriver(m_driver);
   m_frame = std::make_unique<CMainFrame>(m_dialogs);

@@ -31,8 +31,9 @@ struct ProgramInterval {
 class CBenchProgram {
  public:
   // Installs a paced camera starting in `startMode` (it is not changed while
-  // frames are in flight) and shows the main window.
-  explicit CBenchProgram(int startMode);
+  // frames are in flight), showing the document scene when asked, and shows
+  // the main window.
+  explicit CBenchProgram(int startMode, bool documentScene = false);
   ~CBenchProgram();  // shuts the program down and removes the camera
   CBenchProgram(const CBenchProgram&) = delete;
   CBenchProgram& operator=(const CBenchProgram&) = delete;

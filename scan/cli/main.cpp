@@ -7,12 +7,10 @@
 
 #include "scan/cli/picture_reader.h"
 #include "scan/cli/scan_arguments.h"
-#include "scan/ocr_threads.h"
 #include "scan/scan_session.h"
 #include "scan/text_model.h"
 
 int main(int argc, char** argv) {
-  scan::RestartWithOneOcrThread(argv);
   QCoreApplication app(argc, argv);
   const scan_cli::ParsedArguments parsed = scan_cli::ParseScanArguments(QCoreApplication::arguments());
   if (!parsed.arguments) {
