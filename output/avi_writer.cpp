@@ -9,9 +9,11 @@ extern "C" {
 }
 
 #include "liveview/frame_bitmap.h"
+#include "output/avi_error.h"
 #include "output/avi_file.h"
 #include "output/movie_compressor.h"
 #include "output/movie_options_dialog.h"
+#include "platform/failure_record.h"
 
 namespace {
 
@@ -56,12 +58,12 @@ CAviWriter::~CAviWriter() { Close(); }
 
 bool CAviWriter::Fail(AviError error) {
   m_bOk = false;
-  m_lastError = error;
-  return false;
+  return Refuse(error);
 }
 
 bool CAviWriter::Refuse(AviError error) {
   m_lastError = error;
+  platform::Failures().Record("recording a movie", AviErrorText(error));
   return false;
 }
 

@@ -21,7 +21,7 @@ CBenchProgram::CBenchProgram(int startMode) {
   options.startMode = startMode;
   m_driver = sim::CreateSimulatedDriver(options);
   platform::InstallDriver(m_driver);
-  m_frame = std::make_unique<CMainFrame>(m_dialogs);
+  m_frame = std::make_unique<CMainFrame>(m_dialogs, *m_driver);
   m_started = m_frame->Create();
   if (m_started) m_frame->show();
 }
