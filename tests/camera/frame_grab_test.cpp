@@ -26,6 +26,15 @@ class FrameGrabTest : public LinkTest {
     link->SetHighSpeed(highSpeed);
     frame.assign(CUsbCamera::kFrameBytes, kUntouched);
   }
+  // Mode 2 with `pipe` silent for as long as the driver would wait.
+  void OpenWithSilentPipe(std::uint32_t pipe) {
+    camera.SetReadTimeout(10min);
+    OpenInMode(2, true);
+    camera.StallPipe(pipe, true);
+  }
+  std::future<bool> GrabOnAnotherThread() {
+    return std::async(std::launch::async, [this] { return link->GrabFrame(frame.data()); });
+  }
   bool Untouched() const {
     return std::all_of(frame.begin(), frame.end(), [](std::uint8_t b) { return b == kUntouched; });
   }
@@ -205,10 +214,8 @@ TEST_F(FrameGrabTest, FailedStartRequestStartsNoReader) {
 
 TEST_F(FrameGrabTest, UnplugDuringAFrameFailsItAndTheCheckClosesTheLink) {
   MakeLink(0.25);
-  camera.SetReadTimeout(10min);
-  OpenInMode(2, true);
-  camera.StallPipe(0, true);
-  auto grab = std::async(std::launch::async, [&] { return link->GrabFrame(frame.data()); });
+  OpenWithSilentPipe(0);
+  auto grab = GrabOnAnotherThread();
   ASSERT_TRUE(Eventually([&] { return camera.PendingBulkReads() == 1; }));
   camera.Unplug();
   EXPECT_FALSE(grab.get());
@@ -223,10 +230,8 @@ TEST_F(FrameGrabTest, UnplugDuringAFrameFailsItAndTheCheckClosesTheLink) {
 // the frame ends at once with false, and no reader stays in its read.
 TEST_F(FrameGrabTest, CloseDuringAFrameEndsItWithoutWaitingForTheLimits) {
   MakeLink(1.0);
-  camera.SetReadTimeout(10min);
-  OpenInMode(2, true);
-  camera.StallPipe(1, true);
-  auto grab = std::async(std::launch::async, [&] { return link->GrabFrame(frame.data()); });
+  OpenWithSilentPipe(1);
+  auto grab = GrabOnAnotherThread();
   ASSERT_TRUE(Eventually([&] { return camera.PendingBulkReads() == 1; }));
   link->Close();
   EXPECT_FALSE(grab.get());
@@ -242,7 +247,7 @@ TEST_F(FrameGrabTest, CloseWhileTheStartRequestIsPending) {
   MakeLink(1.0);
   OpenInMode(2, true);
   camera.HoldRequests(0xB4, true);
-  auto grab = std::async(std::launch::async, [&] { return link->GrabFrame(frame.data()); });
+  auto grab = GrabOnAnotherThread();
   std::this_thread::sleep_for(20ms);
   link->Close();
   EXPECT_FALSE(grab.get());
