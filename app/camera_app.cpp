@@ -4,8 +4,8 @@
 
 #include <QApplication>
 
-CCameraApp::CCameraApp(IUserDialogs& dialogs, PresenterOptions presenter)
-    : m_dialogs(dialogs), m_presenter(std::move(presenter)) {}
+CCameraApp::CCameraApp(IUserDialogs& dialogs, platform::IDriver& driver, PresenterOptions presenter)
+    : m_dialogs(dialogs), m_driver(driver), m_presenter(std::move(presenter)) {}
 
 CCameraApp::~CCameraApp() = default;
 
@@ -13,7 +13,7 @@ bool CCameraApp::InitInstance() {
   // The loop ends when the main window is destroyed, not when the last
   // window happens to close (the panel may close first).
   QApplication::setQuitOnLastWindowClosed(false);
-  m_pMainWnd = std::make_unique<CMainFrame>(m_dialogs);
+  m_pMainWnd = std::make_unique<CMainFrame>(m_dialogs, m_driver);
   QObject::connect(m_pMainWnd.get(), &CMainFrame::windowDestroyed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   m_pMainWnd->SetPresenterOptions(m_presenter);
   m_pMainWnd->SetCarryOnWithoutCamera(m_bCarryOnWithoutCamera);

@@ -7,10 +7,13 @@
 #include "app/main_frame.h"
 
 class IUserDialogs;
+namespace platform {
+class IDriver;
+}
 
 class CCameraApp {
  public:
-  explicit CCameraApp(IUserDialogs& dialogs, PresenterOptions presenter = {});
+  CCameraApp(IUserDialogs& dialogs, platform::IDriver& driver, PresenterOptions presenter = {});
   ~CCameraApp();
   CCameraApp(const CCameraApp&) = delete;
   CCameraApp& operator=(const CCameraApp&) = delete;
@@ -26,6 +29,7 @@ class CCameraApp {
 
  private:
   IUserDialogs& m_dialogs;
+  platform::IDriver& m_driver;
   PresenterOptions m_presenter;
   bool m_bCarryOnWithoutCamera = false;
   std::unique_ptr<CMainFrame> m_pMainWnd;

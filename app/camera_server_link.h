@@ -14,7 +14,7 @@ class CCameraServerLink final : public server::ICameraServerHost {
 
   CFrameTaps& ShownFrameTaps() override { return m_frame.ShownFrameTaps(); }
   CRemoconDlg& Remocon() override { return m_frame.Remocon(); }
-  int CameraMode() const override { return m_frame.Camera().m_mode.load(); }
+  int CameraMode() const override { return m_frame.Camera().Picture().mode; }
   bool IsRecording() const override { return m_frame.IsRecording(); }
   PushStatus BroadcastStatus() const override { return m_frame.BroadcastState().Snapshot(); }
   bool CameraPresent() const override { return m_frame.CameraPresent(); }

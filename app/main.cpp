@@ -16,6 +16,7 @@
 #include "app/camera_server_link.h"
 #include "app/command_line.h"
 #include "app/early_options.h"
+#include "app/failure_log.h"
 #include "app/ffmpeg_log.h"
 #include "app/main_frame.h"
 #include "app/profile_text.h"
@@ -126,6 +127,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   RouteFfmpegLog(parsed.options->verbose);
+  // Every failure's reason, from the camera's open on.
+  platform::CFailureRecorder::Subscription failuresPrinted;
+  if (parsed.options->verbose) failuresPrinted = PrintFailures();
   if (!InstallBackend(*parsed.options)) return 2;
   // A push URL that can never work is told once, before any window opens.
   if (const std::string& url = parsed.options->pushUrl; !url.empty()) {
@@ -147,13 +151,15 @@ int main(int argc, char** argv) {
   {
     QtUserDialogs dialogs;
     const CommandLine& line = *parsed.options;
-    CCameraApp app(dialogs,
+    const std::shared_ptr<platform::IDriver> driver = platform::CurrentDriverShared();
+    CCameraApp app(dialogs, *driver,
                    {line.captureDir, line.intervalSeconds, line.rotationDegrees, line.scanLook, line.ocrLanguages});
     // Nobody may be there to close a box: serving, pushing or headless, the
     // program waits for its camera instead.
     app.SetCarryOnWithoutCamera(line.headless || line.serve.has_value() || !line.pushUrl.empty());
     if (app.InitInstance()) {
       dialogs.SetParent(app.MainWindow());
+      const auto failuresInPanel = LogFailuresInPanel(app.MainWindow()->Remocon());
       if (parsed.options->verbose) {
         // Frames and bytes of the last second, as the panel's hidden readout shows them.
         app.MainWindow()->Remocon().SetRateListener([](const QString& rate) {

@@ -212,7 +212,7 @@ long CMainFrame::OnCamPause() {
 }
 
 long CMainFrame::OnCamResize() {
-  const int mode = m_camera.m_mode.load();
+  const int mode = m_camera.Picture().mode;
   if (const auto picture = PictureSizeForMode(mode)) FitWindowToPicture(*picture);
   m_nDisplayedMode.store(mode);
   return 0;
@@ -248,7 +248,7 @@ void CMainFrame::OnTimer(int id) {
 }
 
 void CMainFrame::StartLive() {
-  m_camera.m_highSpeed.store(m_camera.QueryHighSpeed() ? 1 : 0);
+  m_camera.SetHighSpeed(m_camera.QueryHighSpeed());
   m_bWorkerEntered.store(0);
   m_bLiveRunning.store(1);
   m_worker.Start(LiveViewThread, static_cast<ILiveViewHost*>(this));

@@ -59,7 +59,7 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   static constexpr int kNoDeviceMs = 1000;
   static constexpr int kMovieFrameMs = 66;
 
-  CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver = platform::CurrentDriver(), CameraTiming timing = {});
+  CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraTiming timing = {});
   ~CMainFrame() override;
 
   // The window's creation: opens the camera, creates the view and the panel,
@@ -264,9 +264,9 @@ class CMainFrame : public QWidget, public IRemoconHost, private ILiveViewHost, p
   // ILiveFrameSource: the camera link as the worker sees it.
   bool QueryMode() override { return m_camera.QueryMode(); }
   bool GrabFrame(std::uint8_t* destination) override { return m_camera.GrabFrame(destination); }
-  int Mode() const override { return m_camera.m_mode.load(); }
-  int Width() const override { return m_camera.m_width.load(); }
-  int Height() const override { return m_camera.m_height.load(); }
+  int Mode() const override { return m_camera.Picture().mode; }
+  int Width() const override { return m_camera.Picture().width; }
+  int Height() const override { return m_camera.Picture().height; }
 
   IUserDialogs& m_dialogs;
   platform::IDriver& m_driver;

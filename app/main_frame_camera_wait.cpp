@@ -32,7 +32,8 @@ bool CMainFrame::OnCameraLost() {
   }
   m_bCameraPresent.store(false);
   StopWorker();
-  const QSize last(m_camera.m_width.load(), m_camera.m_height.load());
+  const CUsbCamera::PictureMode picture = m_camera.Picture();
+  const QSize last(picture.width, picture.height);
   m_camera.Close();
   BeginCameraWait("the camera was lost", last);
   return true;

@@ -1,5 +1,7 @@
 #include "broadcast/push_state.h"
 
+#include "platform/failure_record.h"
+
 const char* PushPhaseName(PushPhase phase) {
   switch (phase) {
     case PushPhase::Off: return "off";
@@ -30,4 +32,8 @@ std::string PushStatusLine(const PushStatus& status) {
 PushStatus CPushState::Snapshot() const {
   const std::lock_guard lock(m_lock);
   return m_status;
+}
+
+void CPushState::RecordFailure(const std::string& target, const std::string& error) {
+  platform::Failures().Record("broadcast push to " + target, error);
 }

@@ -37,14 +37,26 @@ std::string PushStatusLine(const PushStatus& status);
 class CPushState {
  public:
   PushStatus Snapshot() const;
-  // Applies `change` to the status under the lock.
+  // Applies `change` to the status under the lock; a new error is kept for
+  // support too (platform/failure_record.h).
   template <typename Change>
   void Update(Change&& change) {
-    const std::lock_guard lock(m_lock);
-    change(m_status);
+    std::string newError;
+    std::string target;
+    {
+      const std::lock_guard lock(m_lock);
+      const std::string before = m_status.lastError;
+      change(m_status);
+      if (m_status.lastError != before && !m_status.lastError.empty()) {
+        newError = m_status.lastError;
+        target = m_status.target;
+      }
+    }
+    if (!newError.empty()) RecordFailure(target, newError);
   }
 
  private:
+  static void RecordFailure(const std::string& target, const std::string& error);
   mutable std::mutex m_lock;
   PushStatus m_status;
 };

@@ -1,11 +1,13 @@
 // Camera commands: the frame goes out with request 0xBC, the reply comes back
 // in pieces with request 0xBD, each on a device handle opened for the request.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "camera/command_frame.h"
 #include "camera/usb_camera.h"
 #include "platform/driver_records.h"
+#include "platform/failure_record.h"
 #include "platform/sleep.h"
 
 using camera::CameraError;
@@ -119,6 +121,9 @@ int CUsbCamera::Exchange(std::span<const std::uint8_t> frame, bool repeatWhenSho
     break;
   }
   m_lastCommandError = error;
+  std::string sent = camera::FormatHexLogLine(frame);
+  sent.erase(sent.find_last_not_of(" \r\n") + 1);
+  platform::Failures().Record("camera command " + sent, camera::CameraErrorText(error));
   return 0;
 }
 

@@ -19,7 +19,7 @@ std::uint32_t CUsbCamera::ReaderThread(void* param) {
 }
 
 void CUsbCamera::ServePipe(std::uint32_t pipe) {
-  m_readerAlive[pipe] = 1;
+  m_readerAlive[pipe] = true;
   platform::EventHandle start;
   platform::EventHandle done;
   {
@@ -30,7 +30,7 @@ void CUsbCamera::ServePipe(std::uint32_t pipe) {
   // Each reader reads on a handle of its own so the four bulk reads run side by side.
   const DeviceHandle handle = OpenDevice(m_devicePath.data());
   if (handle == DeviceHandle::Null) {
-    m_readerAlive[pipe] = 0;
+    m_readerAlive[pipe] = false;
     return;
   }
   {
@@ -51,7 +51,7 @@ void CUsbCamera::ServePipe(std::uint32_t pipe) {
     m_readerHandle[pipe] = DeviceHandle::Null;
   }
   m_driver.Close(handle);
-  m_readerAlive[pipe] = 0;
+  m_readerAlive[pipe] = false;
 }
 
 void CUsbCamera::ReadShare(std::uint32_t pipe, DeviceHandle handle) {
@@ -63,7 +63,7 @@ void CUsbCamera::ReadShare(std::uint32_t pipe, DeviceHandle handle) {
     const bool ok = platform::ReadBulkPipe(m_driver, handle, pipe, {buffer + position, piece}, received);
     if (m_aborted.load()) return;
     if (!ok) {
-      m_running = 0;
+      m_running = false;
       return;
     }
     // The link is closing: the rest of the share is of no use.
@@ -82,16 +82,17 @@ bool CUsbCamera::SendDeviceRequest(std::uint8_t requestCode) {
 }
 
 bool CUsbCamera::FailFrame(CameraError error) {
-  m_lastLinkError = error;
+  FailLink(error, "camera link: fetching a frame");
   return false;
 }
 
 bool CUsbCamera::GrabFrame(std::uint8_t* dest) {
   if (dest == nullptr) return FailFrame(CameraError::NullDestination);
-  const camera::FrameLayout* layout = camera::FindFrameLayout(m_mode.load());
-  // The caller sized its buffer from m_width and m_height: a mode that does not
-  // match them would write a frame of another size.
-  if (layout == nullptr || layout->width != m_width.load() || layout->height != m_height.load()) {
+  const PictureMode picture = Picture();
+  const camera::FrameLayout* layout = camera::FindFrameLayout(picture.mode);
+  // The caller sized its buffer from the picture's width and height: a mode
+  // that does not match them would write a frame of another size.
+  if (layout == nullptr || layout->width != picture.width || layout->height != picture.height) {
     return FailFrame(CameraError::UnknownMode);
   }
 
@@ -111,7 +112,7 @@ bool CUsbCamera::GrabFrame(std::uint8_t* dest) {
     }
   }
 
-  const bool highSpeed = m_highSpeed.load() != 0;
+  const bool highSpeed = m_highSpeed.load();
   m_bytesPerPipe = layout->BytesPerPipe(highSpeed);
   for (auto& e : done) platform::ResetEvent(e);
   for (auto& e : start) platform::SetEvent(e);
@@ -121,11 +122,11 @@ bool CUsbCamera::GrabFrame(std::uint8_t* dest) {
     SendDeviceRequest(platform::request::kRecover);
     if (platform::WaitForAllEvents(done, m_timing.Ms(limits.secondMs)) == WaitResult::TimedOut) {
       SendDeviceRequest(platform::request::kGiveUp);
-      m_running = 0;
-      m_aborted = 1;
+      m_running = false;
+      m_aborted = true;
       return FailFrame(CameraError::TransferGivenUp);
     }
-    m_aborted = 0;
+    m_aborted = false;
   }
   // A failed read, or Close during the wait, ends the frame here, before the destination is touched.
   if (!m_running.load()) return FailFrame(CameraError::TransferFailed);

@@ -7,6 +7,7 @@
 #include "camera/frame_assembler.h"
 #include "camera/frame_layout.h"
 #include "platform/driver_records.h"
+#include "platform/failure_record.h"
 #include "platform/sleep.h"
 
 using camera::CameraError;
@@ -18,6 +19,18 @@ namespace {
 constexpr std::uint32_t kReaderStartPauseMs = 10;
 constexpr std::uint32_t kReaderPollMs = 10;
 
+// Mode (a signed byte from the camera), width and height of one PictureMode.
+std::uint64_t PackPicture(const CUsbCamera::PictureMode& picture) {
+  return static_cast<std::uint64_t>(static_cast<std::uint32_t>(picture.mode)) |
+         static_cast<std::uint64_t>(static_cast<std::uint16_t>(picture.width)) << 32 |
+         static_cast<std::uint64_t>(static_cast<std::uint16_t>(picture.height)) << 48;
+}
+
+CUsbCamera::PictureMode UnpackPicture(std::uint64_t packed) {
+  return {static_cast<std::int32_t>(static_cast<std::uint32_t>(packed)), static_cast<std::uint16_t>(packed >> 32),
+          static_cast<std::uint16_t>(packed >> 48)};
+}
+
 }  // namespace
 
 CUsbCamera::CUsbCamera(platform::IDriver& driver, CameraTiming timing)
@@ -25,6 +38,7 @@ CUsbCamera::CUsbCamera(platform::IDriver& driver, CameraTiming timing)
       m_timing(timing),
       m_stageA(new (std::nothrow) std::uint8_t[kFrameBytes]),
       m_stageB(new (std::nothrow) std::uint8_t[kFrameBytes]),
+      m_picture(PackPicture({})),
       m_vectorSupported(camera::VectorAssemblySupported()),
       m_useVectorAssembly(m_vectorSupported) {
   // Zeroed so that a frame assembled from a short pipe never shows stale heap bytes.
@@ -49,12 +63,12 @@ DeviceHandle CUsbCamera::OpenDevice(const char* path) { return m_driver.Open(pat
 
 bool CUsbCamera::Open() {
   if (m_opened.load()) {
-    m_lastLinkError = CameraError::AlreadyOpen;
+    FailLink(CameraError::AlreadyOpen, "camera link: opening");
     return false;
   }
   // Without its frame buffers the link could only crash later; it stays closed.
   if (!BuffersAllocated()) {
-    m_lastLinkError = CameraError::OutOfMemory;
+    FailLink(CameraError::OutOfMemory, "camera link: opening");
     return false;
   }
 
@@ -75,7 +89,7 @@ bool CUsbCamera::Open() {
     m_hMutex.reset();
   }
   if (device == DeviceHandle::Null) {
-    m_lastLinkError = CameraError::NoFreeCamera;
+    FailLink(CameraError::NoFreeCamera, "camera link: opening");
     return false;
   }
 
@@ -93,11 +107,11 @@ bool CUsbCamera::Open() {
 
   // A link opened again starts afresh; a frame given up on the previous one
   // would otherwise make every reader stop after its first piece.
-  m_aborted = 0;
-  m_running = 1;
+  m_aborted = false;
+  m_running = true;
   for (std::size_t p = 0; p < kPipeCount; ++p) m_readers[p].Start(&CUsbCamera::ReaderThread, &m_readerContext[p]);
   platform::SleepMs(m_timing.Ms(kReaderStartPauseMs));
-  m_opened = 1;
+  m_opened = true;
   m_lastLinkError = CameraError::None;
   return true;
 }
@@ -129,8 +143,8 @@ void CUsbCamera::StopReaders() {
 
 void CUsbCamera::Close() {
   if (!m_opened.load()) return;
-  m_opened = 0;
-  m_running = 0;
+  m_opened = false;
+  m_running = false;
   StopReaders();
 
   // A vendor request pending on the link's own handles holds the guard; make
@@ -149,7 +163,7 @@ void CUsbCamera::Close() {
   m_hMutex.reset();
 }
 
-bool CUsbCamera::IsOpen() const { return m_opened.load() != 0; }
+bool CUsbCamera::IsOpen() const { return m_opened.load(); }
 
 bool CUsbCamera::CheckPresent() {
   if (!m_opened.load()) return false;
@@ -189,13 +203,31 @@ bool CUsbCamera::QueryMode() {
   if (!ok || received == 0) return false;
 
   const int code = static_cast<std::int8_t>(reply[0]);
-  m_mode = code;
+  PictureMode picture = Picture();
+  picture.mode = code;
   const camera::FrameLayout* layout = camera::FindFrameLayout(code);
-  if (layout == nullptr) return false;
-  m_width = layout->width;
-  m_height = layout->height;
-  return true;
+  if (layout != nullptr) {
+    picture.width = layout->width;
+    picture.height = layout->height;
+  }
+  SetPicture(picture);
+  return layout != nullptr;
 }
+
+void CUsbCamera::FailLink(CameraError error, const char* what) {
+  m_lastLinkError = error;
+  std::string why = camera::CameraErrorText(error);
+  // The claim's own words, when a camera was found but held by another copy.
+  if (error == CameraError::NoFreeCamera && m_errorText[0] != '\0') {
+    std::string claim = m_errorText.data();
+    while (!claim.empty() && claim.back() == '\n') claim.pop_back();
+    why += " (" + claim + ")";
+  }
+  platform::Failures().Record(what, why);
+}
+
+CUsbCamera::PictureMode CUsbCamera::Picture() const { return UnpackPicture(m_picture.load()); }
+void CUsbCamera::SetPicture(PictureMode picture) { m_picture.store(PackPicture(picture)); }
 
 void CUsbCamera::SetLogSink(ICommandLogSink* sink) { m_logSink = sink; }
 

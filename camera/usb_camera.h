@@ -34,7 +34,7 @@ class CUsbCamera {
   static constexpr std::size_t kFrameBytes = 0x240000;      // 1024 x 768 x 3
   static constexpr std::size_t kReplyBufferBytes = 24;
 
-  explicit CUsbCamera(platform::IDriver& driver = platform::CurrentDriver(), CameraTiming timing = {});
+  explicit CUsbCamera(platform::IDriver& driver, CameraTiming timing = {});
   virtual ~CUsbCamera();
   CUsbCamera(const CUsbCamera&) = delete;
   CUsbCamera& operator=(const CUsbCamera&) = delete;
@@ -46,8 +46,19 @@ class CUsbCamera {
   bool QueryHighSpeed();
   bool QueryMode();
 
-  // Writes m_width x m_height x 3 bytes to dest and answers true, or answers
-  // false and leaves dest untouched.
+  // The picture-size mode the camera reported last and the size it stands
+  // for, read together; a mode without a size keeps the size before it.
+  struct PictureMode {
+    int mode = 0;
+    int width = 640;
+    int height = 480;
+  };
+  PictureMode Picture() const;
+  // What QueryMode stores; for a caller that knows the picture without asking.
+  void SetPicture(PictureMode picture);
+
+  // Writes Picture().width x Picture().height x 3 bytes to dest and answers
+  // true, or answers false and leaves dest untouched.
   bool GrabFrame(std::uint8_t* dest);
 
   void WriteCommandBytes(const std::uint8_t* bytes, int length);
@@ -60,13 +71,15 @@ class CUsbCamera {
   // The panel's command log; null while there is none.
   void SetLogSink(ICommandLogSink* sink);
 
-  // Fields other subsystems read or write (flags polled across threads).
-  std::atomic<std::int32_t> m_highSpeed{0};
-  std::atomic<std::int32_t> m_width{640};
-  std::atomic<std::int32_t> m_height{480};
-  std::atomic<std::int32_t> m_mode{0};
-  std::atomic<std::int32_t> m_orientation{0};
-  std::atomic<std::int32_t> m_aborted{0};
+  // The connection speed the owner found with QueryHighSpeed; it sets the
+  // pipes' shares and the frame waits.
+  bool HighSpeed() const { return m_highSpeed.load(); }
+  void SetHighSpeed(bool highSpeed) { m_highSpeed.store(highSpeed); }
+  // Mirror (1) and flip (2), as the panel last set them; applied to every frame.
+  int Orientation() const { return m_orientation.load(); }
+  void SetOrientation(int orientation) { m_orientation.store(orientation); }
+  // The last frame was given up after both waits; the readers stop until the next Open.
+  bool Aborted() const { return m_aborted.load(); }
 
   // Diagnosis: the device and claim of the open (or last opened) camera, the
   // text left by a camera found claimed by another process, whether the
@@ -74,7 +87,7 @@ class CUsbCamera {
   std::string DevicePath() const;
   std::string MutexName() const;
   std::string ErrorText() const;
-  bool ReadersRunning() const { return m_running.load() != 0; }
+  bool ReadersRunning() const { return m_running.load(); }
   camera::CameraError LastLinkError() const { return m_lastLinkError.load(); }
   camera::CameraError LastCommandError() const { return m_lastCommandError.load(); }
 
@@ -102,6 +115,8 @@ class CUsbCamera {
   void ReadShare(std::uint32_t pipe, platform::DeviceHandle handle);
   bool SendDeviceRequest(std::uint8_t requestCode);
   bool FailFrame(camera::CameraError error);
+  // Keeps the failure for support (platform/failure_record.h) and for LastLinkError.
+  void FailLink(camera::CameraError error, const char* what);
   void StopReaders();
   ReplyCollection CollectReply(std::span<std::uint8_t> reply);
   int Exchange(std::span<const std::uint8_t> frame, bool repeatWhenShort);
@@ -118,12 +133,12 @@ class CUsbCamera {
   std::unique_ptr<std::uint8_t[]> m_stageA;
   std::unique_ptr<std::uint8_t[]> m_stageB;
   std::array<char, 256> m_devicePath{};
-  std::atomic<std::int32_t> m_running{0};
-  std::array<std::atomic<std::int32_t>, kPipeCount> m_readerAlive{};
+  std::atomic<bool> m_running{false};
+  std::array<std::atomic<bool>, kPipeCount> m_readerAlive{};
   std::array<platform::EventHandle, kPipeCount> m_startEvent;
   std::array<platform::EventHandle, kPipeCount> m_doneEvent;
   std::atomic<std::uint32_t> m_bytesPerPipe{0};
-  std::atomic<std::int32_t> m_opened{0};
+  std::atomic<bool> m_opened{false};
   std::array<char, 80> m_errorText{};
   std::unique_ptr<platform::DeviceClaim> m_hMutex;
   std::array<char, 256> m_mutexName{};
@@ -140,6 +155,11 @@ class CUsbCamera {
   std::array<platform::WorkerThread, kPipeCount> m_readers;
 
   std::atomic<ICommandLogSink*> m_logSink{nullptr};
+  // Mode and size in one word, so that a reader never sees one without the other.
+  std::atomic<std::uint64_t> m_picture;
+  std::atomic<bool> m_highSpeed{false};
+  std::atomic<int> m_orientation{0};
+  std::atomic<bool> m_aborted{false};
   const bool m_vectorSupported;
   std::atomic<bool> m_useVectorAssembly;
   std::atomic<camera::CameraError> m_lastLinkError{camera::CameraError::None};

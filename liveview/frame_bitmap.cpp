@@ -94,13 +94,8 @@ int CFrameBitmap::DrawRect(QPainter& painter, const QRect& source, const QRect& 
   if (!m_packed || m_displayImage.isNull()) return 0;
   const QRect visible = source & QRect(0, 0, m_width, m_height);
   if (visible.isEmpty() || destination.isEmpty()) return 1;
-  FillDisplayImage(visible);
-  painter.save();
   // Plain pixel replication when stretching, like deleting rows and columns.
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(destination, m_displayImage, source);
-  painter.restore();
+  Paint(painter, visible, destination, source, false);
   return 1;
 }
 
@@ -108,13 +103,18 @@ int CFrameBitmap::DrawScaled(QPainter& painter, const QRect& destination) const 
   if (!m_packed || m_displayImage.isNull()) return 0;
   if (destination.isEmpty()) return 1;
   const QRect whole(0, 0, m_width, m_height);
-  FillDisplayImage(whole);
-  painter.save();
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
-  painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(destination, m_displayImage, whole);
-  painter.restore();
+  Paint(painter, whole, destination, whole, true);
   return 1;
+}
+
+void CFrameBitmap::Paint(QPainter& painter, const QRect& filled, const QRect& destination, const QRect& source,
+                         bool smooth) const {
+  FillDisplayImage(filled);
+  painter.save();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(destination, m_displayImage, source);
+  painter.restore();
 }
 
 void CFrameBitmap::FillDisplayImage(const QRect& source) const {

@@ -82,6 +82,9 @@ class CFrameBitmap {
   void BuildPackedBitmap();
   void CopyRowsToPacked();
   void FillDisplayImage(const QRect& source) const;
+  // Brings `filled` of the display image up to date and draws its `source`
+  // into `destination`, smooth or by pixel replication.
+  void Paint(QPainter& painter, const QRect& filled, const QRect& destination, const QRect& source, bool smooth) const;
 
   int m_width = 0;
   int m_height = 0;

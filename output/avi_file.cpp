@@ -7,14 +7,28 @@ extern "C" {
 
 #include <limits>
 
-std::unique_ptr<CAviFile> CAviFile::Create(const std::string& path, AviError& error) {
+namespace {
+
+std::string LibraryText(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+}  // namespace
+
+std::unique_ptr<CAviFile> CAviFile::Create(const std::string& path, AviError& error, std::string& libraryError) {
   AVFormatContext* context = nullptr;
-  if (avformat_alloc_output_context2(&context, nullptr, "avi", path.c_str()) < 0 || context == nullptr) {
+  libraryError.clear();
+  if (const int code = avformat_alloc_output_context2(&context, nullptr, "avi", path.c_str());
+      code < 0 || context == nullptr) {
+    if (code < 0) libraryError = LibraryText(code);
     error = AviError::kNoAviSupport;
     return nullptr;
   }
-  if (avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+  if (const int code = avio_open(&context->pb, path.c_str(), AVIO_FLAG_WRITE); code < 0) {
     avformat_free_context(context);
+    libraryError = LibraryText(code);
     error = AviError::kCannotCreateFile;
     return nullptr;
   }
@@ -26,7 +40,13 @@ std::unique_ptr<CAviFile> CAviFile::Create(const std::string& path, AviError& er
 
 CAviFile::~CAviFile() { Close(); }
 
+AviError CAviFile::LibraryFailed(AviError error, int code) {
+  m_libraryError = LibraryText(code);
+  return error;
+}
+
 AviError CAviFile::AddVideoStream(const AviStreamInfo& info) {
+  m_libraryError.clear();
   if (m_closed || m_stream != nullptr || info.scale == 0 || info.rate == 0) return AviError::kCannotCreateStream;
   AVStream* stream = avformat_new_stream(m_context, nullptr);
   if (stream == nullptr) return AviError::kCannotCreateStream;
@@ -42,21 +62,25 @@ AviError CAviFile::AddVideoStream(const AviStreamInfo& info) {
 }
 
 AviError CAviFile::SetFormat(const AVCodecParameters& format) {
+  m_libraryError.clear();
   if (m_closed || m_stream == nullptr || m_headerWritten) return AviError::kFormatRefused;
   const int width = m_stream->codecpar->width;
   const int height = m_stream->codecpar->height;
-  if (avcodec_parameters_copy(m_stream->codecpar, &format) < 0) return AviError::kFormatRefused;
+  if (const int code = avcodec_parameters_copy(m_stream->codecpar, &format); code < 0)
+    return LibraryFailed(AviError::kFormatRefused, code);
   if (m_stream->codecpar->width != width || m_stream->codecpar->height != height) return AviError::kFormatRefused;
-  if (avformat_write_header(m_context, nullptr) < 0) return AviError::kFormatRefused;
+  if (const int code = avformat_write_header(m_context, nullptr); code < 0)
+    return LibraryFailed(AviError::kFormatRefused, code);
   // From here on the muxer holds state that only the trailer releases, so
   // Close writes (or tries) the trailer even when this flush fails.
   m_headerWritten = true;
   avio_flush(m_context->pb);
-  if (m_context->pb->error < 0) return AviError::kWriteFailed;
+  if (m_context->pb->error < 0) return LibraryFailed(AviError::kWriteFailed, m_context->pb->error);
   return AviError::kNone;
 }
 
 AviError CAviFile::Write(std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame) {
+  m_libraryError.clear();
   if (m_closed || !m_headerWritten || position < 0) return AviError::kWriteFailed;
   if (sample.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) return AviError::kWriteFailed;
   if (position <= m_lastPosition) return AviError::kNone;
@@ -73,11 +97,11 @@ AviError CAviFile::Write(std::int64_t position, std::span<const std::uint8_t> sa
   packet->flags = keyFrame ? AV_PKT_FLAG_KEY : 0;
   const int result = av_write_frame(m_context, packet);
   av_packet_free(&packet);
-  if (result < 0) return AviError::kWriteFailed;
+  if (result < 0) return LibraryFailed(AviError::kWriteFailed, result);
   // Flushed per sample, so a failure is seen on the sample that caused it and
   // everything before it is already in the file.
   avio_flush(m_context->pb);
-  if (m_context->pb->error < 0) return AviError::kWriteFailed;
+  if (m_context->pb->error < 0) return LibraryFailed(AviError::kWriteFailed, m_context->pb->error);
   m_lastPosition = position;
   ++m_samplesWritten;
   return AviError::kNone;
@@ -86,10 +110,13 @@ AviError CAviFile::Write(std::int64_t position, std::span<const std::uint8_t> sa
 AviError CAviFile::Close() {
   if (m_closed) return AviError::kNone;
   m_closed = true;
+  m_libraryError.clear();
   AviError error = AviError::kNone;
-  if (m_headerWritten && av_write_trailer(m_context) < 0) error = AviError::kCloseFailed;
-  if (m_context->pb != nullptr && m_context->pb->error < 0) error = AviError::kCloseFailed;
-  if (avio_closep(&m_context->pb) < 0) error = AviError::kCloseFailed;
+  if (const int code = m_headerWritten ? av_write_trailer(m_context) : 0; code < 0)
+    error = LibraryFailed(AviError::kCloseFailed, code);
+  if (m_context->pb != nullptr && m_context->pb->error < 0)
+    error = LibraryFailed(AviError::kCloseFailed, m_context->pb->error);
+  if (const int code = avio_closep(&m_context->pb); code < 0) error = LibraryFailed(AviError::kCloseFailed, code);
   avformat_free_context(m_context);
   m_context = nullptr;
   m_stream = nullptr;

@@ -17,8 +17,9 @@ struct AVStream;
 
 class CAviFile {
  public:
-  // Creates (or truncates) the file. Nothing on failure.
-  static std::unique_ptr<CAviFile> Create(const std::string& path, AviError& error);
+  // Creates (or truncates) the file. Nothing on failure, with the media
+  // library's words for it in libraryError.
+  static std::unique_ptr<CAviFile> Create(const std::string& path, AviError& error, std::string& libraryError);
 
   ~CAviFile();
   CAviFile(const CAviFile&) = delete;
@@ -39,9 +40,13 @@ class CAviFile {
   bool HasStream() const { return m_stream != nullptr; }
   bool HasFormat() const { return m_headerWritten; }
   std::int64_t SamplesWritten() const { return m_samplesWritten; }
+  // The media library's words for the failure of the last call, e.g. "No
+  // space left on device"; empty when it succeeded or failed a check of ours.
+  const std::string& LibraryError() const { return m_libraryError; }
 
  private:
   CAviFile() = default;
+  AviError LibraryFailed(AviError error, int code);
 
   AVFormatContext* m_context = nullptr;
   AVStream* m_stream = nullptr;
@@ -49,4 +54,5 @@ class CAviFile {
   bool m_closed = false;
   std::int64_t m_lastPosition = -1;
   std::int64_t m_samplesWritten = 0;
+  std::string m_libraryError;
 };

@@ -9,9 +9,11 @@ extern "C" {
 }
 
 #include "liveview/frame_bitmap.h"
+#include "output/avi_error.h"
 #include "output/avi_file.h"
 #include "output/movie_compressor.h"
 #include "output/movie_options_dialog.h"
+#include "platform/failure_record.h"
 
 namespace {
 
@@ -54,15 +56,25 @@ CAviWriter::CAviWriter(std::string fileName, int expectedWidth, int expectedHeig
 
 CAviWriter::~CAviWriter() { Close(); }
 
-bool CAviWriter::Fail(AviError error) {
+bool CAviWriter::Fail(AviError error) { return Fail(error, m_file ? m_file->LibraryError() : std::string()); }
+
+bool CAviWriter::Fail(AviError error, const std::string& libraryError) {
   m_bOk = false;
   m_lastError = error;
+  RecordFailure(error, libraryError);
   return false;
 }
 
 bool CAviWriter::Refuse(AviError error) {
   m_lastError = error;
+  RecordFailure(error, {});
   return false;
+}
+
+void CAviWriter::RecordFailure(AviError error, const std::string& libraryError) const {
+  std::string why(AviErrorText(error));
+  if (!libraryError.empty()) why += ": " + libraryError;
+  platform::Failures().Record("recording a movie to " + m_fileName, why);
 }
 
 bool CAviWriter::AddFrame(const std::uint8_t* packedBitmap, int width, int height) {
@@ -123,8 +135,9 @@ bool CAviWriter::AddFrame(const CFrameBitmap& bitmap) {
 bool CAviWriter::SetUpFile(const PackedBitmapInfo& first) {
   m_frameFormat = first;
   AviError error = AviError::kNone;
-  m_file = CAviFile::Create(m_fileName, error);
-  if (!m_file) return Fail(error);
+  std::string libraryError;
+  m_file = CAviFile::Create(m_fileName, error, libraryError);
+  if (!m_file) return Fail(error, libraryError);
 
   m_streamInfo = VideoStreamInfoFor(first);
   if (const AviError added = m_file->AddVideoStream(m_streamInfo); added != AviError::kNone) return Fail(added);
@@ -152,6 +165,7 @@ AviError CAviWriter::Close() {
     error = m_compressor->Finish([this](std::int64_t position, std::span<const std::uint8_t> sample, bool keyFrame) {
       return WriteSample(position, sample.data(), sample.size(), keyFrame);
     });
+    if (error != AviError::kNone) RecordFailure(error, m_file->LibraryError());
   }
   // A file left without a format (options cancelled, compressor refused) is
   // still closed as a movie without frames, in the full-frame format of the
@@ -162,6 +176,7 @@ AviError CAviWriter::Close() {
     if (format && OpenFullFrameCompressor(*m_frameFormat)->Describe(*format)) m_file->SetFormat(*format);
   }
   const AviError closed = m_file->Close();
+  if (closed != AviError::kNone) RecordFailure(closed, m_file->LibraryError());
   m_file.reset();
   m_compressor.reset();
   m_bOk = false;

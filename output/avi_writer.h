@@ -62,8 +62,12 @@ class CAviWriter {
 
  private:
   bool SetUpFile(const PackedBitmapInfo& first);
+  // Fail closes the writer to frames, Refuse turns one frame away; both keep
+  // the reason for support (platform/failure_record.h).
   bool Fail(AviError error);
+  bool Fail(AviError error, const std::string& libraryError);
   bool Refuse(AviError error);
+  void RecordFailure(AviError error, const std::string& libraryError) const;
   AviError WriteSample(std::int64_t position, const std::uint8_t* data, std::size_t size, bool keyFrame);
 
   std::uint32_t m_startTime = 0;

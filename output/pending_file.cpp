@@ -38,7 +38,7 @@ PendingFile::~PendingFile() {
 }
 
 StillError PendingFile::Create() {
-  if (m_target.empty() || NameOf(m_target).empty()) return StillError::kCannotCreate;
+  if (m_target.empty() || NameOf(m_target).empty()) return Failed(StillError::kCannotCreate, 0);
   // A dot name keeps the unfinished file out of ordinary folder listings.
   const std::string stem = FolderOf(m_target) + "/." + NameOf(m_target) + ".";
   for (int attempt = 0; attempt < 16; ++attempt) {
@@ -50,20 +50,20 @@ StillError PendingFile::Create() {
       m_tempPath = std::move(candidate);
       return StillError::kNone;
     }
-    if (errno != EEXIST) return StillError::kCannotCreate;
+    if (errno != EEXIST) return Failed(StillError::kCannotCreate);
   }
-  return StillError::kCannotCreate;
+  return Failed(StillError::kCannotCreate);
 }
 
 StillError PendingFile::Write(std::span<const unsigned char> bytes) {
-  if (m_fd < 0) return StillError::kWriteFailed;
+  if (m_fd < 0) return Failed(StillError::kWriteFailed, EBADF);
   while (!bytes.empty()) {
     const ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      return StillError::kWriteFailed;
+      return Failed(StillError::kWriteFailed);
     }
-    if (written == 0) return StillError::kWriteFailed;
+    if (written == 0) return Failed(StillError::kWriteFailed, ENOSPC);
     bytes = bytes.subspan(static_cast<std::size_t>(written));
   }
   return StillError::kNone;
@@ -77,37 +77,38 @@ void PendingFile::CloseDescriptor() {
 }
 
 StillError PendingFile::Commit() {
-  if (m_tempPath.empty() || m_committed) return StillError::kWriteFailed;
+  if (const StillError e = SyncAndClose(true); e != StillError::kNone) return e;
+  if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0) return Failed(StillError::kCannotReplace);
+  m_committed = true;
+  return StillError::kNone;
+}
+
+StillError PendingFile::SyncAndClose(bool keepTargetRights) {
+  if (m_tempPath.empty() || m_committed) return Failed(StillError::kWriteFailed, 0);
   if (m_fd < 0) {
     // Another writer filled the file by name; reopen it to make it durable.
     m_fd = ::open(m_tempPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) return StillError::kWriteFailed;
+    if (m_fd < 0) return Failed(StillError::kWriteFailed);
   }
   // Space shortages can surface only when the data reaches the disk.
   const bool synced = ::fsync(m_fd) == 0;
+  const int syncError = synced ? 0 : errno;
   struct stat existing {};
-  if (synced && ::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+  if (keepTargetRights && synced && ::stat(m_target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
     // Overwriting keeps the access rights the user gave the old file.
     ::fchmod(m_fd, existing.st_mode & 07777);
   }
   const bool closed = ::close(m_fd) == 0;
   m_fd = -1;
-  if (!synced || !closed) return StillError::kWriteFailed;
-  if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0) return StillError::kCannotReplace;
-  m_committed = true;
-  return StillError::kNone;
+  if (!synced) return Failed(StillError::kWriteFailed, syncError);
+  return closed ? StillError::kNone : Failed(StillError::kWriteFailed);
 }
 
-StillError PendingFile::SyncAndClose() {
-  if (m_tempPath.empty() || m_committed) return StillError::kWriteFailed;
-  if (m_fd < 0) {
-    m_fd = ::open(m_tempPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m_fd < 0) return StillError::kWriteFailed;
-  }
-  const bool synced = ::fsync(m_fd) == 0;
-  const bool closed = ::close(m_fd) == 0;
-  m_fd = -1;
-  return synced && closed ? StillError::kNone : StillError::kWriteFailed;
+StillError PendingFile::Failed(StillError error) { return Failed(error, errno); }
+
+StillError PendingFile::Failed(StillError error, int systemError) {
+  RecordStillFailure("writing " + m_target, error, systemError);
+  return error;
 }
 
 PendingFile::LinkResult PendingFile::LinkAsNew(const std::string& target) {

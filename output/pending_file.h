@@ -36,17 +36,22 @@ class PendingFile {
       std::string name = candidate(attempt);
       const LinkResult result = LinkAsNew(name);
       if (result == LinkResult::kTaken) continue;
-      if (result == LinkResult::kFailed) return StillError::kCannotReplace;
+      if (result == LinkResult::kFailed) return Failed(StillError::kCannotReplace);
       if (committedName) *committedName = std::move(name);
       return StillError::kNone;
     }
-    return StillError::kCannotReplace;
+    return Failed(StillError::kCannotReplace, 0);
   }
 
  private:
   enum class LinkResult { kDone, kTaken, kFailed };
+  // Records the failure with errno (or the one given) and answers it.
+  StillError Failed(StillError error);
+  StillError Failed(StillError error, int systemError);
   void Discard();
-  StillError SyncAndClose();
+  // Makes the data durable and closes the file; with keepTargetRights the
+  // file takes the access rights of the file it is to replace.
+  StillError SyncAndClose(bool keepTargetRights = false);
   LinkResult LinkAsNew(const std::string& target);
 
   std::string m_target;

@@ -18,9 +18,21 @@ QString QuickCaptureFileName(const QString& baseName, CaptureFormat format, int 
   return baseName + suffix + (format == CaptureFormat::kBmp ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
 }
 
+namespace {
+
+QuickCaptureResult Refused(StillError error, const QString& where) {
+  if (!IsFileError(error)) RecordStillFailure("quick capture into " + where.toStdString(), error);
+  return {error, {}};
+}
+
+}  // namespace
+
 QuickCaptureResult WriteQuickCapture(CFrameBitmap& picture, const QString& folder, CaptureFormat format,
                                      const QDateTime& localTime) {
-  if (folder.isEmpty() || !QDir().mkpath(folder)) return {StillError::kCannotCreate, {}};
+  if (folder.isEmpty() || !QDir().mkpath(folder)) {
+    RecordStillFailure("quick capture: making the folder " + folder.toStdString(), StillError::kCannotCreate);
+    return {StillError::kCannotCreate, {}};
+  }
   const QDir dir(folder);
   const QString base = QuickCaptureBaseName(localTime);
   const auto nativePath = [&](int attempt) {
@@ -33,7 +45,7 @@ QuickCaptureResult WriteQuickCapture(CFrameBitmap& picture, const QString& folde
     // Only this thread knows the copy: the lock is never waited for.
     const auto lock = picture.LockBuffers();
     const StillError e = format == CaptureFormat::kBmp ? WriteBmpInto(picture, file) : WriteJpegInto(picture, file);
-    if (e != StillError::kNone) return {e, {}};
+    if (e != StillError::kNone) return Refused(e, folder);
   }
   std::string written;
   if (const StillError e = file.CommitAsNew(nativePath, &written); e != StillError::kNone) return {e, {}};

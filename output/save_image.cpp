@@ -8,9 +8,14 @@
 
 StillError SaveStill(CFrameBitmap& bitmap, const std::string& path) {
   const StillFormat format = StillFormatForName(QFile::decodeName(QByteArray::fromStdString(path)));
-  if (format == StillFormat::kUnknown) return StillError::kUnknownExtension;
-  const auto lock = bitmap.LockBuffers();
-  return format == StillFormat::kBmp ? WriteBmp(bitmap, path) : WriteJpeg(bitmap, path);
+  StillError error = StillError::kUnknownExtension;
+  if (format != StillFormat::kUnknown) {
+    const auto lock = bitmap.LockBuffers();
+    error = format == StillFormat::kBmp ? WriteBmp(bitmap, path) : WriteJpeg(bitmap, path);
+  }
+  // The file's own failures are already kept, with their errno.
+  if (error != StillError::kNone && !IsFileError(error)) RecordStillFailure("saving " + path, error);
+  return error;
 }
 
 int SaveImage(CFrameBitmap& bitmap, const std::string& fileName) {

@@ -1,5 +1,10 @@
 #include "output/still_error.h"
 
+#include <cstring>
+#include <string>
+
+#include "platform/failure_record.h"
+
 std::string_view StillErrorText(StillError error) {
   switch (error) {
     case StillError::kNone: return "no error";
@@ -14,4 +19,14 @@ std::string_view StillErrorText(StillError error) {
     case StillError::kPrintFailed: return "the printer did not accept the page";
   }
   return "unknown error";
+}
+
+void RecordStillFailure(std::string_view what, StillError error, int systemError) {
+  std::string why(StillErrorText(error));
+  if (systemError != 0) why += std::string(": ") + std::strerror(systemError);
+  platform::Failures().Record(what, why);
+}
+
+bool IsFileError(StillError error) {
+  return error == StillError::kCannotCreate || error == StillError::kWriteFailed || error == StillError::kCannotReplace;
 }

@@ -17,3 +17,10 @@ enum class StillError {
 };
 
 std::string_view StillErrorText(StillError error);
+
+// Keeps a failure with its reason for support (platform/failure_record.h);
+// systemError is the errno behind it, 0 when there is none.
+void RecordStillFailure(std::string_view what, StillError error, int systemError = 0);
+
+// The failures the pending file reports itself, with their errno.
+bool IsFileError(StillError error);

@@ -1,5 +1,5 @@
 // What every panel button does, as the panel's dispatch reads it: the
-// handler it runs and the camera command code and value it carries. Each
+// handler it runs and the camera command code and values it carries. Each
 // binding is taken from the control's row in the panel's table.
 #pragma once
 
@@ -9,12 +9,8 @@
 
 #include "panel/control_actions.h"
 
-struct ButtonBinding {
-  int id;
-  ButtonAction action;
-  std::uint8_t code;
-  std::uint8_t value;
-  int index;
+struct ButtonBinding : ControlAction {
+  int id = 0;
 };
 
 // The 69 buttons; 67 handle Click, the two press-and-hold buttons handle
@@ -22,12 +18,6 @@ struct ButtonBinding {
 std::span<const ButtonBinding> ButtonTable();
 const ButtonBinding* FindButtonBinding(int id);
 
-// The lens and picture adjustments driven by the press-and-hold buttons.
-struct HoldCommand {
-  std::uint8_t code;
-  std::uint8_t startLeft;   // MouseDown on "<<"
-  std::uint8_t startRight;  // MouseDown on ">>"
-  std::uint8_t stop;        // MouseUp on either
-  bool plainStop;           // the stop goes in the plain frame form
-};
+// The press-and-hold commands of the adjust selector with this index, from
+// its row; nothing for an index no selector has.
 std::optional<HoldCommand> HoldCommandFor(int adjustIndex);

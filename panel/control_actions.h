@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 enum class ButtonAction {
   MonitorOut,  // value: 0 XGA, 1 VGA, 2 SVGA
@@ -15,7 +16,7 @@ enum class ButtonAction {
   AutoFocus,
   WhiteBalance,
   DZoom,
-  Feature,     // index: a Feature; value: what the camera reads back when on
+  Feature,     // index: a Feature
   PairChoice,  // value: 0 for the first button, 1 for the second
   InputSelect,
   Send,  // code and value sent as they are, in either mode
@@ -27,12 +28,24 @@ inline constexpr int kFeatureCount = 6;
 enum class Adjust { Zoom, Focus, Bright, Sharp, Red, Blue };
 inline constexpr int kAdjustCount = 6;
 
-// One control's handler with the command code, value and index it carries.
+// What an adjust selector's setting does while "<<" or ">>" is held.
+struct HoldCommand {
+  std::uint8_t code = 0;
+  std::uint8_t startLeft = 0;   // MouseDown on "<<"
+  std::uint8_t startRight = 0;  // MouseDown on ">>"
+  std::uint8_t stop = 0;        // MouseUp on either
+  bool plainStop = false;       // the stop goes in the plain frame form
+};
+
+// One control's handler with the command code, values and index it carries.
 struct ControlAction {
   ButtonAction action;
   std::uint8_t code = 0;
-  std::uint8_t value = 0;
+  std::uint8_t value = 0;  // what it sends; for a switch, what switches it on
   int index = 0;
+  std::uint8_t offValue = 0;        // a switch: what switches it off
+  std::uint8_t readsOn = 0;         // a Feature: what the camera reads back while it is on
+  std::optional<HoldCommand> hold;  // an adjust selector: its press-and-hold commands
 };
 
 // The camera's command codes, named after the buttons that send them.

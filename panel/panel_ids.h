@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 
 namespace panel_id {
 inline constexpr int kBackground = 1041;
@@ -34,5 +35,12 @@ inline constexpr int kSlotCount = 16;
 // The id of slot n (1 to 16) of a grid.
 constexpr int SlotId(const SlotGrid& grid, int n) {
   return n <= 14 ? grid.first + n - 1 : n == 15 ? grid.id15 : grid.id16;
+}
+// The row of a table with this id; null when it has none.
+template <typename Row>
+const Row* FindById(std::span<const Row> rows, int id) {
+  for (const Row& row : rows)
+    if (row.id == id) return &row;
+  return nullptr;
 }
 }  // namespace panel_id

@@ -28,11 +28,34 @@ ControlAction Does(A action, std::uint8_t commandCode = 0, int value = 0, int in
   return {action, commandCode, static_cast<std::uint8_t>(value), index};
 }
 ControlAction Sends(std::uint8_t commandCode, int value) { return Does(A::Send, commandCode, value); }
-ControlAction Selects(Adjust adjust, std::uint8_t commandCode = 0, int value = 0) {
-  return Does(A::AdjustSelect, commandCode, value, static_cast<int>(adjust));
+// A switch: one value turns it on, another off.
+ControlAction Switches(A action, std::uint8_t commandCode, int onValue, int offValue) {
+  ControlAction does = Does(action, commandCode, onValue);
+  does.offValue = static_cast<std::uint8_t>(offValue);
+  return does;
 }
-ControlAction Toggles(::Feature feature, std::uint8_t commandCode, int onValue) {
-  return Does(A::Feature, commandCode, onValue, static_cast<int>(feature));
+// "<<" and ">>" held drive the selected setting: each start command while
+// held, the stop on letting go.
+ControlAction Selects(Adjust adjust, HoldCommand hold) {
+  ControlAction does = Does(A::AdjustSelect, 0, 0, static_cast<int>(adjust));
+  does.hold = hold;
+  return does;
+}
+// The picture settings step down (0xF0) or up (0x0E) while held and stop at 0x0D.
+constexpr HoldCommand StepHold(std::uint8_t commandCode, bool plainStop = false) {
+  return {commandCode, 0xF0, 0x0E, 0x0D, plainStop};
+}
+// Red and Blue: selecting one sends the manual white balance.
+ControlAction ManualBalance(ControlAction selects) {
+  selects.code = code::kWhiteBalance;
+  selects.value = 1;
+  return selects;
+}
+ControlAction Toggles(::Feature feature, std::uint8_t commandCode, int readsOn) {
+  ControlAction does = Switches(A::Feature, commandCode, 1, 0);
+  does.index = static_cast<int>(feature);
+  does.readsOn = static_cast<std::uint8_t>(readsOn);
+  return does;
 }
 
 PanelControl Key(int controlId, Place at, const char* caption, ControlAction does, const char* tooltip) {
@@ -88,7 +111,7 @@ std::vector<PanelControl> BuildLayout() {
   c.push_back(Picture(id::kPairSecond, {38, 8, 21, 17}, P::PairRight, P::None,
                       Does(A::PairChoice, code::kPairChoice, 1), "Choice: right"));
   c.push_back(Picture(id::kFreeze, {66, 8, 22, 17}, P::StillCamera, P::CameraWithFlash,
-                      Does(A::FreezeToggle, code::kFreeze), "Freeze the picture"));
+                      Switches(A::FreezeToggle, code::kFreeze, 1, 0), "Freeze the picture"));
   c.push_back(Picture(id::kSaveImage, {96, 8, 21, 17}, P::GreyDisk, P::ColouredDisk, Does(A::SaveImage),
                       "Save the frozen picture\u2026"));
   c.push_back(Picture(id::kPrint, {126, 8, 21, 17}, P::GreyPrinter, P::BluePrinter, Does(A::PrintImage),
@@ -97,25 +120,30 @@ std::vector<PanelControl> BuildLayout() {
                       "Record a movie or stop recording", false));
   c.push_back(Plain(id::kLog, K::LogBox, {8, 34, 35, 12}, "", false));
   c.push_back(Plain(id::kRate, K::RateBox, {95, 34, 49, 12}, "", false));
-  c.push_back(Key(id::kZoom, {44, 44, 30, 13}, "Zoom", Selects(Adjust::Zoom), "Adjust: zoom (hold << or >>)"));
-  c.push_back(Key(id::kFocus, {80, 44, 30, 13}, "Focus", Selects(Adjust::Focus), "Adjust: focus (hold << or >>)"));
+  c.push_back(Key(id::kZoom, {44, 44, 30, 13}, "Zoom", Selects(Adjust::Zoom, {code::kLens, 1, 0, 0x0F}),
+                  "Adjust: zoom (hold << or >>)"));
+  c.push_back(Key(id::kFocus, {80, 44, 30, 13}, "Focus", Selects(Adjust::Focus, {code::kLens, 7, 8, 0x0F}),
+                  "Adjust: focus (hold << or >>)"));
   c.push_back(
       Key(id::kHoldLeft, {13, 61, 19, 13}, "<<", Does(A::PressHold, 0, 0, 0), "Hold to turn the chosen setting down"));
-  c.push_back(
-      Key(id::kBright, {44, 61, 30, 13}, "Bright", Selects(Adjust::Bright), "Adjust: brightness (hold << or >>)"));
-  c.push_back(Key(id::kSharp, {80, 61, 30, 13}, "Sharp", Selects(Adjust::Sharp), "Adjust: sharpness (hold << or >>)"));
+  c.push_back(Key(id::kBright, {44, 61, 30, 13}, "Bright", Selects(Adjust::Bright, StepHold(code::kBright)),
+                  "Adjust: brightness (hold << or >>)"));
+  c.push_back(Key(id::kSharp, {80, 61, 30, 13}, "Sharp", Selects(Adjust::Sharp, StepHold(code::kSharp)),
+                  "Adjust: sharpness (hold << or >>)"));
   c.push_back(
       Key(id::kHoldRight, {123, 61, 19, 13}, ">>", Does(A::PressHold, 0, 0, 1), "Hold to turn the chosen setting up"));
   // Selecting Red or Blue first puts the white balance in manual mode.
-  c.push_back(Key(id::kRed, {43, 79, 30, 13}, "Red", Selects(Adjust::Red, code::kWhiteBalance, 1),
+  c.push_back(Key(id::kRed, {43, 79, 30, 13}, "Red", ManualBalance(Selects(Adjust::Red, StepHold(code::kRed, true))),
                   "Adjust: red (manual white balance)"));
-  c.push_back(Key(id::kBlue, {80, 79, 30, 13}, "Blue", Selects(Adjust::Blue, code::kWhiteBalance, 1),
+  c.push_back(Key(id::kBlue, {80, 79, 30, 13}, "Blue",
+                  ManualBalance(Selects(Adjust::Blue, StepHold(code::kBlue, true))),
                   "Adjust: blue (manual white balance)"));
   c.push_back(Key(id::kAutoFocus, {5, 109, 43, 13}, "AFocus", Does(A::AutoFocus, code::kAutoFocus),
                   "Focus once, automatically"));
-  c.push_back(Key(id::kAwb, {55, 109, 43, 13}, "AWB", Does(A::WhiteBalance, code::kWhiteBalance),
+  c.push_back(Key(id::kAwb, {55, 109, 43, 13}, "AWB", Switches(A::WhiteBalance, code::kWhiteBalance, 0, 1),
                   "Automatic white balance on or off"));
-  c.push_back(Key(id::kDZoom, {106, 109, 42, 13}, "DZoom", Does(A::DZoom, code::kDZoom, 1), "Digital zoom on or off"));
+  c.push_back(
+      Key(id::kDZoom, {106, 109, 42, 13}, "DZoom", Switches(A::DZoom, code::kDZoom, 1, 0), "Digital zoom on or off"));
   c.push_back(
       Key(id::kMirror, {5, 124, 43, 13}, "Mirror", Toggles(::Feature::Mirror, code::kMirror, 4), "Mirror the picture"));
   c.push_back(Key(id::kFlip, {55, 124, 43, 13}, "Flip", Toggles(::Feature::Flip, code::kFlip, 8),
@@ -139,7 +167,7 @@ std::vector<PanelControl> BuildLayout() {
   c.push_back(Key(id::kVga, {115, 251, 29, 9}, "VGA", Does(A::MonitorOut, code::kMonitorOut, 1), "Monitor out: VGA"));
   c.push_back(Plain(id::kClear, K::PushButton, {57, 259, 64, 12}, "CLEAR", false));
   c.push_back(Picture(id::kInputSelect, {39, 273, 41, 9}, P::InternalWord, P::ExternalWord,
-                      Does(A::InputSelect, code::kInputSelect, 1), "Input: internal or external"));
+                      Switches(A::InputSelect, code::kInputSelect, 1, 0), "Input: internal or external"));
   c.push_back(Key(id::kLamp, {116, 272, 31, 9}, "LAMP", Sends(code::kLamp, 0), "Switch the lamp"));
   return c;
 }
@@ -151,11 +179,7 @@ std::span<const PanelControl> PanelLayout() {
   return layout;
 }
 
-const PanelControl* FindPanelControl(int id) {
-  for (const PanelControl& entry : PanelLayout())
-    if (entry.id == id) return &entry;
-  return nullptr;
-}
+const PanelControl* FindPanelControl(int id) { return panel_id::FindById(PanelLayout(), id); }
 
 DialogBaseUnits DialogBaseUnits::Of(const QFont& font) {
   const QFontMetricsF metrics(font);

@@ -5,23 +5,28 @@
 #include "panel/panel_button.h"
 #include "panel/remocon_dlg.h"
 
-namespace code = command_code;
+namespace {
+
+// The row of a button the panel always has.
+const ButtonBinding& Row(int id) { return *FindButtonBinding(id); }
+
+}  // namespace
 
 void CRemoconDlg::OnClick(const ButtonBinding& binding) {
   switch (binding.action) {
-    case ButtonAction::MonitorOut: OnMonitorOut(binding.value); break;
-    case ButtonAction::FreezeToggle: OnFreezeToggle(); break;
+    case ButtonAction::MonitorOut: OnMonitorOut(binding); break;
+    case ButtonAction::FreezeToggle: OnFreezeToggle(binding); break;
     case ButtonAction::Movie: OnMovie(); break;
     case ButtonAction::SaveImage: OnSaveImage(); break;
     case ButtonAction::PrintImage: OnPrintImage(); break;
-    case ButtonAction::AdjustSelect: OnAdjustSelect(binding.index); break;
+    case ButtonAction::AdjustSelect: OnAdjustSelect(binding); break;
     case ButtonAction::PressHold: break;  // only its MouseDown and MouseUp act
-    case ButtonAction::AutoFocus: OnAutoFocus(); break;
-    case ButtonAction::WhiteBalance: OnWhiteBalance(); break;
-    case ButtonAction::DZoom: OnDZoom(); break;
+    case ButtonAction::AutoFocus: OnAutoFocus(binding); break;
+    case ButtonAction::WhiteBalance: OnWhiteBalance(binding); break;
+    case ButtonAction::DZoom: OnDZoom(binding); break;
     case ButtonAction::Feature: OnFeature(binding); break;
-    case ButtonAction::PairChoice: OnPairChoice(binding.value); break;
-    case ButtonAction::InputSelect: OnInputSelect(); break;
+    case ButtonAction::PairChoice: OnPairChoice(binding); break;
+    case ButtonAction::InputSelect: OnInputSelect(binding); break;
     case ButtonAction::Send: Camera().SendCommand(binding.code, binding.value); break;
   }
 }
@@ -34,19 +39,20 @@ void CRemoconDlg::ShowMonitorOut(int value) {
   }
 }
 
-void CRemoconDlg::OnMonitorOut(int value) {
+void CRemoconDlg::OnMonitorOut(const ButtonBinding& binding) {
   if (m_bFreeze) {
     ShowMonitorOut(m_nMonitorOut);
     return;
   }
+  const int value = binding.value;
   Pause(100);
-  Camera().SendCommand(code::kMonitorOut, static_cast<std::uint8_t>(value));
+  Camera().SendCommand(binding.code, binding.value);
   m_nMonitorOut = value;
   // After a resolution change the camera shows colour with every effect off;
   // the looks say so, the flags are corrected by the next read-back.
   Raise(m_btnMirror);
   Raise(m_btnFlip);
-  Camera().m_orientation.store(0);
+  Camera().SetOrientation(0);
   Latch(m_btnColor);
   Raise(m_btnEdge);
   Raise(m_btnEmboss);
@@ -54,11 +60,11 @@ void CRemoconDlg::OnMonitorOut(int value) {
   ShowMonitorOut(value);
 }
 
-void CRemoconDlg::OnFreezeToggle() {
+void CRemoconDlg::OnFreezeToggle(const ButtonBinding& binding) {
   if (!m_bFreeze) {
     m_bFreeze = 1;
     m_host.SendCamMessage(WM_CAM_PAUSE);
-    Camera().SendCommand(code::kFreeze, 1);
+    Camera().SendCommand(binding.code, binding.value);
     m_host.SendCamMessage(WM_CAM_STEP);  // fetches the held picture, then stops again
     Latch(m_btnFreeze);
     Latch(m_btnSave);
@@ -66,7 +72,7 @@ void CRemoconDlg::OnFreezeToggle() {
   } else {
     m_bFreeze = 0;
     m_host.SendCamMessage(WM_CAM_RESUME);
-    Camera().SendCommand(code::kFreeze, 0);
+    Camera().SendCommand(binding.code, binding.offValue);
     Raise(m_btnFreeze);
     Raise(m_btnSave);
     Raise(m_btnPrint);
@@ -97,7 +103,8 @@ void CRemoconDlg::OnPrintImage() {
   m_host.SendCamMessage(WM_CAM_PRINT);
 }
 
-void CRemoconDlg::OnAdjustSelect(int index) {
+void CRemoconDlg::OnAdjustSelect(const ButtonBinding& binding) {
+  const int index = binding.index;
   const auto i = static_cast<std::size_t>(index);
   if (m_bFreeze) {
     m_nAdjust = index;
@@ -115,7 +122,7 @@ void CRemoconDlg::OnAdjustSelect(int index) {
   m_bAdjustLatched.fill(0);
   m_bAdjustLatched[i] = 1;
   Latch(m_btnAdjust[i]);
-  if (manualBalance) Camera().SendCommand(code::kWhiteBalance, 1);
+  if (binding.code != 0) Camera().SendCommand(binding.code, binding.value);
 }
 
 void CRemoconDlg::OnHoldDown(const ButtonBinding& binding) {
@@ -135,24 +142,23 @@ void CRemoconDlg::OnHoldUp() {
     Camera().SendCommand(hold->code, hold->stop);
 }
 
-void CRemoconDlg::OnAutoFocus() {
+void CRemoconDlg::OnAutoFocus(const ButtonBinding& binding) {
   if (m_bFreeze) return;
-  if (const ButtonBinding* binding = FindButtonBinding(panel_id::kAutoFocus))
-    Camera().SendCommand(binding->code, binding->value);
+  Camera().SendCommand(binding.code, binding.value);
 }
 
-void CRemoconDlg::OnWhiteBalance() {
+void CRemoconDlg::OnWhiteBalance(const ButtonBinding& binding) {
   if (m_bFreeze) {
     ShowLatched(m_btnAwb, m_bAwb != 0);
     return;
   }
   if (!m_bAwb) {
     Latch(m_btnAwb);
-    Camera().SendCommand(code::kWhiteBalance, 0);
+    Camera().SendCommand(binding.code, binding.value);
     m_bAwb = 1;
   } else {
     Raise(m_btnAwb);
-    Camera().SendCommand(code::kWhiteBalance, 1);
+    Camera().SendCommand(binding.code, binding.offValue);
     m_bAwb = 0;
   }
   // Red and Blue adjust the manual balance only; leave them for Zoom.
@@ -162,17 +168,17 @@ void CRemoconDlg::OnWhiteBalance() {
   Latch(m_btnAdjust[static_cast<std::size_t>(m_nAdjust)]);
 }
 
-void CRemoconDlg::OnDZoom() {
+void CRemoconDlg::OnDZoom(const ButtonBinding& binding) {
   if (m_bFreeze) {
     ShowLatched(m_btnDZoom, m_bDZoom != 0);
     return;
   }
   if (!m_bDZoom) {
     Latch(m_btnDZoom);
-    Camera().SendCommand(code::kDZoom, 1);
+    Camera().SendCommand(binding.code, binding.value);
     m_bDZoom = 1;
   } else {
-    Camera().SendCommand(code::kDZoom, 0);
+    Camera().SendCommand(binding.code, binding.offValue);
     Raise(m_btnDZoom);
     m_bDZoom = 0;
   }
@@ -219,31 +225,31 @@ void CRemoconDlg::OnFeature(const ButtonBinding& binding) {
   // resets the effects): ask it first. An answer that is neither on nor off
   // tells nothing and leaves the flag alone.
   const int reply = Camera().SendShortCommand(binding.code);
-  if (reply == binding.value)
+  if (reply == binding.readsOn)
     flag = 1;
   else if (reply == 0)
     flag = 0;
   if (!flag) {
     Latch(button);
     flag = 1;
-    Camera().SendCommand(binding.code, 1);
+    Camera().SendCommand(binding.code, binding.value);
   } else {
     Raise(button);
     flag = 0;
-    Camera().SendCommand(binding.code, 0);
+    Camera().SendCommand(binding.code, binding.offValue);
   }
   if (feature == Feature::Mirror || feature == Feature::Flip) UpdateOrientation();
 }
 
-void CRemoconDlg::UpdateOrientation() { Camera().m_orientation.store((m_bMirror ? 1 : 0) + (m_bFlip ? 2 : 0)); }
+void CRemoconDlg::UpdateOrientation() { Camera().SetOrientation((m_bMirror ? 1 : 0) + (m_bFlip ? 2 : 0)); }
 
-void CRemoconDlg::OnPairChoice(int value) {
-  const bool first = value == 0;
+void CRemoconDlg::OnPairChoice(const ButtonBinding& binding) {
+  const bool first = binding.value == 0;
   if (m_bFreeze) {
     CPanelButton* const clicked = first ? m_btnPairFirst : m_btnPairSecond;
     ShowLatched(clicked, m_bPairFirst == (first ? 1 : 0));
   } else {
-    Camera().SendCommand(code::kPairChoice, static_cast<std::uint8_t>(value));
+    Camera().SendCommand(binding.code, binding.value);
     if (first) {
       Latch(m_btnPairFirst);
       Raise(m_btnPairSecond);
@@ -256,13 +262,13 @@ void CRemoconDlg::OnPairChoice(int value) {
   Pause(100);
 }
 
-void CRemoconDlg::OnInputSelect() {
+void CRemoconDlg::OnInputSelect(const ButtonBinding& binding) {
   if (m_bExternalInput) {
-    Camera().SendCommand(code::kInputSelect, 0);
+    Camera().SendCommand(binding.code, binding.offValue);
     Raise(m_btnInput);
     m_bExternalInput = 0;
   } else {
-    Camera().SendCommand(code::kInputSelect, 1);
+    Camera().SendCommand(binding.code, binding.value);
     Latch(m_btnInput);
     m_bExternalInput = 1;
   }
@@ -270,7 +276,7 @@ void CRemoconDlg::OnInputSelect() {
 
 void CRemoconDlg::SyncFromCamera() {
   CUsbCamera& camera = Camera();
-  if (camera.SendShortCommand(code::kPairChoice) != 0) {
+  if (camera.SendShortCommand(Row(panel_id::kPairSecond).code) != 0) {
     Raise(m_btnPairFirst);
     Latch(m_btnPairSecond);
     m_bPairFirst = 0;
@@ -280,12 +286,13 @@ void CRemoconDlg::SyncFromCamera() {
     m_bPairFirst = 1;
   }
 
-  camera.SendCommand(code::kFreeze, 0);
+  const ButtonBinding& freeze = Row(panel_id::kFreeze);
+  camera.SendCommand(freeze.code, freeze.offValue);
   Raise(m_btnFreeze);
   Raise(m_btnSave);
   m_bFreeze = 0;
 
-  if (camera.SendShortCommand(code::kWhiteBalance) != 0) {
+  if (camera.SendShortCommand(Row(panel_id::kAwb).code) != 0) {
     Raise(m_btnAwb);
     m_bAwb = 0;
   } else {
@@ -293,7 +300,7 @@ void CRemoconDlg::SyncFromCamera() {
     m_bAwb = 1;
   }
 
-  if (camera.SendShortCommand(code::kDZoom) != 0) {
+  if (camera.SendShortCommand(Row(panel_id::kDZoom).code) != 0) {
     Latch(m_btnDZoom);
     m_bDZoom = 1;
   } else {
@@ -301,26 +308,28 @@ void CRemoconDlg::SyncFromCamera() {
     m_bDZoom = 0;
   }
 
-  const int mirror = camera.SendShortCommand(code::kMirror);
+  const ButtonBinding& mirrorRow = Row(panel_id::kMirror);
+  const ButtonBinding& flipRow = Row(panel_id::kFlip);
+  const int mirror = camera.SendShortCommand(mirrorRow.code);
   mirror ? Latch(m_btnMirror) : Raise(m_btnMirror);
-  const int flip = camera.SendShortCommand(code::kFlip);
+  const int flip = camera.SendShortCommand(flipRow.code);
   flip ? Latch(m_btnFlip) : Raise(m_btnFlip);
-  if (mirror == 4 && flip == 0)
-    camera.m_orientation.store(1);
-  else if (flip == 8 && mirror == 0)
-    camera.m_orientation.store(2);
-  else if (mirror == 4 && flip == 8)
-    camera.m_orientation.store(3);
+  if (mirror == mirrorRow.readsOn && flip == 0)
+    camera.SetOrientation(1);
+  else if (flip == flipRow.readsOn && mirror == 0)
+    camera.SetOrientation(2);
+  else if (mirror == mirrorRow.readsOn && flip == flipRow.readsOn)
+    camera.SetOrientation(3);
 
-  for (const auto& [commandCode, button] :
-       {std::pair{code::kColor, m_btnColor}, std::pair{code::kNegative, m_btnNegative},
-        std::pair{code::kEdge, m_btnEdge}, std::pair{code::kEmboss, m_btnEmboss}}) {
-    ShowLatched(button, camera.SendShortCommand(commandCode) != 0);
+  for (const auto& [id, button] :
+       {std::pair{panel_id::kColor, m_btnColor}, std::pair{panel_id::kNegative, m_btnNegative},
+        std::pair{panel_id::kEdge, m_btnEdge}, std::pair{panel_id::kEmboss, m_btnEmboss}}) {
+    ShowLatched(button, camera.SendShortCommand(Row(id).code) != 0);
   }
 
   Raise(m_btnXga);
   Raise(m_btnSvga);
   Raise(m_btnVga);
-  m_nMonitorOut = camera.SendShortCommand(code::kMonitorOut);
+  m_nMonitorOut = camera.SendShortCommand(Row(panel_id::kXga).code);
   ShowMonitorOut(m_nMonitorOut);
 }

@@ -239,6 +239,11 @@ void CRemoconDlg::AppendHexLog(std::span<const std::uint8_t> bytes) {
   UpdateData();
 }
 
+void CRemoconDlg::AppendFailureLine(const QString& line) {
+  m_strLog += QStringLiteral("FAILED ") + line + QStringLiteral("\r\n");
+  UpdateData();
+}
+
 void CRemoconDlg::OnClearLog() {
   // The box shows a blank until the next refresh writes the empty log.
   m_editLog->setPlainText(QStringLiteral(" "));
@@ -299,8 +304,9 @@ void CRemoconDlg::OnWatchdog() {
 
 void CRemoconDlg::OnRate() {
   const std::int64_t frames = m_host.FrameCount().load();
-  const std::int64_t width = Camera().m_width.load();
-  const std::int64_t height = Camera().m_height.load();
+  const CUsbCamera::PictureMode picture = Camera().Picture();
+  const std::int64_t width = picture.width;
+  const std::int64_t height = picture.height;
   // 64-bit: the byte count of a fast camera at its largest size must not wrap.
   m_strRate = QStringLiteral("%1 %2 ").arg(frames).arg(frames * width * height * 3);
   m_host.FrameCount().store(0);

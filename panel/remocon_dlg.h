@@ -73,6 +73,9 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   void SetRateListener(std::function<void(const QString&)> listener) { m_rateListener = std::move(listener); }
   // The broadcast push's state line for the diagnostics window (empty: none).
   void SetBroadcastText(const QString& line);
+  // A failure and its reason, as one line of the command log (and so of the
+  // diagnostics window's log).
+  void AppendFailureLine(const QString& line);
 
   // Panel state, readable for the main window's tests and the diagnostics.
   int m_bFreeze = 0;
@@ -123,19 +126,19 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   void OnClick(const ButtonBinding& binding);
   void OnHoldDown(const ButtonBinding& binding);
   void OnHoldUp();
-  void OnMonitorOut(int value);
+  void OnMonitorOut(const ButtonBinding& binding);
   void ShowMonitorOut(int value);
-  void OnFreezeToggle();
+  void OnFreezeToggle(const ButtonBinding& binding);
   void OnMovie();
   void OnSaveImage();
   void OnPrintImage();
-  void OnAdjustSelect(int index);
-  void OnAutoFocus();
-  void OnWhiteBalance();
-  void OnDZoom();
+  void OnAdjustSelect(const ButtonBinding& binding);
+  void OnAutoFocus(const ButtonBinding& binding);
+  void OnWhiteBalance(const ButtonBinding& binding);
+  void OnDZoom(const ButtonBinding& binding);
   void OnFeature(const ButtonBinding& binding);
-  void OnPairChoice(int value);
-  void OnInputSelect();
+  void OnPairChoice(const ButtonBinding& binding);
+  void OnInputSelect(const ButtonBinding& binding);
   void SyncFromCamera();
 
   int& FeatureFlag(Feature feature);

@@ -131,44 +131,49 @@ EventHandle CreateEvent(bool manualReset, bool initiallySignalled) {
   return std::make_shared<EventObject>(manualReset, initiallySignalled);
 }
 
-bool SetEvent(const EventHandle& event) {
+namespace {
+
+// Runs `change` on an event that is still open, under the dispatcher's lock;
+// false for a null or closed event.
+template <typename Change>
+bool ChangeOpenEvent(const EventHandle& event, Change change) {
   if (!event) return false;
   Dispatcher& d = dispatcher();
   std::lock_guard guard(d.lock);
   if (event->closed) return false;
-  event->signalled = true;
-  releaseWaiters(d);
+  change(d);
   return true;
+}
+
+}  // namespace
+
+bool SetEvent(const EventHandle& event) {
+  return ChangeOpenEvent(event, [&](Dispatcher& d) {
+    event->signalled = true;
+    releaseWaiters(d);
+  });
 }
 
 bool ResetEvent(const EventHandle& event) {
-  if (!event) return false;
-  Dispatcher& d = dispatcher();
-  std::lock_guard guard(d.lock);
-  if (event->closed) return false;
-  event->signalled = false;
-  return true;
+  return ChangeOpenEvent(event, [&](Dispatcher&) { event->signalled = false; });
 }
 
 bool PulseEvent(const EventHandle& event) {
-  if (!event) return false;
-  Dispatcher& d = dispatcher();
-  std::lock_guard guard(d.lock);
-  if (event->closed) return false;
-  if (event->manualReset) {
-    event->signalled = true;
-    releaseWaiters(d);
-  } else {
-    // An auto-reset pulse releases at most one waiter: the first single wait on it.
-    for (Waiter* w = d.waiters.head; w; w = w->next) {
-      if (w->released || w->failed || w->waitAll || w->slots[0] != event.get()) continue;
-      w->released = true;
-      d.wake.notify_all();
-      break;
+  return ChangeOpenEvent(event, [&](Dispatcher& d) {
+    if (event->manualReset) {
+      event->signalled = true;
+      releaseWaiters(d);
+    } else {
+      // An auto-reset pulse releases at most one waiter: the first single wait on it.
+      for (Waiter* w = d.waiters.head; w; w = w->next) {
+        if (w->released || w->failed || w->waitAll || w->slots[0] != event.get()) continue;
+        w->released = true;
+        d.wake.notify_all();
+        break;
+      }
     }
-  }
-  event->signalled = false;
-  return true;
+    event->signalled = false;
+  });
 }
 
 WaitResult WaitForEvent(const EventHandle& event, std::uint32_t timeoutMs) {

@@ -90,6 +90,7 @@ std::optional<std::string> CCameraServer::StateJson() {
   if (!panel) return std::nullopt;
   const unsigned mjpegViewers = m_pHttp ? m_pHttp->StreamCount() : 0;
   const unsigned h264Viewers = m_pHttp ? m_pHttp->H264StreamCount() : 0;
+  const PushStatus push = m_host.BroadcastStatus();
   const long long bytesPerSecond = static_cast<long long>(rate.fps) * rate.width * rate.height * 3;
   return "{\"width\": " + std::to_string(rate.width) + ", \"height\": " + std::to_string(rate.height) +
          ", \"mode\": " + std::to_string(m_host.CameraMode()) + ", \"frames\": " + std::to_string(rate.frames) +
@@ -98,7 +99,8 @@ std::optional<std::string> CCameraServer::StateJson() {
          ", \"viewers_mjpeg\": " + std::to_string(mjpegViewers) + ", \"viewers_h264\": " + std::to_string(h264Viewers) +
          ", \"h264_encoders\": " + std::to_string(CH264Encoder::OpenEncoders()) +
          ", \"camera\": " + (m_host.CameraPresent() ? "\"present\"" : "\"absent\"") +
-         ", \"push\": " + PushStateJson(m_host.BroadcastStatus()) + ", " + *panel + "}";
+         ", \"push\": " + PushStateJson(push) +
+         ", \"last_error\": " + LastErrorJson(platform::Failures().Last(), push) + ", " + *panel + "}";
 }
 
 ControlOutcome CCameraServer::RunControlEvent(ControlEvent event, int id, std::uintptr_t client) {

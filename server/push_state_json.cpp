@@ -1,5 +1,7 @@
 #include "server/push_state_json.h"
 
+#include <ctime>
+
 #include "server/request_router.h"
 
 namespace server {
@@ -31,7 +33,22 @@ std::string PublicError(std::string error, std::string_view shownTarget, const s
   return error;
 }
 
+std::string PublicText(std::string text, const PushStatus& push) {
+  return PublicError(std::move(text), push.target, PublicPushTarget(push.target));
+}
+
 }  // namespace
+
+std::string LastErrorJson(const std::optional<platform::Failure>& failure, const PushStatus& push) {
+  if (!failure) return "null";
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(failure->when);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char time[32];
+  std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return "{\"time\": \"" + std::string(time) + "\", \"what\": " + JsonString(PublicText(failure->what, push)) +
+         ", \"why\": " + JsonString(PublicText(failure->why, push)) + "}";
+}
 
 std::string PushStateJson(const PushStatus& status) {
   if (status.phase == PushPhase::Off) return "null";

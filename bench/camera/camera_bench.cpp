@@ -76,7 +76,7 @@ void BenchWholeFrames(double anchorMicros) {
     std::printf("GrabFrame: the simulated camera could not be opened\n");
     return;
   }
-  link.m_highSpeed = link.QueryHighSpeed() ? 1 : 0;
+  link.SetHighSpeed(link.QueryHighSpeed());
   std::vector<std::uint8_t> frame(CUsbCamera::kFrameBytes);
   for (int i = 0; i < 5; ++i) {
     if (link.QueryMode()) link.GrabFrame(frame.data());

@@ -97,12 +97,12 @@ RateResult LinkOnlyRate(int mode, int seconds) {
   sim::SimOptions options;
   options.paced = true;
   options.startMode = mode;
-  platform::InstallDriver(sim::CreateSimulatedDriver(options));
+  const std::shared_ptr<platform::IDriver> driver = sim::CreateSimulatedDriver(options);
   RateResult result;
   {
-    CUsbCamera camera;
+    CUsbCamera camera(*driver);
     if (!camera.Open()) return result;
-    camera.m_highSpeed.store(camera.QueryHighSpeed() ? 1 : 0);
+    camera.SetHighSpeed(camera.QueryHighSpeed());
     std::vector<std::uint8_t> frame(CFrameBitmap::kPixelCapacity);
     const double cpu = ClockMs(CLOCK_PROCESS_CPUTIME_ID);
     QElapsedTimer wall;
@@ -115,7 +115,6 @@ RateResult LinkOnlyRate(int mode, int seconds) {
     result.cpuShare = (ClockMs(CLOCK_PROCESS_CPUTIME_ID) - cpu) / elapsedMs;
     camera.Close();
   }
-  platform::InstallDriver(nullptr);
   return result;
 }
 

@@ -22,7 +22,7 @@ CBenchProgram::CBenchProgram(int startMode, bool documentScene) {
   options.documentScene = documentScene;
   m_driver = sim::CreateSimulatedDriver(options);
   platform::InstallDriver(m_driver);
-  m_frame = std::make_unique<CMainFrame>(m_dialogs);
+  m_frame = std::make_unique<CMainFrame>(m_dialogs, *m_driver);
   m_started = m_frame->Create();
   if (m_started) m_frame->show();
 }

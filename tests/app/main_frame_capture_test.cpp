@@ -12,9 +12,11 @@
 #include <QTemporaryDir>
 
 #include "app/capture_settings.h"
+#include "app/failure_log.h"
 #include "app_fixture.h"
 #include "liveview/frame_rotation.h"
 #include "output/save_image.h"
+#include "panel/diagnostics_window.h"
 #include "panel/messages.h"
 
 namespace {
@@ -134,6 +136,25 @@ TEST_F(PresenterTest, UnwritableFolderSaysWhyOverThePictureAndWritesNothing) {
       m_frame->OverlayText(),
       QStringLiteral("Capture failed: the file cannot be created in that folder (%1)").arg(UnwritableFolderPath()));
   EXPECT_TRUE(m_frame->LastCapturePath().isEmpty());
+}
+
+// The overlay keeps its words; support finds the system's reason in the
+// diagnostics window's log.
+TEST_F(PresenterTest, FailedCaptureLeavesItsSystemReasonInThePanelsLog) {
+  m_presenter.captureDir = std::string("/sys");  // there, root too is refused a new file
+  StartWithCamera({.startMode = 0});
+  ASSERT_TRUE(WaitForFrames(1));
+  platform::Failures().Clear();
+  const auto logged = LogFailuresInPanel(m_frame->Remocon());
+  EXPECT_FALSE(m_frame->QuickCapture());
+  EXPECT_EQ(m_frame->OverlayText(), QStringLiteral("Capture failed: the file cannot be created in that folder (/sys)"));
+  const auto failure = platform::Failures().Last();
+  ASSERT_TRUE(failure);
+  EXPECT_TRUE(failure->what.starts_with("writing /sys/TAVROCAM_")) << failure->what;
+  EXPECT_EQ(failure->why, "the file cannot be created in that folder: Permission denied");
+  m_frame->Remocon().ShowDiagnostics();
+  QTRY_VERIFY(m_frame->Remocon().Diagnostics()->LogText().contains(
+      QString::fromStdString("FAILED " + platform::FormatFailure(*failure))));
 }
 
 TEST_F(PresenterTest, SpaceCapturesFromEitherWindowButNotWhileASaveDialogIsOpen) {

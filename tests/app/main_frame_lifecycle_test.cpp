@@ -17,7 +17,7 @@ TEST_F(MainFrameTest, FirstStartWithAnEmptyProfilePlacesBothWindowsTopLeft) {
   EXPECT_TRUE(m_frame->Remocon().isVisible());
   EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("TAVROCAM DISPLAY"));
   EXPECT_TRUE(m_frame->WorkerAliveNow());
-  EXPECT_EQ(m_frame->Camera().m_highSpeed.load(), 1);
+  EXPECT_EQ(m_frame->Camera().HighSpeed(), true);
 
   ASSERT_TRUE(WaitForFrames(2));
   // Mode 0 is what the window was made for: no resize, the last rows hidden.

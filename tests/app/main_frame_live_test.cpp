@@ -33,7 +33,7 @@ TEST_F(MainFrameTest, ModeChangeResizesTheWindowToThePicture) {
 
 TEST_F(MainFrameTest, FullSpeedCameraStartsAtItsOwnModeAndSize) {
   StartWithCamera({.highSpeed = false});
-  EXPECT_EQ(m_frame->Camera().m_highSpeed.load(), 0);
+  EXPECT_EQ(m_frame->Camera().HighSpeed(), false);
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->DisplayedModeValue() == 6; }, 10000));
   EXPECT_EQ(m_frame->size(), QSize(512, 384));
 }

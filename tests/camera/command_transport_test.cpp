@@ -1,6 +1,7 @@
 // Camera commands over requests 0xBC and 0xBD: frames sent, replies collected
 // and judged, repeats, and the command log.
 #include "link_fixture.h"
+#include "platform/failure_record.h"
 
 namespace camera_test {
 namespace {
@@ -128,6 +129,24 @@ TEST_F(CommandTest, OverlongReplyNeverWritesPastTheBufferAndIsMalformed) {
   EXPECT_EQ(ReplyReadLengths(), (std::vector<std::size_t>{24, 14}));
   EXPECT_EQ(log.Lines().back().size(), 24u);
   EXPECT_EQ(camera.Commands().size(), 1u);
+}
+
+// Support sees which command failed and why; a frame fetched without a
+// camera's answer says so too.
+TEST_F(CommandTest, FailuresKeepTheCommandAndTheReasonForSupport) {
+  platform::Failures().Clear();
+  EXPECT_EQ(link->SendCommand(0x25, 1), 0);
+  auto failure = platform::Failures().Last();
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->what, "camera command AA 80 00 25 01 A6 A5");
+  EXPECT_EQ(failure->why, camera::CameraErrorText(camera::CameraError::NoReply));
+  link->Close();
+  std::vector<std::uint8_t> frame(CUsbCamera::kFrameBytes);
+  EXPECT_FALSE(link->GrabFrame(frame.data()));
+  failure = platform::Failures().Last();
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->what, "camera link: fetching a frame");
+  EXPECT_EQ(failure->why, camera::CameraErrorText(link->LastLinkError()));
 }
 
 TEST_F(CommandTest, SilentCameraIsGivenTwentyReads) {

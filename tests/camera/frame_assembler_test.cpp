@@ -66,12 +66,23 @@ TEST_P(EveryModeAndOrientation, DirectAndStagedDeliverTheOrientedPicture) {
 INSTANTIATE_TEST_SUITE_P(Frames, EveryModeAndOrientation,
                          ::testing::Combine(::testing::Values(0, 1, 2, 4, 5, 6), ::testing::Values(0, 1, 2, 3, 5, -1)));
 
+// A frame of `mode` as sent, and as assembled straight in `orientation`.
+struct DirectAssembly {
+  SentFrame sent;
+  std::vector<std::uint8_t> out;
+  bool ok;
+};
+DirectAssembly AssembleDirect(int mode, int orientation, std::uint32_t seed) {
+  const FrameShape shape = ShapeOf(mode);
+  DirectAssembly a{MakeSentFrame(shape.width, shape.height, seed), {}, false};
+  a.out.resize(a.sent.pixels.size());
+  a.ok = AssembleFrameDirect(PipeBuffers(a.sent).Views(), shape, orientation, a.out);
+  return a;
+}
+
 TEST(FrameAssembly, TurnedFrameStartsWithTheLastPixelSentInItsByteOrder) {
-  const FrameShape shape = ShapeOf(1);
-  const SentFrame sent = MakeSentFrame(shape.width, shape.height, 7);
-  const PipeBuffers pipes(sent);
-  std::vector<std::uint8_t> out(sent.pixels.size());
-  ASSERT_TRUE(AssembleFrameDirect(pipes.Views(), shape, 3, out));
+  const auto [sent, out, ok] = AssembleDirect(1, 3, 7);
+  ASSERT_TRUE(ok);
   const std::size_t last = sent.pixels.size() - 3;
   EXPECT_EQ(out[0], sent.pixels[last]);
   EXPECT_EQ(out[1], sent.pixels[last + 1]);
@@ -79,11 +90,8 @@ TEST(FrameAssembly, TurnedFrameStartsWithTheLastPixelSentInItsByteOrder) {
 }
 
 TEST(FrameAssembly, FlippedFrameStartsWithTheLastRowUnmirrored) {
-  const FrameShape shape = ShapeOf(0);
-  const SentFrame sent = MakeSentFrame(shape.width, shape.height, 8);
-  const PipeBuffers pipes(sent);
-  std::vector<std::uint8_t> out(sent.pixels.size());
-  ASSERT_TRUE(AssembleFrameDirect(pipes.Views(), shape, 2, out));
+  const auto [sent, out, ok] = AssembleDirect(0, 2, 8);
+  ASSERT_TRUE(ok);
   const std::size_t row = 640 * 3;
   EXPECT_TRUE(std::equal(out.begin(), out.begin() + row, sent.pixels.begin() + 479 * row));
 }

@@ -23,14 +23,24 @@ class FrameGrabTest : public LinkTest {
     camera.SetVendorReply(0xB0, {static_cast<std::uint8_t>(mode)});
     camera.SetFrameSize(layout->width, layout->height);
     ASSERT_TRUE(link->QueryMode());
-    link->m_highSpeed = highSpeed ? 1 : 0;
+    link->SetHighSpeed(highSpeed);
     frame.assign(CUsbCamera::kFrameBytes, kUntouched);
+  }
+  // Mode 2 with `pipe` silent for as long as the driver would wait.
+  void OpenWithSilentPipe(std::uint32_t pipe) {
+    camera.SetReadTimeout(10min);
+    OpenInMode(2, true);
+    camera.StallPipe(pipe, true);
+  }
+  std::future<bool> GrabOnAnotherThread() {
+    return std::async(std::launch::async, [this] { return link->GrabFrame(frame.data()); });
   }
   bool Untouched() const {
     return std::all_of(frame.begin(), frame.end(), [](std::uint8_t b) { return b == kUntouched; });
   }
   std::vector<std::uint8_t> Delivered() const {
-    return {frame.begin(), frame.begin() + 3 * static_cast<std::ptrdiff_t>(link->m_width * link->m_height)};
+    return {frame.begin(),
+            frame.begin() + 3 * static_cast<std::ptrdiff_t>(link->Picture().width * link->Picture().height)};
   }
   std::chrono::milliseconds Between(std::uint8_t first, std::uint8_t second) const {
     const auto a = camera.VendorCalls(first).back().at;
@@ -51,10 +61,9 @@ TEST_F(FrameGrabTest, NullDestinationIsRefusedBeforeTheStartRequest) {
 
 TEST_F(FrameGrabTest, ModeWithoutASizeOrNotMatchingTheCallersSizeIsRefused) {
   OpenInMode(2, true);
-  link->m_mode = 3;
+  link->SetPicture({3, 1024, 768});
   EXPECT_FALSE(link->GrabFrame(frame.data()));
-  link->m_mode = 2;
-  link->m_width = 640;  // the caller's buffer would be sized for 640 x 480
+  link->SetPicture({2, 640, 768});  // the caller's buffer would be sized for 640 x 480
   EXPECT_FALSE(link->GrabFrame(frame.data()));
   EXPECT_TRUE(camera.VendorCalls(0xB4).empty());
   EXPECT_TRUE(Untouched());
@@ -63,14 +72,14 @@ TEST_F(FrameGrabTest, ModeWithoutASizeOrNotMatchingTheCallersSizeIsRefused) {
 TEST_F(FrameGrabTest, EveryOrientationDeliversTheOrientedPicture) {
   OpenInMode(2, true);
   for (int orientation : {0, 1, 2, 3, 5}) {
-    link->m_orientation = orientation;
+    link->SetOrientation(orientation);
     ASSERT_TRUE(link->GrabFrame(frame.data())) << orientation;
     EXPECT_TRUE(Delivered() == Oriented(camera.LastSentFrame(), orientation == 5 ? 0 : orientation)) << orientation;
   }
   // The plain version gives the same bytes.
   link->UsePlainAssembly(true);
   for (int orientation : {1, 2, 3}) {
-    link->m_orientation = orientation;
+    link->SetOrientation(orientation);
     ASSERT_TRUE(link->GrabFrame(frame.data()));
     EXPECT_TRUE(Delivered() == Oriented(camera.LastSentFrame(), orientation)) << "plain " << orientation;
   }
@@ -130,7 +139,7 @@ TEST_F(FrameGrabTest, StalledPipeAtHighSpeedIsRecoveredOnceThenGivenUp) {
   EXPECT_EQ(camera.VendorCalls(0xB7)[0].handle, OpenedHandle(0));
   EXPECT_GE(Between(0xB4, 0xB5), FastMs(4000));
   EXPECT_GE(Between(0xB5, 0xB7), FastMs(3000));
-  EXPECT_EQ(link->m_aborted.load(), 1);
+  EXPECT_EQ(link->Aborted(), true);
   EXPECT_FALSE(link->ReadersRunning());
   EXPECT_TRUE(Untouched());
 
@@ -153,7 +162,7 @@ TEST_F(FrameGrabTest, StalledPipeAtFullSpeedWaitsTheLongerLimits) {
   EXPECT_EQ(camera.VendorSequence(), (std::vector<std::uint8_t>{0xBE, 0xB0, 0xB4, 0xB5, 0xB7}));
   EXPECT_GE(Between(0xB4, 0xB5), FastMs(8000));
   EXPECT_GE(Between(0xB5, 0xB7), FastMs(4000));
-  EXPECT_EQ(link->m_aborted.load(), 1);
+  EXPECT_EQ(link->Aborted(), true);
   EXPECT_FALSE(link->ReadersRunning());
 }
 
@@ -163,7 +172,7 @@ TEST_F(FrameGrabTest, PipeFinishingDuringTheSecondWaitStillDeliversTheFrame) {
   camera.DelayPipe(3, 550ms);
   ASSERT_TRUE(link->GrabFrame(frame.data()));
   EXPECT_EQ(camera.VendorSequence(), (std::vector<std::uint8_t>{0xBE, 0xB0, 0xB4, 0xB5}));
-  EXPECT_EQ(link->m_aborted.load(), 0);
+  EXPECT_EQ(link->Aborted(), false);
   EXPECT_TRUE(Delivered() == camera.LastSentFrame().pixels);
 
   camera.DelayPipe(3, 0ms);
@@ -180,7 +189,7 @@ TEST_F(FrameGrabTest, FailedBulkReadStopsTheReadersAndLeavesTheDestination) {
   EXPECT_FALSE(link->GrabFrame(frame.data()));
   EXPECT_EQ(link->LastLinkError(), camera::CameraError::TransferFailed);
   EXPECT_FALSE(link->ReadersRunning());
-  EXPECT_EQ(link->m_aborted.load(), 0);
+  EXPECT_EQ(link->Aborted(), false);
   EXPECT_TRUE(Untouched());
   EXPECT_TRUE(camera.VendorCalls(0xB5).empty());
   // Readers that finished their share before the failure wait for the next
@@ -205,10 +214,8 @@ TEST_F(FrameGrabTest, FailedStartRequestStartsNoReader) {
 
 TEST_F(FrameGrabTest, UnplugDuringAFrameFailsItAndTheCheckClosesTheLink) {
   MakeLink(0.25);
-  camera.SetReadTimeout(10min);
-  OpenInMode(2, true);
-  camera.StallPipe(0, true);
-  auto grab = std::async(std::launch::async, [&] { return link->GrabFrame(frame.data()); });
+  OpenWithSilentPipe(0);
+  auto grab = GrabOnAnotherThread();
   ASSERT_TRUE(Eventually([&] { return camera.PendingBulkReads() == 1; }));
   camera.Unplug();
   EXPECT_FALSE(grab.get());
@@ -223,10 +230,8 @@ TEST_F(FrameGrabTest, UnplugDuringAFrameFailsItAndTheCheckClosesTheLink) {
 // the frame ends at once with false, and no reader stays in its read.
 TEST_F(FrameGrabTest, CloseDuringAFrameEndsItWithoutWaitingForTheLimits) {
   MakeLink(1.0);
-  camera.SetReadTimeout(10min);
-  OpenInMode(2, true);
-  camera.StallPipe(1, true);
-  auto grab = std::async(std::launch::async, [&] { return link->GrabFrame(frame.data()); });
+  OpenWithSilentPipe(1);
+  auto grab = GrabOnAnotherThread();
   ASSERT_TRUE(Eventually([&] { return camera.PendingBulkReads() == 1; }));
   link->Close();
   EXPECT_FALSE(grab.get());
@@ -242,7 +247,7 @@ TEST_F(FrameGrabTest, CloseWhileTheStartRequestIsPending) {
   MakeLink(1.0);
   OpenInMode(2, true);
   camera.HoldRequests(0xB4, true);
-  auto grab = std::async(std::launch::async, [&] { return link->GrabFrame(frame.data()); });
+  auto grab = GrabOnAnotherThread();
   std::this_thread::sleep_for(20ms);
   link->Close();
   EXPECT_FALSE(grab.get());

@@ -23,10 +23,7 @@ using test_support::SimulatedCamera;
 
 // The camera these tests script: every reply and every frame is the test's.
 inline test_support::SimulatedCameraOptions PatternCamera() {
-  test_support::SimulatedCameraOptions options;
-  options.replies = test_support::CommandReplies::Scripted;
-  options.frames = test_support::Frames::Pattern;
-  return options;
+  return {.replies = test_support::CommandReplies::Scripted, .frames = test_support::Frames::Pattern};
 }
 
 class RecordingLogSink final : public ICommandLogSink {

@@ -1,6 +1,9 @@
 // Finding, claiming, opening and closing the camera, and the small queries.
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
+#include "camera/frame_layout.h"
 #include "link_fixture.h"
 #include "platform/device_claim.h"
 
@@ -95,9 +98,9 @@ TEST_F(LinkTest, QueryModeAcceptsTheSixSizesOnly) {
   ASSERT_TRUE(link->Open());
   camera.SetVendorReply(0xB0, {5, 0xEE});
   ASSERT_TRUE(link->QueryMode());
-  EXPECT_EQ(link->m_mode.load(), 5);
-  EXPECT_EQ(link->m_width.load(), 400);
-  EXPECT_EQ(link->m_height.load(), 300);
+  EXPECT_EQ(link->Picture().mode, 5);
+  EXPECT_EQ(link->Picture().width, 400);
+  EXPECT_EQ(link->Picture().height, 300);
   const auto query = camera.VendorCalls(0xB0);
   ASSERT_EQ(query.size(), 1u);
   EXPECT_EQ(query[0].handle, OpenedHandle(1));
@@ -107,16 +110,16 @@ TEST_F(LinkTest, QueryModeAcceptsTheSixSizesOnly) {
   for (std::uint8_t code : {3, 7, 0x80, 0xFF}) {
     camera.SetVendorReply(0xB0, {code});
     EXPECT_FALSE(link->QueryMode()) << int(code);
-    EXPECT_EQ(link->m_mode.load(), static_cast<std::int8_t>(code));
-    EXPECT_EQ(link->m_width.load(), 400);
-    EXPECT_EQ(link->m_height.load(), 300);
+    EXPECT_EQ(link->Picture().mode, static_cast<std::int8_t>(code));
+    EXPECT_EQ(link->Picture().width, 400);
+    EXPECT_EQ(link->Picture().height, 300);
   }
   const std::array<std::pair<int, int>, 6> sizes{{{640, 480}, {800, 600}, {1024, 768}, {0, 0}, {320, 240}, {512, 384}}};
   for (std::uint8_t code : {0, 1, 2, 4, 6}) {
     camera.SetVendorReply(0xB0, {code});
     ASSERT_TRUE(link->QueryMode());
-    EXPECT_EQ(link->m_width.load(), sizes[code < 5 ? code : 5].first);
-    EXPECT_EQ(link->m_height.load(), sizes[code < 5 ? code : 5].second);
+    EXPECT_EQ(link->Picture().width, sizes[code < 5 ? code : 5].first);
+    EXPECT_EQ(link->Picture().height, sizes[code < 5 ? code : 5].second);
   }
   // A request that fails, or succeeds without a byte, tells nothing.
   camera.SetVendorReply(0xB0, {});
@@ -125,6 +128,28 @@ TEST_F(LinkTest, QueryModeAcceptsTheSixSizesOnly) {
   camera.FailRequests(0xB0, 1);
   EXPECT_FALSE(link->QueryMode());
   EXPECT_TRUE(link->QueryMode());
+}
+
+// The live-view worker sizes its buffer from the picture while the mode
+// changes under it: mode and size are read together, never one without the other.
+TEST_F(LinkTest, PictureIsNeverHalfOfAModeChange) {
+  ASSERT_TRUE(link->Open());
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!done.load()) {
+      const CUsbCamera::PictureMode picture = link->Picture();
+      const camera::FrameLayout* layout = camera::FindFrameLayout(picture.mode);
+      if (!layout || layout->width != picture.width || layout->height != picture.height) torn.fetch_add(1);
+    }
+  });
+  for (int i = 0; i < 400; ++i) {
+    camera.SetVendorReply(0xB0, {static_cast<std::uint8_t>(i % 2 ? 2 : 4)});
+    ASSERT_TRUE(link->QueryMode());
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(torn.load(), 0);
 }
 
 TEST_F(LinkTest, QueryHighSpeedReadsOneByte) {

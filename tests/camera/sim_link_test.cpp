@@ -26,13 +26,14 @@ class SimLinkTest : public ::testing::Test {
     link = std::make_unique<CUsbCamera>(*driver, CameraTiming{linkScale});
     link->SetLogSink(&log);
     ASSERT_TRUE(link->Open());
-    link->m_highSpeed = link->QueryHighSpeed() ? 1 : 0;
+    link->SetHighSpeed(link->QueryHighSpeed());
     ASSERT_TRUE(link->QueryMode());
     frame.assign(CUsbCamera::kFrameBytes, 0);
   }
   sim::SimCamera& Camera() { return driver->Camera(0); }
   std::vector<std::uint8_t> Delivered() const {
-    return {frame.begin(), frame.begin() + 3 * static_cast<std::ptrdiff_t>(link->m_width * link->m_height)};
+    return {frame.begin(),
+            frame.begin() + 3 * static_cast<std::ptrdiff_t>(link->Picture().width * link->Picture().height)};
   }
   SentFrame SentAsSim() {
     const sim::Picture p = Camera().LastFramePicture();
@@ -54,10 +55,10 @@ class SimLinkTest : public ::testing::Test {
 
 TEST_F(SimLinkTest, FramesMatchTheSimulatedPictureInEveryOrientation) {
   Start({});
-  EXPECT_EQ(link->m_highSpeed.load(), 1);
-  EXPECT_EQ(link->m_width.load(), 1024);
+  EXPECT_EQ(link->HighSpeed(), true);
+  EXPECT_EQ(link->Picture().width, 1024);
   for (int orientation : {0, 1, 2, 3}) {
-    link->m_orientation = orientation;
+    link->SetOrientation(orientation);
     ASSERT_TRUE(link->GrabFrame(frame.data())) << orientation;
     const SentFrame sent = SentAsSim();
     ASSERT_EQ(sent.width, 1024);
@@ -72,7 +73,7 @@ TEST_F(SimLinkTest, EveryModeAtBothSpeeds) {
       options.highSpeed = highSpeed;
       options.startMode = mode;
       Start(options);
-      ASSERT_EQ(link->m_mode.load(), mode);
+      ASSERT_EQ(link->Picture().mode, mode);
       ASSERT_TRUE(link->GrabFrame(frame.data())) << mode << " " << highSpeed;
       const SentFrame sent = SentAsSim();
       const std::vector<std::uint8_t> got = Delivered();
@@ -134,7 +135,7 @@ TEST_F(SimLinkTest, PipeHeldUntilRecoveryFinishesInTheSecondWait) {
   ASSERT_TRUE(link->GrabFrame(frame.data()));
   EXPECT_EQ(Camera().VendorRequestCount(0xB5), 1u);
   EXPECT_EQ(Camera().VendorRequestCount(0xB7), 0u);
-  EXPECT_EQ(link->m_aborted.load(), 0);
+  EXPECT_EQ(link->Aborted(), false);
   EXPECT_TRUE(Delivered() == SentAsSim().pixels);
 }
 
@@ -143,7 +144,7 @@ TEST_F(SimLinkTest, PipeStalledForeverIsGivenUpAndTheLinkStillCloses) {
   Camera().StallPipeForever(3);
   EXPECT_FALSE(link->GrabFrame(frame.data()));
   EXPECT_EQ(Camera().VendorRequestCount(0xB7), 1u);
-  EXPECT_EQ(link->m_aborted.load(), 1);
+  EXPECT_EQ(link->Aborted(), true);
   EXPECT_TRUE(link->CheckPresent()) << "the camera is still there: the transfer is unstable";
   link->Close();
   EXPECT_FALSE(link->IsOpen());

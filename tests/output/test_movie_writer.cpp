@@ -15,6 +15,7 @@
 #include "output/avi_writer.h"
 #include "output/movie_clock.h"
 #include "output/movie_codecs.h"
+#include "platform/failure_record.h"
 #include "test_movie_support.h"
 
 namespace fs = std::filesystem;
@@ -231,6 +232,27 @@ TEST_F(MovieWriterTest, UnwritableDestinationsFailWithoutCrashing) {
     EXPECT_FALSE(writer.AddFrame(frame.data(), 64, 48));
     EXPECT_FALSE(writer.IsOk());
     EXPECT_NE(writer.Close(), AviError::kNone);
+  }
+}
+
+// Support gets the media library's reason beside ours.
+TEST_F(MovieWriterTest, FailuresKeepTheMediaLibrarysReason) {
+  const auto frame = MakePackedBitmap(64, 48, 0);
+  const std::string missing = PathOf("no-such-folder/x.avi");
+  {
+    CAviWriter writer(missing, -1, -1, Choose(kMovieFullFrames));
+    EXPECT_FALSE(writer.AddFrame(frame.data(), 64, 48));
+  }
+  auto failure = platform::Failures().Last();
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->what, "recording a movie to " + missing);
+  EXPECT_EQ(failure->why, std::string(AviErrorText(AviError::kCannotCreateFile)) + ": No such file or directory");
+  if (fs::exists("/dev/full")) {
+    CAviWriter writer("/dev/full", -1, -1, Choose(kMovieFullFrames));
+    EXPECT_FALSE(writer.AddFrame(frame.data(), 64, 48));
+    failure = platform::Failures().Last();
+    ASSERT_TRUE(failure);
+    EXPECT_TRUE(failure->why.ends_with(": No space left on device")) << failure->why;
   }
 }
 

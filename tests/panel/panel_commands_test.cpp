@@ -138,16 +138,16 @@ TEST_F(PanelCommands, FlipThenMirrorGiveBothAndMonitorOutResetsThem) {
   Sent();
   Click(id::kFlip);
   EXPECT_EQ(Sent(), (Frames{ShortFrame(0x37), SetFrame(0x37, 1)}));
-  EXPECT_EQ(host->camera.m_orientation.load(), 2);
+  EXPECT_EQ(host->camera.Orientation(), 2);
   Click(id::kMirror);
   EXPECT_EQ(Sent(), (Frames{ShortFrame(0x36), SetFrame(0x36, 1)}));
-  EXPECT_EQ(host->camera.m_orientation.load(), 3);
+  EXPECT_EQ(host->camera.Orientation(), 3);
   EXPECT_TRUE(Latched(id::kMirror) && Latched(id::kFlip));
 
   Click(id::kEdge);
   Click(id::kSvga);
   EXPECT_EQ(Sent().back(), SetFrame(0x20, 2));
-  EXPECT_EQ(host->camera.m_orientation.load(), 0);
+  EXPECT_EQ(host->camera.Orientation(), 0);
   EXPECT_FALSE(Latched(id::kMirror) || Latched(id::kFlip) || Latched(id::kEdge));
   EXPECT_TRUE(Latched(id::kColor));
   EXPECT_TRUE(Latched(id::kSvga));
@@ -176,7 +176,7 @@ TEST_F(PanelCommands, FeatureReadBackCorrectsTheFlagBeforeToggling) {
   Click(id::kMirror);
   EXPECT_EQ(Sent().back(), SetFrame(0x36, 0));
   EXPECT_EQ(panel->m_bMirror, 0);
-  EXPECT_EQ(host->camera.m_orientation.load(), 0);
+  EXPECT_EQ(host->camera.Orientation(), 0);
 }
 
 TEST_F(PanelCommands, CameraSettingButtonsAreInertInFreezeMode) {
@@ -186,12 +186,12 @@ TEST_F(PanelCommands, CameraSettingButtonsAreInertInFreezeMode) {
   Click(id::kPairSecond);
   Click(id::kFreeze);
   Sent();
-  const int orientation = host->camera.m_orientation.load();
+  const int orientation = host->camera.Orientation();
   for (int button : {id::kXga, id::kSvga, id::kVga, id::kAutoFocus, id::kAwb, id::kDZoom, id::kMirror, id::kFlip,
                      id::kColor, id::kNegative, id::kEmboss, id::kEdge, id::kPairFirst, id::kPairSecond, id::kFocus})
     Click(button);
   EXPECT_TRUE(Sent().empty());
-  EXPECT_EQ(host->camera.m_orientation.load(), orientation);
+  EXPECT_EQ(host->camera.Orientation(), orientation);
   // Each click put its own look back to what the state says.
   EXPECT_TRUE(Latched(id::kDZoom) && Latched(id::kColor) && Latched(id::kXga) && Latched(id::kAwb));
   EXPECT_FALSE(Latched(id::kMirror) || Latched(id::kEdge) || Latched(id::kPairFirst) || Latched(id::kSvga));

@@ -26,9 +26,7 @@ using test_support::ShortFrame;
 // The camera the panel talks to: the simulated one, answering each command
 // from a read-back table the tests can set.
 inline test_support::SimulatedCameraOptions PanelCamera() {
-  test_support::SimulatedCameraOptions options;
-  options.replies = test_support::CommandReplies::ReadBack;
-  return options;
+  return {.replies = test_support::CommandReplies::ReadBack};
 }
 
 class RecordingDialogs : public IUserDialogs {

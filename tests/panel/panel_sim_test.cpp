@@ -35,12 +35,12 @@ TEST(PanelOnSimulatedCamera, ButtonsChangeTheCameraAndTheReadBackAgrees) {
     sim::CameraSettings s = driver->Camera(0).Settings();
     EXPECT_TRUE(s.flip && s.mirror && s.negative && s.digitalZoom && s.externalInput);
     EXPECT_FALSE(s.autoWhiteBalance);
-    EXPECT_EQ(host.camera.m_orientation.load(), 3);
+    EXPECT_EQ(host.camera.Orientation(), 3);
 
     // The camera agrees that Mirror is on, so the next click turns it off.
     emit panel.Button(id::kMirror)->Click();
     EXPECT_FALSE(driver->Camera(0).Settings().mirror);
-    EXPECT_EQ(host.camera.m_orientation.load(), 2);
+    EXPECT_EQ(host.camera.Orientation(), 2);
 
     emit panel.Button(id::kVga)->Click();
     s = driver->Camera(0).Settings();

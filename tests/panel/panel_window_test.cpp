@@ -36,7 +36,7 @@ TEST_F(PanelWindow, StartUpReadsTheCameraInOrderIntoTheLooks) {
               Latched(id::kNegative) && Latched(id::kVga) && Latched(id::kZoom));
   EXPECT_FALSE(Latched(id::kPairFirst) || Latched(id::kAwb) || Latched(id::kColor) || Latched(id::kXga) ||
                Latched(id::kFreeze));
-  EXPECT_EQ(host->camera.m_orientation.load(), 3);
+  EXPECT_EQ(host->camera.Orientation(), 3);
   EXPECT_EQ(panel->m_nMonitorOut, 1);
   EXPECT_EQ(panel->m_bAwb, 0);
   EXPECT_EQ(panel->m_bDZoom, 1);
@@ -46,14 +46,14 @@ TEST_F(PanelWindow, StartUpReadsTheCameraInOrderIntoTheLooks) {
 
 TEST_F(PanelWindow, StartUpAgainstASilentCamera) {
   driver.SetSilent(true);
-  host->camera.m_orientation.store(2);
+  host->camera.SetOrientation(2);
   CreatePanel();
   EXPECT_EQ(Sent(), kSyncQueries);
   EXPECT_TRUE(Latched(id::kAwb) && Latched(id::kPairFirst) && Latched(id::kXga));
   for (int off : {id::kDZoom, id::kMirror, id::kFlip, id::kColor, id::kNegative, id::kEdge, id::kEmboss, id::kSvga,
                   id::kVga, id::kPairSecond})
     EXPECT_FALSE(Latched(off)) << off;
-  EXPECT_EQ(host->camera.m_orientation.load(), 2);  // neither 4 nor 8 came back: unchanged
+  EXPECT_EQ(host->camera.Orientation(), 2);  // neither 4 nor 8 came back: unchanged
   EXPECT_EQ(panel->m_bAwb, 1);
   EXPECT_EQ(panel->m_bPairFirst, 1);
 }
@@ -121,8 +121,7 @@ TEST_F(PanelWindow, RateReadoutShowsFramesAndBytesAndResetsTheCount) {
   CreatePanel();
   auto* rateBox = qobject_cast<QLineEdit*>(panel->Control(id::kRate));
   ASSERT_NE(rateBox, nullptr);
-  host->camera.m_width.store(640);
-  host->camera.m_height.store(480);
+  host->camera.SetPicture({0, 640, 480});
   host->frameCount.store(15);
   // Every readout reaches the listener, an unchanged one too.
   std::vector<QString> heard;
@@ -138,8 +137,7 @@ TEST_F(PanelWindow, RateReadoutShowsFramesAndBytesAndResetsTheCount) {
             (std::vector<QString>{QStringLiteral("15 13824000 "), QStringLiteral("0 0 "), QStringLiteral("0 0 ")}));
   panel->SetRateListener({});
   // A count whose byte total passes 2^31 is still shown whole.
-  host->camera.m_width.store(1024);
-  host->camera.m_height.store(768);
+  host->camera.SetPicture({2, 1024, 768});
   host->frameCount.store(1000);
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
   EXPECT_EQ(rateBox->text(), QStringLiteral("1000 2359296000 "));

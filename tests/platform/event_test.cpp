@@ -24,6 +24,18 @@ bool Eventually(F done) {
   return done();
 }
 
+// `count` threads that wait on `e` without a time limit and count themselves
+// in `released` when the event lets them through.
+std::vector<std::thread> StartWaiters(const EventHandle& e, int count, std::atomic<int>& released) {
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < count; ++i) {
+    waiters.emplace_back([&e, &released] {
+      if (WaitForEvent(e, kInfinite) == WaitResult::Signalled) ++released;
+    });
+  }
+  return waiters;
+}
+
 TEST(PlatformEvent, AutoResetIsTakenByOneWaitManualResetStays) {
   auto autoEvent = CreateEvent(false, true);
   EXPECT_EQ(WaitForEvent(autoEvent, 0), WaitResult::Signalled);
@@ -42,12 +54,7 @@ TEST(PlatformEvent, AutoResetIsTakenByOneWaitManualResetStays) {
 TEST(PlatformEvent, AutoResetSetReleasesExactlyOneOfTwoWaiters) {
   auto e = CreateEvent(false, false);
   std::atomic<int> released{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 2; ++i) {
-    waiters.emplace_back([&] {
-      if (WaitForEvent(e, kInfinite) == WaitResult::Signalled) ++released;
-    });
-  }
+  std::vector<std::thread> waiters = StartWaiters(e, 2, released);
   ASSERT_TRUE(Eventually([&] { return WaitingOn(e) == 2; }));
   EXPECT_TRUE(SetEvent(e));
   EXPECT_TRUE(Eventually([&] { return released == 1; }));
@@ -74,12 +81,7 @@ TEST(PlatformEvent, PulseReleasesThoseWaitingManualAllAutoOne) {
   for (bool manual : {true, false}) {
     auto e = CreateEvent(manual, false);
     std::atomic<int> released{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 3; ++i) {
-      waiters.emplace_back([&] {
-        if (WaitForEvent(e, kInfinite) == WaitResult::Signalled) ++released;
-      });
-    }
+    std::vector<std::thread> waiters = StartWaiters(e, 3, released);
     // A pulse only reaches threads already waiting.
     ASSERT_TRUE(Eventually([&] { return WaitingOn(e) == 3; }));
     EXPECT_TRUE(PulseEvent(e));

@@ -81,6 +81,22 @@ TEST(PushStateJsonTest, NoPushIsNullAndEveryPhaseHasItsName) {
   }
 }
 
+TEST(PushStateJsonTest, LastErrorTellsTimeWhatAndWhyWithThePushInItsPublicForm) {
+  PushStatus push;
+  EXPECT_EQ(server::LastErrorJson(std::nullopt, push), "null");
+  push.phase = PushPhase::Retrying;
+  push.target = "rtsp://127.0.0.7:8554/cam/s3cretpath";
+  platform::Failure failure{std::chrono::system_clock::from_time_t(86400 + 3661),
+                            "broadcast push to rtsp://127.0.0.7:8554/cam/s3cretpath",
+                            "cannot connect to rtsp://127.0.0.7:8554/cam/s3cretpath: Connection \"refused\"", 0};
+  const std::string json = server::LastErrorJson(failure, push);
+  const QJsonObject error = JsonOf(json);
+  EXPECT_EQ(error["time"].toString(), "1970-01-02T01:01:01Z");
+  EXPECT_EQ(error["what"].toString(), "broadcast push to rtsp://127.0.0.7:8554/...");
+  EXPECT_EQ(error["why"].toString(), "cannot connect to rtsp://127.0.0.7:8554/...: Connection \"refused\"");
+  EXPECT_EQ(json.find("s3cretpath"), std::string::npos) << json;
+}
+
 // A loopback port nothing listens on: bound, then let go.
 int ClosedLoopbackPort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -154,6 +170,14 @@ TEST_F(ServerPushTest, APushThatCannotConnectShowsRetryingWithoutItsKey) {
   EXPECT_FALSE(push["error"].toString().isEmpty());
   EXPECT_GT(push["retry_in_seconds"].toInt(), 0);
   EXPECT_TRUE(push["target"].toString().startsWith("rtmp://127.0.0.1:"));
+  EXPECT_EQ(m_lastBody.find("Secr3tKey"), std::string::npos) << m_lastBody;
+  EXPECT_EQ(m_lastBody.find("/live"), std::string::npos) << m_lastBody;
+
+  // The same failure is the program's last one, as support sees it.
+  const QJsonObject last = State()["last_error"].toObject();
+  EXPECT_TRUE(last["what"].toString().startsWith("broadcast push to rtmp://127.0.0.1:")) << m_lastBody;
+  EXPECT_EQ(last["why"].toString(), push["error"].toString());
+  EXPECT_EQ(last["time"].toString().size(), 20) << m_lastBody;  // YYYY-MM-DDTHH:MM:SSZ
   EXPECT_EQ(m_lastBody.find("Secr3tKey"), std::string::npos) << m_lastBody;
   EXPECT_EQ(m_lastBody.find("/live"), std::string::npos) << m_lastBody;
 }

@@ -188,36 +188,31 @@ DeviceHandle SimulatedCamera::Open(std::string_view devicePath) {
   return handle;
 }
 
-void SimulatedCamera::CancelIo(DeviceHandle handle) {
-  DeviceHandle simHandle = DeviceHandle::Null;
-  {
-    std::lock_guard lock(m_mutex);
-    if (auto it = m_handles.find(static_cast<std::uintptr_t>(handle)); it != m_handles.end()) {
-      ++it->second.cancelEpoch;
-      simHandle = it->second.simHandle;
-      m_changed.notify_all();
-    }
-  }
-  if (simHandle != DeviceHandle::Null) m_sim->CancelIo(simHandle);
-  DriverCall call;
-  call.kind = DriverCall::Kind::Cancel;
-  call.handle = handle;
-  Add(std::move(call));
-}
+void SimulatedCamera::CancelIo(DeviceHandle handle) { EndHandleUse(handle, false); }
 
-void SimulatedCamera::Close(DeviceHandle handle) {
+void SimulatedCamera::Close(DeviceHandle handle) { EndHandleUse(handle, true); }
+
+void SimulatedCamera::EndHandleUse(DeviceHandle handle, bool closing) {
   DeviceHandle simHandle = DeviceHandle::Null;
   {
     std::lock_guard lock(m_mutex);
     if (auto it = m_handles.find(static_cast<std::uintptr_t>(handle)); it != m_handles.end()) {
       simHandle = it->second.simHandle;
-      m_handles.erase(it);
+      if (closing)
+        m_handles.erase(it);
+      else
+        ++it->second.cancelEpoch;
       m_changed.notify_all();
     }
   }
-  if (simHandle != DeviceHandle::Null) m_sim->Close(simHandle);
+  if (simHandle != DeviceHandle::Null) {
+    if (closing)
+      m_sim->Close(simHandle);
+    else
+      m_sim->CancelIo(simHandle);
+  }
   DriverCall call;
-  call.kind = DriverCall::Kind::Close;
+  call.kind = closing ? DriverCall::Kind::Close : DriverCall::Kind::Cancel;
   call.handle = handle;
   Add(std::move(call));
 }

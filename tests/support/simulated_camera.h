@@ -115,6 +115,9 @@ class SimulatedCamera final : public platform::IDriver, public CallRecord {
   bool Vendor(platform::DeviceHandle handle, const platform::VendorRequestBlock& block,
               std::span<const std::uint8_t> input, std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned,
               std::unique_lock<std::mutex>& lock);
+  // Cancels (or, closing, forgets) our handle, tells the simulated camera and
+  // records the call.
+  void EndHandleUse(platform::DeviceHandle handle, bool closing);
   bool PatternVendor(std::uint8_t request, bool in);                             // lock held
   void AnswerCommand(const Bytes& frame);                                        // lock held
   bool ReadReply(std::span<std::uint8_t> buffer, std::uint32_t& bytesReturned);  // lock held

@@ -79,7 +79,7 @@ class CameraLinkOnUsb : public ::testing::Test {
     m_baseline = OpenDescriptors();
     m_link = std::make_unique<CUsbCamera>(*m_driver, timing);
     ASSERT_TRUE(m_link->Open());
-    m_link->m_highSpeed = m_link->QueryHighSpeed() ? 1 : 0;
+    m_link->SetHighSpeed(m_link->QueryHighSpeed());
     ASSERT_TRUE(m_link->QueryMode());
     m_frame.assign(CUsbCamera::kFrameBytes, 0);
     ASSERT_TRUE(m_link->GrabFrame(m_frame.data()));
