@@ -17,7 +17,7 @@ class CLiveView;
 class CUsbCamera;
 class QObject;
 
-class CLiveController final : public ILiveViewHost, private ILiveFrameSource {
+class CLiveController final : private ILiveViewHost, private ILiveFrameSource {
  public:
   // `resize` sizes the window for the camera's mode on the thread of
   // `owner`, the user-interface thread; `quarterTurns` is read per frame.
@@ -51,22 +51,22 @@ class CLiveController final : public ILiveViewHost, private ILiveFrameSource {
   int FrameCount() const { return m_nFrameCount.load(); }
   void ResetFrameCount() { m_nFrameCount.store(0); }
   void SetDisplayedMode(int mode) { m_nDisplayedMode.store(mode); }
-
-  // ILiveViewHost
-  platform::EventHandle RunEvent() override { return m_hRunEvent; }
   bool LiveRunning() const override { return m_bLiveRunning.load(); }
+  int DisplayedMode() const override { return m_nDisplayedMode.load(); }
+
+ private:
+  // ILiveViewHost: what the worker asks and tells.
+  platform::EventHandle RunEvent() override { return m_hRunEvent; }
   void SetWorkerAlive(bool alive) override;
   void WorkerRunning() override { platform::SetEvent(m_hWorkerRunning); }
   void AcquisitionFailed() override;
   void CountFrame() override { m_nFrameCount.fetch_add(1); }
-  int DisplayedMode() const override { return m_nDisplayedMode.load(); }
   void SendResize() override { m_resizeHandOver.Request(); }
   ILiveFrameSource& FrameSource() override { return *this; }
   CLiveView& View() override { return m_view; }
   CFrameTaps* FrameTaps() override { return &m_taps; }
   int QuarterTurns() const override { return m_quarterTurns(); }
 
- private:
   // ILiveFrameSource: the camera link as the worker sees it.
   bool QueryMode() override;
   bool GrabFrame(std::uint8_t* destination) override;

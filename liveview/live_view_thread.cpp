@@ -12,6 +12,7 @@
 
 namespace {
 
+// The pace at which a camera that could not tell its mode is asked again.
 constexpr std::uint32_t kModeRetryMs = 30;
 // Leaves the user-interface thread a moment between frames.
 constexpr std::uint32_t kFramePauseMs = 1;

@@ -51,6 +51,8 @@ CRemoconDlg::~CRemoconDlg() {
 
 CUsbCamera& CRemoconDlg::Camera() { return m_host.Camera(); }
 
+// The panel's own timings (the camera's pace, the watchdog's grace): they wait for
+// time to pass, not for anything in the program.
 void CRemoconDlg::Pause(int productMs) const {
   std::this_thread::sleep_for(std::chrono::milliseconds(m_timing.Ms(productMs)));
 }
