@@ -18,7 +18,7 @@ class CCameraServerLink final : public server::ICameraServerHost {
   bool IsRecording() const override { return m_frame.IsRecording(); }
   PushStatus BroadcastStatus() const override { return m_frame.BroadcastState().Snapshot(); }
   bool CameraPresent() const override { return m_frame.CameraPresent(); }
-  std::shared_ptr<CLiveH264Feed> SharedH264Feed() override { return m_frame.H264Feed(); }
+  std::shared_ptr<CLiveH264Feed> SharedH264Feed() override { return m_frame.Outputs().H264Feed(); }
   server::IScanHost* Scan() override {
     if (!m_scan && m_frame.ScanController()) m_scan = std::make_unique<CScanServerLink>(*m_frame.ScanController());
     return m_scan.get();

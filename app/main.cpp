@@ -90,7 +90,7 @@ bool StartServer(const CommandLine& line, const server::CameraServerOptions& opt
   }
   // Before the program ends, on any path, the server lets its clients go.
   QObject::connect(&frame, &CMainFrame::shuttingDown, &running->Remote(), [server = running.get()] { server->Stop(); });
-  frame.SetWebAddress(QString::fromStdString(running->Url()));
+  frame.Outputs().SetWebAddress(QString::fromStdString(running->Url()));
   std::printf("tavrocam: serving the camera at %s\n", running->Url().c_str());
   std::fflush(stdout);
   return true;
@@ -172,7 +172,8 @@ int main(int argc, char** argv) {
         push.url = parsed.options->pushUrl;
         if (parsed.options->pushBitrateKbit > 0) push.bitrateKbit = parsed.options->pushBitrateKbit;
         std::string error;
-        if (!app.MainWindow()->StartBroadcast(push, error)) std::fprintf(stderr, "tavrocam: %s\n", error.c_str());
+        if (!app.MainWindow()->Outputs().StartBroadcast(push, error))
+          std::fprintf(stderr, "tavrocam: %s\n", error.c_str());
       }
       CCameraServerLink link(*app.MainWindow());
       std::unique_ptr<server::CCameraServer> webServer;

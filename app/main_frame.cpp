@@ -7,16 +7,12 @@
 #include <QTimerEvent>
 
 #include "app/camera_wait.h"
-#include "app/main_frame_sizes.h"
+#include "app/messages.h"
 #include "app/mode_sizes.h"
 #include "app/scan_controller.h"
+#include "app/shared_keys.h"
 #include "app/window_placement.h"
-#include "broadcast/broadcast_push.h"
-#include "broadcast/live_h264_feed.h"
-#include "broadcast/push_overlay.h"
 #include "output/user_dialogs.h"
-#include "panel/messages.h"
-#include "platform/sleep.h"
 
 namespace {
 
@@ -26,9 +22,6 @@ constexpr Qt::WindowFlags kFrameFlags = Qt::Window | Qt::CustomizeWindowHint | Q
                                         Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                         Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint;
 
-constexpr std::uint32_t kWorkerPollMs = 10;
-constexpr std::uint32_t kWorkerSettleMs = 100;
-
 }  // namespace
 
 CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraTiming timing)
@@ -36,26 +29,38 @@ CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraT
       m_dialogs(dialogs),
       m_driver(driver),
       m_camera(driver, timing),
-      m_wndRemocon(*this, this),
+      m_remoconLink(*this),
+      m_wndRemocon(m_remoconLink, this),
       m_wndView(this),
-      m_resizeHandOver(*this, [this] { OnCamResize(); }),
-      m_broadcastState(std::make_shared<CPushState>()) {
+      m_live(
+          *this, m_camera, m_wndView, m_frameTaps, [this] { OnCamResize(); },
+          [this] { return m_capture.QuarterTurns(); }),
+      m_recorder(
+          dialogs, m_nOutputDialogs, [this]() -> CFrameBitmap& { return m_capture.OutputFrame(); },
+          [this](bool run) { run ? SetTimer(TIMER_MOVIE_FRAME, kMovieFrameMs) : KillTimer(TIMER_MOVIE_FRAME); }),
+      m_capture(m_wndView, m_frameTaps, m_presenterOptions,
+                {.destroyed = [this] { return m_bDestroyed; },
+                 .outputDialogOpen = [this] { return OutputDialogOpen(); },
+                 .recording = [this] { return m_recorder.HasWriter(); },
+                 .frozen = [this] { return m_wndRemocon.Frozen(); },
+                 .fitPicture = [this](QSize picture) { m_placement.FollowPicture(m_capture.Turned(picture)); }}),
+      m_placement(*this, m_wndRemocon, m_wndView, [this] { return m_bDestroyed; }),
+      m_outputs(*this, m_frameTaps, m_wndView, m_wndRemocon, [this] { return m_bDestroyed; }) {
   setWindowTitle(QStringLiteral("TAVROCAM DISPLAY"));
   m_wndView.setGeometry(0, 0, 0, 0);
-  CreateWindowActions();
+  m_placement.CreateFullScreenAction();
 }
 
 CMainFrame::~CMainFrame() {
   // A frame torn down without passing through its close still stops the
   // worker before the objects it uses go.
   if (m_pCameraWait) m_pCameraWait->End();
-  StopWorker();
-  StopBroadcast();
-  StopH264Feed();
-  m_resizeHandOver.Close();
+  m_live.Stop();
+  m_outputs.StopBroadcast();
+  m_outputs.StopH264Feed();
+  m_live.CloseHandOver();
   for (int id = 0; id < static_cast<int>(m_timers.size()); ++id) KillTimer(id);
   m_camera.Close();
-  platform::CloseEvent(m_hRunEvent);
 }
 
 bool CMainFrame::Create() {
@@ -65,21 +70,18 @@ bool CMainFrame::Create() {
   m_camera.Open();
   const QPoint mainPosition = ReadProfilePosition(kMainWindowKeys);
   m_wndView.show();
-  setMinimumSize(kMinimumClientSize);
-  m_sizedForPicture = kCreatedClientSize;
-  resize(kCreatedClientSize);
-  MoveFrameTo(*this, VisiblePosition(mainPosition, kCreatedOuterSize));
+  m_placement.PlaceFrame(mainPosition);
 
   if (!m_wndRemocon.Create()) return false;
-  PlaceRemocon();
+  m_placement.PlaceRemocon();
   // The main window is mapped first: a window manager takes the panel as
   // owned by it (kept above it, minimised with it) only when the owner is
   // already managed when the panel appears.
   show();
   m_wndRemocon.show();
-  CreatePresenterActions();
+  CreateActions();
 
-  m_hRunEvent = platform::CreateEvent(/*manualReset=*/true, /*initiallySignalled=*/true);
+  m_live.CreateRunEvent();
 
   if (!m_camera.IsOpen()) {
     if (m_bCarryOnWithoutCamera)
@@ -92,7 +94,7 @@ bool CMainFrame::Create() {
   }
 
   m_szStartDir = QDir::currentPath();
-  StartPresenter();
+  m_capture.Start();
   return true;
 }
 
@@ -130,95 +132,52 @@ void CMainFrame::PostExitCommand() {
 long CMainFrame::OnCamShutdown() {
   emit shuttingDown();
   if (m_pCameraWait) m_pCameraWait->End();
-  StopIntervalCapture();
+  m_capture.StopIntervalCapture();
   m_wndRemocon.StopTimers();
-  StopWorker();
+  m_live.Stop();
   // No more pictures come: the push ends now, its file's trailer written.
-  StopBroadcast();
-  StopH264Feed();
-  SavePositions();
+  m_outputs.StopBroadcast();
+  m_outputs.StopH264Feed();
+  m_placement.SavePositions();
   PostExitCommand();
   m_camera.Close();
   return 0;
 }
 
-void CMainFrame::StopWorker() {
-  m_bLiveRunning.store(0);
-  platform::SetEvent(m_hRunEvent);
-  // The worker may be blocked in its resize request to this thread: serve
-  // it from here while waiting.
-  while (m_bWorkerAlive.load() != 0) {
-    m_resizeHandOver.Serve();
-    platform::SleepMs(kWorkerPollMs);
-  }
-  m_worker.Join();
-}
-
-bool CMainFrame::StartBroadcast(const PushSettings& settings, std::string& error) {
-  if (m_pBroadcast || m_bDestroyed) {
-    error = "a push is already running";
-    return false;
-  }
-  m_pBroadcast = CBroadcastPush::Start(settings, error, m_broadcastState, H264Feed());
-  if (!m_pBroadcast) return false;
-  m_pPushOverlay = new CPushOverlay(m_broadcastState, &m_wndView);
-  connect(m_pPushOverlay, &CPushOverlay::statusLineChanged, &m_wndRemocon, &CRemoconDlg::SetBroadcastText);
-  m_pPushOverlay->Refresh();
-  m_wndRemocon.SetBroadcastText(QString::fromStdString(PushStatusLine(m_broadcastState->Snapshot())));
-  return true;
-}
-
-void CMainFrame::StopBroadcast() {
-  if (!m_pBroadcast) return;
-  m_pBroadcast->Stop();
-  m_pBroadcast.reset();
-  if (m_pPushOverlay != nullptr) m_pPushOverlay->Refresh();
-}
-
-std::shared_ptr<CLiveH264Feed> CMainFrame::H264Feed() {
-  if (!m_pH264Feed && !m_bDestroyed) {
-    m_pH264Feed = std::make_shared<CLiveH264Feed>();
-    m_pH264Feed->Start();
-    m_frameTaps.Add(*m_pH264Feed);
-  }
-  return m_pH264Feed;
-}
-
-void CMainFrame::StopH264Feed() {
-  if (!m_pH264Feed) return;
-  // Once Remove returns, the worker never calls the feed again.
-  m_frameTaps.Remove(*m_pH264Feed);
-  m_pH264Feed->Stop();
-}
-
-void CMainFrame::SavePositions() {
-  WriteProfilePosition(kMainWindowKeys, RestoredFramePosition(*this));
-  WriteProfilePosition(kRemoconKeys, RestoredFramePosition(m_wndRemocon));
-}
-
 long CMainFrame::OnCamStep() {
-  platform::PulseEvent(m_hRunEvent);
+  m_live.StepOnce();
   return 0;
 }
 
-long CMainFrame::OnCamResume() {
-  platform::SetEvent(m_hRunEvent);
-  return 0;
-}
-
-long CMainFrame::OnCamPause() {
-  platform::ResetEvent(m_hRunEvent);
+long CMainFrame::OnCamMovie() {
+  m_recorder.StartOrStop();
+  // Live view runs again after any movie command. The gate releases a
+  // worker waiting at it before Run returns: there is nothing more to wait for.
+  m_live.Run();
   return 0;
 }
 
 long CMainFrame::OnCamResize() {
   const int mode = m_camera.Picture().mode;
-  if (const auto picture = PictureSizeForMode(mode)) FitWindowToPicture(*picture);
-  m_nDisplayedMode.store(mode);
+  if (const auto picture = PictureSizeForMode(mode)) m_placement.FollowPicture(m_capture.Turned(*picture));
+  m_live.SetDisplayedMode(mode);
   return 0;
 }
 
-void CMainFrame::SendResize() { m_resizeHandOver.Request(); }
+long CMainFrame::OnCamCaptureTick() {
+  m_recorder.CaptureTick();
+  return 0;
+}
+
+long CMainFrame::OnCamResume() {
+  m_live.Run();
+  return 0;
+}
+
+long CMainFrame::OnCamPause() {
+  m_live.Hold();
+  return 0;
+}
 
 void CMainFrame::SetTimer(int id, int periodMs) {
   if (id < 0 || id >= static_cast<int>(m_timers.size())) return;
@@ -247,15 +206,12 @@ void CMainFrame::OnTimer(int id) {
     OnMovieTimer();
 }
 
+void CMainFrame::OnMovieTimer() {
+  if (m_recorder.OnTimer(m_bDestroyed)) SendCamMessage(WM_CAM_CAPTURE_TICK);
+}
+
 void CMainFrame::StartLive() {
-  m_camera.SetHighSpeed(m_camera.QueryHighSpeed());
-  m_bWorkerEntered.store(0);
-  m_bLiveRunning.store(1);
-  m_worker.Start(LiveViewThread, static_cast<ILiveViewHost*>(this));
-  // WorkerEntered, not WorkerAlive: a worker that fails at once and has
-  // already finished must not leave us waiting for ever.
-  while (m_bWorkerEntered.load() == 0) platform::SleepMs(kWorkerPollMs);
-  platform::SleepMs(kWorkerSettleMs);
+  m_live.Start();
   m_bCameraPresent.store(true);
 }
 
@@ -287,7 +243,7 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
     // Leaving full screen is all Escape does there.
     if (isFullScreen())
-      ToggleFullScreen();
+      m_placement.ToggleFullScreen();
     else
       OnCommand(IDCANCEL, false);
     return;
@@ -298,10 +254,15 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
 void CMainFrame::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   m_wndView.setGeometry(0, 0, width(), height());
-  UpdateViewFit();
+  m_placement.UpdateViewFit();
 }
 
 void CMainFrame::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
   m_wndView.setFocus();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) m_placement.OnWindowStateChanged();
 }

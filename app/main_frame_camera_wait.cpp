@@ -2,7 +2,6 @@
 // lost camera leads to.
 #include "app/camera_wait.h"
 #include "app/main_frame.h"
-#include "platform/event.h"
 
 void CMainFrame::BeginCameraWait(const char* why, QSize lastPicture) {
   m_bCameraPresent.store(false);
@@ -10,15 +9,15 @@ void CMainFrame::BeginCameraWait(const char* why, QSize lastPicture) {
     m_pCameraWait = std::make_unique<CCameraWait>(
         m_frameTaps, [this] { return TryOpenCamera(); }, [this] { return m_driver.DeviceArrivals(); });
   // The stand-in keeps the size viewers and the push last had, turned as shown.
-  if (m_nQuarterTurns.load() % 2 != 0) lastPicture.transpose();
+  if (m_capture.QuarterTurns() % 2 != 0) lastPicture.transpose();
   m_pCameraWait->Begin(lastPicture, why);
 }
 
 bool CMainFrame::TryOpenCamera() {
   if (m_bDestroyed || !m_camera.Open()) return false;
   // A camera lost while frozen comes back live: the panel's sync leaves freeze too.
-  platform::SetEvent(m_hRunEvent);
-  m_bDeviceOk.store(1);
+  m_live.Run();
+  m_live.DeviceBack();
   StartLive();
   m_wndRemocon.OnCameraBack();
   return true;
@@ -31,7 +30,7 @@ bool CMainFrame::OnCameraLost() {
     return false;
   }
   m_bCameraPresent.store(false);
-  StopWorker();
+  m_live.Stop();
   const CUsbCamera::PictureMode picture = m_camera.Picture();
   const QSize last(picture.width, picture.height);
   m_camera.Close();

@@ -14,14 +14,14 @@ const QString kErrorText = QStringLiteral("Error!");
 
 long CMainFrame::OnCamSaveAs() {
   const OutputDialogScope dialog(m_nOutputDialogs);
-  const StillOutcome outcome = SaveFrameAs(OutputFrame(), m_dialogs);
+  const StillOutcome outcome = SaveFrameAs(m_capture.OutputFrame(), m_dialogs);
   if (outcome.Failed()) m_dialogs.MessageBox(kErrorText);
   return 0;
 }
 
 long CMainFrame::OnCamPrint() {
   const OutputDialogScope dialog(m_nOutputDialogs);
-  const StillOutcome outcome = PrintFrame(OutputFrame(), m_szStartDir, m_dialogs);
+  const StillOutcome outcome = PrintFrame(m_capture.OutputFrame(), m_szStartDir, m_dialogs);
   if (outcome.Failed()) m_dialogs.MessageBox(kErrorText);
   return 0;
 }

@@ -10,6 +10,7 @@ void ResizeHandOver::Request() {
   std::unique_lock lock(m_mutex);
   if (m_closed) return;
   m_pending = true;
+  m_changed.notify_all();
   const unsigned long ticket = m_servedCount;
   // Dropped by Qt if the owner is destroyed first; Close releases us then.
   QMetaObject::invokeMethod(
@@ -30,6 +31,24 @@ void ResizeHandOver::Serve() {
     ++m_servedCount;
   }
   m_served.notify_all();
+}
+
+void ResizeHandOver::ServeUntil(const std::function<bool()>& done) {
+  for (;;) {
+    {
+      std::unique_lock lock(m_mutex);
+      m_changed.wait(lock, [&] { return (m_pending && !m_closed) || done(); });
+      if (!m_pending || m_closed) return;
+    }
+    Serve();
+  }
+}
+
+void ResizeHandOver::Wake() {
+  // Under the lock: a ServeUntil between its look at `done` and its wait
+  // cannot miss the change.
+  std::lock_guard lock(m_mutex);
+  m_changed.notify_all();
 }
 
 void ResizeHandOver::Close() {

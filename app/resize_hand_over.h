@@ -3,7 +3,7 @@
 // The worker posts the request and blocks until the user-interface thread has
 // served it. The user-interface thread serves it either from its event loop
 // (the posted call) or, while it waits for the worker to stop, from its own
-// wait loop (Serve). The shutdown wait therefore never deadlocks with a
+// wait (ServeUntil). The shutdown wait therefore never deadlocks with a
 // worker blocked here, without running the rest of the event loop inside
 // that wait.
 #pragma once
@@ -28,6 +28,12 @@ class ResizeHandOver {
   // User-interface side: runs the handler if a request is pending.
   void Serve();
 
+  // User-interface side: serves requests as they come until `done` holds.
+  // `done` is looked at again on every request and on every Wake.
+  void ServeUntil(const std::function<bool()>& done);
+  // Whoever changes what a ServeUntil waits for calls this after the change.
+  void Wake();
+
   // Releases a waiting worker and answers every later request at once; for
   // the end of the owner's life.
   void Close();
@@ -37,6 +43,7 @@ class ResizeHandOver {
   std::function<void()> m_handler;
   std::mutex m_mutex;
   std::condition_variable m_served;
+  std::condition_variable m_changed;  // a request came, or Wake
   bool m_pending = false;
   bool m_closed = false;
   unsigned long m_servedCount = 0;

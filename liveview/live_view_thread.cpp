@@ -12,35 +12,34 @@
 
 namespace {
 
+// The pace at which a camera that could not tell its mode is asked again.
 constexpr std::uint32_t kModeRetryMs = 30;
 // Leaves the user-interface thread a moment between frames.
 constexpr std::uint32_t kFramePauseMs = 1;
-
-// A frame that could not be fetched, or a picture size the bitmap cannot
-// hold: live view stops for good and the panel reports it.
-void StopForFailure(ILiveViewHost& host) {
-  host.LiveRunning().store(0);
-  host.DeviceOk().store(0);
-}
 
 }  // namespace
 
 std::uint32_t LiveViewThread(void* param) {
   ILiveViewHost& host = *static_cast<ILiveViewHost*>(param);
-  host.WorkerAlive().store(1);
-  host.WorkerEntered().store(1);
+  host.SetWorkerAlive(true);
   const platform::EventHandle gate = host.RunEvent();
   CLiveView& view = host.View();
   ILiveFrameSource& source = host.FrameSource();
   // The taps' copy of a turned picture; made on the first turned frame.
   AlignedBytes turned;
+  bool toldRunning = false;
 
   for (;;) {
     // A gate closed under us means the owner is going away.
     if (platform::WaitForEvent(gate, platform::kInfinite) != platform::WaitResult::Signalled) break;
-    if (!view.HasWindow() || host.LiveRunning().load() == 0) break;
+    if (!view.HasWindow() || !host.LiveRunning()) break;
 
-    if (!source.QueryMode()) {
+    const bool queried = source.QueryMode();
+    if (!toldRunning) {
+      toldRunning = true;
+      host.WorkerRunning();
+    }
+    if (!queried) {
       platform::SleepMs(kModeRetryMs);
       continue;
     }
@@ -49,15 +48,15 @@ std::uint32_t LiveViewThread(void* param) {
     CFrameBitmap& bitmap = view.Bitmap();
     if (!bitmap.Create(source.Width(), source.Height(), 24)) {
       // The buffer would overflow: never hand it to the acquisition.
-      host.FrameCount().fetch_add(1);
-      StopForFailure(host);
+      host.CountFrame();
+      host.AcquisitionFailed();
       break;
     }
     const bool grabbed = source.GrabFrame(bitmap.Pixels());
-    host.FrameCount().fetch_add(1);
+    host.CountFrame();
     if (!grabbed) {
       // The packed bitmap keeps the last good frame on screen.
-      StopForFailure(host);
+      host.AcquisitionFailed();
       break;
     }
     if (!view.HasWindow()) break;
@@ -89,10 +88,11 @@ std::uint32_t LiveViewThread(void* param) {
                      .pixels = std::span<const std::uint8_t>(pixels, bytes),
                      .captured = std::chrono::steady_clock::now()});
     }
-    if (host.LiveRunning().load() == 0) break;
+    if (!host.LiveRunning()) break;
     platform::SleepMs(kFramePauseMs);
   }
 
-  host.WorkerAlive().store(0);
+  if (!toldRunning) host.WorkerRunning();
+  host.SetWorkerAlive(false);
   return 0;
 }

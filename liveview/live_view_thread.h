@@ -2,7 +2,6 @@
 // link delivers them and hands each one to the view.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 
 #include "platform/event.h"
@@ -30,14 +29,18 @@ class ILiveViewHost {
   virtual ~ILiveViewHost() = default;
   // The run/pause gate: manual reset, set while live.
   virtual platform::EventHandle RunEvent() = 0;
-  virtual std::atomic<std::int32_t>& LiveRunning() = 0;  // m_bLiveRunning
-  virtual std::atomic<std::int32_t>& WorkerAlive() = 0;  // m_bWorkerAlive
-  // Set once when the worker begins and never cleared, so that whoever
-  // waits for the start also sees a worker that has already finished.
-  virtual std::atomic<std::int32_t>& WorkerEntered() = 0;
-  virtual std::atomic<std::int32_t>& DeviceOk() = 0;    // m_bDeviceOk
-  virtual std::atomic<std::int32_t>& FrameCount() = 0;  // m_nFrameCount
-  virtual int DisplayedMode() const = 0;                // m_nDisplayedMode
+  // m_bLiveRunning: the worker keeps running while it is set.
+  virtual bool LiveRunning() const = 0;
+  // m_bWorkerAlive: set by the worker as its first action, cleared as its last.
+  virtual void SetWorkerAlive(bool alive) = 0;
+  // The worker has passed the gate and asked the camera for its mode once
+  // (or left before it could): whoever starts it may go on. Said once.
+  virtual void WorkerRunning() = 0;
+  // A frame could not be fetched: m_bLiveRunning and m_bDeviceOk are cleared.
+  virtual void AcquisitionFailed() = 0;
+  // m_nFrameCount goes up by one for every frame tried, fetched or not.
+  virtual void CountFrame() = 0;
+  virtual int DisplayedMode() const = 0;  // m_nDisplayedMode
   // Sizes the window for the source's current mode and returns once that is
   // done (or the host has given up on it while shutting down).
   virtual void SendResize() = 0;

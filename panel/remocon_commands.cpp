@@ -1,7 +1,6 @@
-// What the panel's buttons do: camera commands, messages to the main window,
+// What the panel's buttons do: camera commands, the main window's actions,
 // the panel's copy of the camera's switches and the buttons' looks.
 #include "camera/usb_camera.h"
-#include "panel/messages.h"
 #include "panel/panel_button.h"
 #include "panel/remocon_dlg.h"
 
@@ -45,7 +44,7 @@ void CRemoconDlg::OnMonitorOut(const ButtonBinding& binding) {
     return;
   }
   const int value = binding.value;
-  Pause(100);
+  Pause(100);  // the camera's own pace before a resolution change, not a wait on us
   Camera().SendCommand(binding.code, binding.value);
   m_nMonitorOut = value;
   // After a resolution change the camera shows colour with every effect off;
@@ -63,15 +62,15 @@ void CRemoconDlg::OnMonitorOut(const ButtonBinding& binding) {
 void CRemoconDlg::OnFreezeToggle(const ButtonBinding& binding) {
   if (!m_bFreeze) {
     m_bFreeze = 1;
-    m_host.SendCamMessage(WM_CAM_PAUSE);
+    m_host.Pause();
     Camera().SendCommand(binding.code, binding.value);
-    m_host.SendCamMessage(WM_CAM_STEP);  // fetches the held picture, then stops again
+    m_host.Step();  // fetches the held picture, then stops again
     Latch(m_btnFreeze);
     Latch(m_btnSave);
     Latch(m_btnPrint);
   } else {
     m_bFreeze = 0;
-    m_host.SendCamMessage(WM_CAM_RESUME);
+    m_host.Resume();
     Camera().SendCommand(binding.code, binding.offValue);
     Raise(m_btnFreeze);
     Raise(m_btnSave);
@@ -81,8 +80,8 @@ void CRemoconDlg::OnFreezeToggle(const ButtonBinding& binding) {
 
 void CRemoconDlg::OnMovie() {
   if (m_bFreeze) return;
-  m_host.SendCamMessage(WM_CAM_MOVIE);
-  m_host.SendCamMessage(WM_CAM_RESUME);
+  m_host.Movie();
+  m_host.Resume();
 }
 
 void CRemoconDlg::OnSaveImage() {
@@ -91,7 +90,7 @@ void CRemoconDlg::OnSaveImage() {
     return;
   }
   Latch(m_btnSave);
-  m_host.SendCamMessage(WM_CAM_SAVE_AS);
+  m_host.SaveAs();
 }
 
 void CRemoconDlg::OnPrintImage() {
@@ -100,7 +99,7 @@ void CRemoconDlg::OnPrintImage() {
     return;
   }
   Latch(m_btnPrint);
-  m_host.SendCamMessage(WM_CAM_PRINT);
+  m_host.Print();
 }
 
 void CRemoconDlg::OnAdjustSelect(const ButtonBinding& binding) {
@@ -259,7 +258,7 @@ void CRemoconDlg::OnPairChoice(const ButtonBinding& binding) {
     }
     m_bPairFirst = first ? 1 : 0;
   }
-  Pause(100);
+  Pause(100);  // the camera's own pace between two-way choices, not a wait on us
 }
 
 void CRemoconDlg::OnInputSelect(const ButtonBinding& binding) {

@@ -15,7 +15,6 @@
 #include "camera/usb_camera.h"
 #include "output/user_dialogs.h"
 #include "panel/diagnostics_window.h"
-#include "panel/messages.h"
 #include "panel/panel_button.h"
 #include "panel/panel_frame.h"
 
@@ -52,6 +51,8 @@ CRemoconDlg::~CRemoconDlg() {
 
 CUsbCamera& CRemoconDlg::Camera() { return m_host.Camera(); }
 
+// The panel's own timings (the camera's pace, the watchdog's grace): they wait for
+// time to pass, not for anything in the program.
 void CRemoconDlg::Pause(int productMs) const {
   std::this_thread::sleep_for(std::chrono::milliseconds(m_timing.Ms(productMs)));
 }
@@ -284,7 +285,7 @@ void CRemoconDlg::OnTimer(int timerId) {
 
 void CRemoconDlg::OnWatchdog() {
   enum class Outcome { Healthy, Unstable, Disconnected } outcome = Outcome::Healthy;
-  if (m_host.DeviceOk().load() == 0) {
+  if (!m_host.DeviceOk()) {
     outcome = Outcome::Unstable;
     Pause(1000);  // grace for a transfer that stalled while the cable is still in
     if (!Camera().CheckPresent()) outcome = Outcome::Disconnected;
@@ -292,31 +293,31 @@ void CRemoconDlg::OnWatchdog() {
     outcome = Outcome::Disconnected;
   }
   if (outcome == Outcome::Healthy) return;
-  m_host.LiveRunning().store(0);
+  m_host.StopLive();
   // Stopped before the box opens: the check must not run again behind it.
   m_timerWatchdog.stop();
   if (m_host.OnCameraLost()) return;
   const QPointer<CRemoconDlg> alive(this);
   m_host.Dialogs().MessageBox(outcome == Outcome::Unstable ? kUnstableText : kDisconnectedText);
   if (!alive) return;
-  m_host.SendCamMessage(WM_CAM_SHUTDOWN);
+  m_host.Shutdown();
 }
 
 void CRemoconDlg::OnRate() {
-  const std::int64_t frames = m_host.FrameCount().load();
+  const std::int64_t frames = m_host.FrameCount();
   const CUsbCamera::PictureMode picture = Camera().Picture();
   const std::int64_t width = picture.width;
   const std::int64_t height = picture.height;
   // 64-bit: the byte count of a fast camera at its largest size must not wrap.
   m_strRate = QStringLiteral("%1 %2 ").arg(frames).arg(frames * width * height * 3);
-  m_host.FrameCount().store(0);
+  m_host.ResetFrameCount();
   UpdateData();
   if (m_rateListener) m_rateListener(m_strRate);
 }
 
 void CRemoconDlg::reject() {
   const QPointer<CRemoconDlg> alive(this);
-  m_host.SendCamMessage(WM_CAM_SHUTDOWN);
+  m_host.Shutdown();
   if (alive) QDialog::reject();
 }
 
@@ -330,4 +331,23 @@ void CRemoconDlg::Raise(CPanelButton* button) {
 
 void CRemoconDlg::ShowLatched(CPanelButton* button, bool latched) {
   if (button) button->SetRaised(!latched);
+}
+
+RemoconState CRemoconDlg::State() const {
+  RemoconState state;
+  state.freeze = m_bFreeze != 0;
+  state.adjust = m_nAdjust;
+  for (std::size_t i = 0; i < state.adjustLatched.size(); ++i) state.adjustLatched[i] = m_bAdjustLatched[i] != 0;
+  state.monitorOut = m_nMonitorOut;
+  state.awb = m_bAwb != 0;
+  state.dZoom = m_bDZoom != 0;
+  state.mirror = m_bMirror != 0;
+  state.flip = m_bFlip != 0;
+  state.color = m_bColor != 0;
+  state.negative = m_bNegative != 0;
+  state.edge = m_bEdge != 0;
+  state.emboss = m_bEmboss != 0;
+  state.externalInput = m_bExternalInput != 0;
+  state.pairFirst = m_bPairFirst != 0;
+  return state;
 }

@@ -36,6 +36,17 @@ struct PanelTiming {
   int Ms(int productMs) const;
 };
 
+// A copy of the panel's switches (see CRemoconDlg for their meanings).
+struct RemoconState {
+  bool freeze = false;
+  int adjust = 0;
+  std::array<bool, kAdjustCount> adjustLatched{};
+  int monitorOut = 0;
+  bool awb = false, dZoom = false;
+  bool mirror = false, flip = false, color = false, negative = false, edge = false, emboss = false;
+  bool externalInput = false, pairFirst = false;
+};
+
 class CRemoconDlg : public QDialog, public ICommandLogSink {
   Q_OBJECT
  public:
@@ -77,24 +88,14 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   // diagnostics window's log).
   void AppendFailureLine(const QString& line);
 
-  // Panel state, readable for the main window's tests and the diagnostics.
-  int m_bFreeze = 0;
-  int m_nAdjust = 0;
-  std::array<int, kAdjustCount> m_bAdjustLatched = {1, 0, 0, 0, 0, 0};
-  int m_nMonitorOut = 0;
-  int m_bAwb = 0;
-  int m_bDZoom = 0;
-  int m_bMirror = 0;
-  int m_bFlip = 0;
-  int m_bColor = 0;
-  int m_bNegative = 0;
-  int m_bEdge = 0;
-  int m_bEmboss = 0;
-  int m_bExternalInput = 0;
-  int m_bPairFirst = 0;
-  QString m_strLog;
-  QString m_strRate;
-  QString m_strBroadcast;
+  // The panel's switches as they are now, for the main window, the web
+  // panel and the tests.
+  RemoconState State() const;
+  // The command log (CR LF line ends), the rate readout and the push's line.
+  const QString& Log() const { return m_strLog; }
+  const QString& Rate() const { return m_strRate; }
+  const QString& BroadcastText() const { return m_strBroadcast; }
+  bool Frozen() const { return m_bFreeze != 0; }
 
  public slots:
   // WM_REMOCON_START: starts the watchdog and the rate readout when the link is open.
@@ -150,6 +151,24 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   CUsbCamera& Camera();
 
   IRemoconHost& m_host;
+  // Panel state: 32-bit flags and numbers, written on the user-interface thread only.
+  int m_bFreeze = 0;
+  int m_nAdjust = 0;
+  std::array<int, kAdjustCount> m_bAdjustLatched = {1, 0, 0, 0, 0, 0};
+  int m_nMonitorOut = 0;
+  int m_bAwb = 0;
+  int m_bDZoom = 0;
+  int m_bMirror = 0;
+  int m_bFlip = 0;
+  int m_bColor = 0;
+  int m_bNegative = 0;
+  int m_bEdge = 0;
+  int m_bEmboss = 0;
+  int m_bExternalInput = 0;
+  int m_bPairFirst = 0;
+  QString m_strLog;
+  QString m_strRate;
+  QString m_strBroadcast;
   PanelTiming m_timing;
   bool m_bCreated = false;
   bool m_bLogSinkSet = false;

@@ -100,7 +100,7 @@ std::optional<std::string> CPanelRemote::PanelStateMembers() {
   return m_calls.Run<std::string>(
       [this] {
         CRemoconDlg& panel = m_host.Remocon();
-        std::string json = "\"frozen\": " + std::string(panel.m_bFreeze ? "true" : "false") +
+        std::string json = "\"frozen\": " + std::string(panel.Frozen() ? "true" : "false") +
                            ", \"recording\": " + std::string(m_host.IsRecording() ? "true" : "false") +
                            ", \"held\": " + std::to_string(m_heldId) + ", \"buttons\": {";
         bool first = true;

@@ -88,7 +88,7 @@ RateResult ProgramRate(int seconds, const std::string& pushFile) {
     PushSettings settings;
     settings.url = pushFile;
     std::string error;
-    if (!frame.StartBroadcast(settings, error)) std::fprintf(stderr, "push: %s\n", error.c_str());
+    if (!frame.Outputs().StartBroadcast(settings, error)) std::fprintf(stderr, "push: %s\n", error.c_str());
   }
   QTest::qWait(1000);  // the first frames, the window's resize, the encoder's start
   const std::uint64_t sent = frame.BroadcastState().Snapshot().framesSent;

@@ -6,8 +6,8 @@
 #include <QTest>
 
 #include "app/main_frame.h"
+#include "app/messages.h"
 #include "bench/support/clocks.h"
-#include "panel/messages.h"
 #include "platform/driver.h"
 #include "platform/driver_records.h"
 

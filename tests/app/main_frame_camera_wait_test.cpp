@@ -63,7 +63,7 @@ class CameraWaitTest : public MainFrameTest {
 TEST_F(CameraWaitTest, StartsWithoutACameraThenGoesLiveWhenOneIsPluggedInAndWaitsAgainWhenItGoes) {
   StartWaiting({.startMode = 0});
   ASSERT_TRUE(WaitForStandIn(QSize(1024, 768))) << "the stand-in has the default size before any picture";
-  EXPECT_FALSE(m_frame->WorkerAliveNow());
+  EXPECT_FALSE(m_frame->Live().WorkerAlive());
   // Well past the old one-second box: still no box, still running.
   QTest::qWait(CMainFrame::kNoDeviceMs + 500);
   EXPECT_TRUE(m_dialogs.messages.isEmpty()) << m_dialogs.messages.join(QStringLiteral(" | ")).toStdString();
@@ -80,12 +80,12 @@ TEST_F(CameraWaitTest, StartsWithoutACameraThenGoesLiveWhenOneIsPluggedInAndWait
   // Lost while live: the watchdog hands over to the wait, at the last size.
   m_sim->Camera(0).Unplug();
   ASSERT_TRUE(WaitForStandIn(QSize(640, 480)));
-  EXPECT_FALSE(m_frame->WorkerAliveNow());
+  EXPECT_FALSE(m_frame->Live().WorkerAlive());
   EXPECT_FALSE(m_frame->Camera().IsOpen());
   EXPECT_TRUE(m_dialogs.messages.isEmpty()) << m_dialogs.messages.join(QStringLiteral(" | ")).toStdString();
 
   m_sim->Camera(0).Plug();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->CameraPresent() && m_frame->WorkerAliveNow(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->CameraPresent() && m_frame->Live().WorkerAlive(); }, 10000));
   const int before = Frames();
   ASSERT_TRUE(WaitForFrames(before + 3));
   EXPECT_EQ(m_destroyed->count(), 0);

@@ -13,11 +13,11 @@
 
 #include "app/capture_settings.h"
 #include "app/failure_log.h"
+#include "app/messages.h"
 #include "app_fixture.h"
 #include "liveview/frame_rotation.h"
 #include "output/save_image.h"
 #include "panel/diagnostics_window.h"
-#include "panel/messages.h"
 
 namespace {
 
@@ -76,24 +76,25 @@ class PresenterTest : public MainFrameTest {
 TEST_F(PresenterTest, CapturesLiveAndFrozenPicturesUnderNewNames) {
   StartWithCamera({.startMode = 0});
   ASSERT_TRUE(WaitForFrames(3));
-  ASSERT_TRUE(m_frame->QuickCapture()) << "live";
-  const QString live = m_frame->LastCapturePath();
+  ASSERT_TRUE(m_frame->Capture().QuickCapture()) << "live";
+  const QString live = m_frame->Capture().LastCapturePath();
   EXPECT_TRUE(QFileInfo(live).fileName().startsWith("TAVROCAM_"));
   EXPECT_EQ(QImage(live).size(), QSize(640, 480)) << "one whole frame of the camera's size";
-  EXPECT_EQ(m_frame->OverlayText(), QFileInfo(live).fileName() + " (" + QDir::toNativeSeparators(Folder()) + ")")
+  EXPECT_EQ(m_frame->Capture().OverlayText(),
+            QFileInfo(live).fileName() + " (" + QDir::toNativeSeparators(Folder()) + ")")
       << "the name and the folder show over the picture";
 
   Freeze();
-  ASSERT_TRUE(m_frame->QuickCapture());
-  const QString first = m_frame->LastCapturePath();
-  ASSERT_TRUE(m_frame->QuickCapture());
-  const QString second = m_frame->LastCapturePath();
+  ASSERT_TRUE(m_frame->Capture().QuickCapture());
+  const QString first = m_frame->Capture().LastCapturePath();
+  ASSERT_TRUE(m_frame->Capture().QuickCapture());
+  const QString second = m_frame->Capture().LastCapturePath();
   EXPECT_NE(first, second);
   EXPECT_EQ(FileBytes(first), FileBytes(second)) << "the same frozen frame";
   EXPECT_EQ(Files(Folder()).size(), 3);
   EXPECT_TRUE(m_dialogs.messages.isEmpty());
   // The name goes away by itself after its two seconds.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return m_frame->OverlayText().isEmpty(); }, 4000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return m_frame->Capture().OverlayText().isEmpty(); }, 4000));
 }
 
 TEST_F(PresenterTest, BmpFromTheProfileHoldsTheFramePixelForPixel) {
@@ -101,8 +102,8 @@ TEST_F(PresenterTest, BmpFromTheProfileHoldsTheFramePixelForPixel) {
   StartWithCamera({.startMode = 0});
   ASSERT_TRUE(WaitForFrames(2));
   const sim::Picture picture = Freeze();
-  ASSERT_TRUE(m_frame->QuickCapture());
-  const QString path = m_frame->LastCapturePath();
+  ASSERT_TRUE(m_frame->Capture().QuickCapture());
+  const QString path = m_frame->Capture().LastCapturePath();
   EXPECT_TRUE(path.endsWith(".bmp"));
   EXPECT_EQ(QFileInfo(path).size(), 921654);
   const QImage saved(path);
@@ -122,7 +123,7 @@ TEST_F(PresenterTest, CaptureFolderComesFromTheLineThenTheProfileThenPictures) {
   // Without the option the window writes into the profile's folder, made when missing.
   m_presenter.captureDir.reset();
   StartWithoutCamera();
-  ASSERT_TRUE(m_frame->QuickCapture());
+  ASSERT_TRUE(m_frame->Capture().QuickCapture());
   EXPECT_EQ(Files(m_captures.path() + "/kept").size(), 1);
 }
 
@@ -130,12 +131,12 @@ TEST_F(PresenterTest, UnwritableFolderSaysWhyOverThePictureAndWritesNothing) {
   m_presenter.captureDir = std::string(UnwritableFolderPath());
   StartWithCamera({.startMode = 0});
   ASSERT_TRUE(WaitForFrames(1));
-  EXPECT_FALSE(m_frame->QuickCapture());
+  EXPECT_FALSE(m_frame->Capture().QuickCapture());
   EXPECT_TRUE(m_dialogs.messages.isEmpty()) << "no box stops the show";
   EXPECT_EQ(
-      m_frame->OverlayText(),
+      m_frame->Capture().OverlayText(),
       QStringLiteral("Capture failed: the file cannot be created in that folder (%1)").arg(UnwritableFolderPath()));
-  EXPECT_TRUE(m_frame->LastCapturePath().isEmpty());
+  EXPECT_TRUE(m_frame->Capture().LastCapturePath().isEmpty());
 }
 
 // The overlay keeps its words; support finds the system's reason in the
@@ -146,8 +147,9 @@ TEST_F(PresenterTest, FailedCaptureLeavesItsSystemReasonInThePanelsLog) {
   ASSERT_TRUE(WaitForFrames(1));
   platform::Failures().Clear();
   const auto logged = LogFailuresInPanel(m_frame->Remocon());
-  EXPECT_FALSE(m_frame->QuickCapture());
-  EXPECT_EQ(m_frame->OverlayText(), QStringLiteral("Capture failed: the file cannot be created in that folder (/sys)"));
+  EXPECT_FALSE(m_frame->Capture().QuickCapture());
+  EXPECT_EQ(m_frame->Capture().OverlayText(),
+            QStringLiteral("Capture failed: the file cannot be created in that folder (/sys)"));
   const auto failure = platform::Failures().Last();
   ASSERT_TRUE(failure);
   EXPECT_TRUE(failure->what.starts_with("writing /sys/TAVROCAM_")) << failure->what;
@@ -172,7 +174,7 @@ TEST_F(PresenterTest, SpaceCapturesFromEitherWindowButNotWhileASaveDialogIsOpen)
   bool capturedDuringDialog = true;
   m_dialogs.whileSaveDialogOpen = [&] {
     QTest::keyClick(m_frame.get(), Qt::Key_Space);
-    capturedDuringDialog = m_frame->QuickCapture();
+    capturedDuringDialog = m_frame->Capture().QuickCapture();
   };
   m_frame->SendCamMessage(WM_CAM_SAVE_AS);
   EXPECT_FALSE(capturedDuringDialog);
@@ -184,24 +186,25 @@ TEST_F(PresenterTest, SpaceCapturesFromEitherWindowButNotWhileASaveDialogIsOpen)
 TEST_F(PresenterTest, IntervalSeriesCountsItsCapturesUntilStopped) {
   m_presenter.intervalSeconds = 0.5;
   StartWithCamera({.startMode = 0});
-  EXPECT_TRUE(m_frame->IntervalCaptureRunning()) << "started with the program";
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->IntervalCaptureCount() >= 3; }, 8000));
-  m_frame->StopIntervalCapture();
-  const int count = m_frame->IntervalCaptureCount();
+  EXPECT_TRUE(m_frame->Capture().IntervalCaptureRunning()) << "started with the program";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->Capture().IntervalCaptureCount() >= 3; }, 8000));
+  m_frame->Capture().StopIntervalCapture();
+  const int count = m_frame->Capture().IntervalCaptureCount();
   EXPECT_EQ(Files(Folder()).size(), count);
   QTest::qWait(1200);
   EXPECT_EQ(Files(Folder()).size(), count) << "nothing after the stop";
-  EXPECT_FALSE(m_frame->OverlayText().contains("Every")) << "the series line goes with the series";
-  EXPECT_TRUE(m_frame->OverlayText().contains(QStringLiteral("Interval capture stopped \u00b7 %1 taken").arg(count)));
+  EXPECT_FALSE(m_frame->Capture().OverlayText().contains("Every")) << "the series line goes with the series";
+  EXPECT_TRUE(
+      m_frame->Capture().OverlayText().contains(QStringLiteral("Interval capture stopped \u00b7 %1 taken").arg(count)));
 
   // From the menu entry, counting afresh: the first capture at once.
-  m_frame->ToggleIntervalCapture();
-  EXPECT_EQ(m_frame->IntervalCaptureCount(), 1);
+  m_frame->Capture().ToggleIntervalCapture();
+  EXPECT_EQ(m_frame->Capture().IntervalCaptureCount(), 1);
   EXPECT_EQ(Files(Folder()).size(), count + 1);
-  EXPECT_TRUE(m_frame->OverlayText().startsWith(QStringLiteral("Every 0.5 s \u00b7 1 taken")));
+  EXPECT_TRUE(m_frame->Capture().OverlayText().startsWith(QStringLiteral("Every 0.5 s \u00b7 1 taken")));
   // Exit stops the series.
   m_frame->SendCamMessage(WM_CAM_SHUTDOWN);
-  EXPECT_FALSE(m_frame->IntervalCaptureRunning());
+  EXPECT_FALSE(m_frame->Capture().IntervalCaptureRunning());
   EXPECT_TRUE(m_dialogs.messages.isEmpty());
 }
 
@@ -210,29 +213,30 @@ TEST_F(PresenterTest, IntervalSeriesStopsAtTheFirstFailureSayingWhy) {
   m_presenter.intervalSeconds = 0.5;
   StartWithCamera({.startMode = 0});
   ASSERT_TRUE(WaitForFrames(1));
-  m_frame->StartIntervalCapture();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_frame->IntervalCaptureRunning(); }, 5000));
+  m_frame->Capture().StartIntervalCapture();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_frame->Capture().IntervalCaptureRunning(); }, 5000));
   QTest::qWait(1500);
   EXPECT_TRUE(m_dialogs.messages.isEmpty()) << "no box stops the show";
-  EXPECT_FALSE(m_frame->IntervalCaptureRunning());
-  EXPECT_EQ(m_frame->IntervalCaptureCount(), 0);
-  EXPECT_TRUE(m_frame->OverlayText().contains("Capture failed: ")) << m_frame->OverlayText().toStdString();
-  EXPECT_TRUE(m_frame->OverlayText().contains(UnwritableFolderPath()));
+  EXPECT_FALSE(m_frame->Capture().IntervalCaptureRunning());
+  EXPECT_EQ(m_frame->Capture().IntervalCaptureCount(), 0);
+  EXPECT_TRUE(m_frame->Capture().OverlayText().contains("Capture failed: "))
+      << m_frame->Capture().OverlayText().toStdString();
+  EXPECT_TRUE(m_frame->Capture().OverlayText().contains(UnwritableFolderPath()));
 }
 
 TEST_F(PresenterTest, CopyPutsTheShownPictureOnTheClipboard) {
   StartWithCamera({.startMode = 0});
   ASSERT_TRUE(WaitForFrames(2));
   const sim::Picture picture = Freeze();
-  m_frame->CopyPictureToClipboard();
+  m_frame->Capture().CopyPictureToClipboard();
   const QImage copied = QApplication::clipboard()->image();
   ASSERT_EQ(copied.size(), QSize(640, 480));
   for (QPoint p : {QPoint(0, 0), QPoint(639, 0), QPoint(0, 479), QPoint(300, 200)})
     EXPECT_EQ(copied.pixelColor(p), TurnedColor(picture, p.x(), p.y(), 0)) << p.x() << "," << p.y();
 
   // Turned, it is the picture as shown.
-  ASSERT_TRUE(m_frame->SetRotationDegrees(270));
-  m_frame->CopyPictureToClipboard();
+  ASSERT_TRUE(m_frame->Capture().SetRotationDegrees(270));
+  m_frame->Capture().CopyPictureToClipboard();
   const QImage turned = QApplication::clipboard()->image();
   ASSERT_EQ(turned.size(), QSize(480, 640));
   EXPECT_EQ(turned.pixelColor(10, 20), TurnedColor(picture, 10, 20, 3));
@@ -242,15 +246,15 @@ TEST_F(PresenterTest, TurnedXgaShowsAndSavesPortraitPictures) {
   SetProfile(kProfileCaptureFormat, "bmp");
   m_presenter.rotationDegrees = 90;
   StartWithCamera({.startMode = 2});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->DisplayedModeValue() == 2; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->Live().DisplayedMode() == 2; }, 5000));
   EXPECT_EQ(m_frame->size(), QSize(768, 1024)) << "the window follows the turned picture";
   EXPECT_EQ(ProfileValue(kProfileRotation), 90);
   const sim::Picture picture = Freeze();
   ASSERT_EQ(picture.width, 1024);
 
   const QImage shown = m_frame->LiveView().grab().toImage();
-  ASSERT_TRUE(m_frame->QuickCapture());
-  const QImage captured(m_frame->LastCapturePath());
+  ASSERT_TRUE(m_frame->Capture().QuickCapture());
+  const QImage captured(m_frame->Capture().LastCapturePath());
   m_dialogs.saveAnswer = m_captures.filePath("saved.bmp");
   m_frame->SendCamMessage(WM_CAM_SAVE_AS);
   const QImage saved(m_captures.filePath("saved.bmp"));
@@ -264,15 +268,15 @@ TEST_F(PresenterTest, TurnedXgaShowsAndSavesPortraitPictures) {
   }
 
   // The keys turn it on; Shift+R turns it back.
-  m_frame->RotateClockwise();
-  EXPECT_EQ(m_frame->RotationDegrees(), 180);
+  m_frame->Capture().RotateClockwise();
+  EXPECT_EQ(m_frame->Capture().RotationDegrees(), 180);
   EXPECT_EQ(m_frame->size(), QSize(1024, 768));
   EXPECT_EQ(m_frame->LiveView().grab().toImage().pixelColor(0, 0), TurnedColor(picture, 0, 0, 2)) << "frozen, turned";
-  m_frame->RotateCounterClockwise();
-  m_frame->RotateCounterClockwise();
-  EXPECT_EQ(m_frame->RotationDegrees(), 0);
+  m_frame->Capture().RotateCounterClockwise();
+  m_frame->Capture().RotateCounterClockwise();
+  EXPECT_EQ(m_frame->Capture().RotationDegrees(), 0);
   EXPECT_EQ(ProfileValue(kProfileRotation), 0);
-  EXPECT_FALSE(m_frame->SetRotationDegrees(45));
+  EXPECT_FALSE(m_frame->Capture().SetRotationDegrees(45));
 }
 
 // Width and height of the first video format in an AVI file: the bitmap
@@ -296,13 +300,13 @@ TEST_F(PresenterTest, TurnedMovieKeepsItsTurnWhileRecording) {
   // Recording begins with the first frame written, on the movie timer.
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->IsRecording(); }, 20000));
   QTest::qWait(300);
-  m_frame->RotateClockwise();
-  EXPECT_EQ(m_frame->RotationDegrees(), 90) << "refused while recording";
+  m_frame->Capture().RotateClockwise();
+  EXPECT_EQ(m_frame->Capture().RotationDegrees(), 90) << "refused while recording";
   m_frame->SendCamMessage(WM_CAM_MOVIE);
   EXPECT_EQ(m_dialogs.messages, QStringList{"Capture complete."});
   EXPECT_EQ(AviFrameSize(FileBytes(m_captures.filePath("turned.avi"))), QSize(480, 640));
-  m_frame->RotateClockwise();
-  EXPECT_EQ(m_frame->RotationDegrees(), 180) << "free again afterwards";
+  m_frame->Capture().RotateClockwise();
+  EXPECT_EQ(m_frame->Capture().RotationDegrees(), 180) << "free again afterwards";
 }
 
 TEST_F(PresenterTest, UnturnedSavesAreTheFramesOwnBytes) {
@@ -312,7 +316,7 @@ TEST_F(PresenterTest, UnturnedSavesAreTheFramesOwnBytes) {
   m_dialogs.saveAnswer = m_captures.filePath("before.bmp");
   m_frame->SendCamMessage(WM_CAM_SAVE_AS);
   // A full turn and back leaves nothing behind.
-  for (int i = 0; i < 4; ++i) m_frame->RotateClockwise();
+  for (int i = 0; i < 4; ++i) m_frame->Capture().RotateClockwise();
   m_dialogs.saveAnswer = m_captures.filePath("after.bmp");
   m_frame->SendCamMessage(WM_CAM_SAVE_AS);
   CFrameBitmap& bitmap = m_frame->LiveView().Bitmap();
@@ -325,12 +329,12 @@ TEST_F(PresenterTest, UnturnedSavesAreTheFramesOwnBytes) {
 TEST_F(PresenterTest, RightClickMenuOffersEveryEntryWithItsKeys) {
   StartWithoutCamera();
   QStringList entries;
-  for (const QAction* action : m_frame->ContextMenuActions())
+  for (const QAction* action : m_frame->Capture().ContextMenuActions())
     entries << action->text() + " " + action->shortcut().toString();
   EXPECT_EQ(entries, (QStringList{"Quick capture Space", "Start interval capture I", "Copy picture Ctrl+C",
                                   "Rotate clockwise R", "Rotate counter-clockwise Shift+R"}));
-  for (const QAction* action : m_frame->ContextMenuActions())
+  for (const QAction* action : m_frame->Capture().ContextMenuActions())
     EXPECT_TRUE(m_frame->actions().contains(const_cast<QAction*>(action))) << action->text().toStdString();
-  m_frame->StartIntervalCapture();
-  EXPECT_EQ(m_frame->ContextMenuActions()[1]->text(), "Stop interval capture");
+  m_frame->Capture().StartIntervalCapture();
+  EXPECT_EQ(m_frame->Capture().ContextMenuActions()[1]->text(), "Stop interval capture");
 }

@@ -1,7 +1,7 @@
 #include <QKeyEvent>
 
+#include "app/messages.h"
 #include "app_fixture.h"
-#include "panel/messages.h"
 
 TEST_F(MainFrameTest, FirstStartWithAnEmptyProfilePlacesBothWindowsTopLeft) {
   StartWithCamera({.startMode = 0});
@@ -11,18 +11,18 @@ TEST_F(MainFrameTest, FirstStartWithAnEmptyProfilePlacesBothWindowsTopLeft) {
   EXPECT_NE(m_frame->minimumSize(), m_frame->maximumSize()) << "a sizing border";
   EXPECT_TRUE(m_frame->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(m_frame->windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_TRUE(m_frame->FollowsPicture());
+  EXPECT_TRUE(m_frame->Placement().FollowsPicture());
   EXPECT_EQ(m_frame->LiveView().geometry(), QRect(0, 0, 640, 475));
   EXPECT_EQ(m_frame->Remocon().pos(), QPoint(0, 0));
   EXPECT_TRUE(m_frame->Remocon().isVisible());
   EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("TAVROCAM DISPLAY"));
-  EXPECT_TRUE(m_frame->WorkerAliveNow());
+  EXPECT_TRUE(m_frame->Live().WorkerAlive());
   EXPECT_EQ(m_frame->Camera().HighSpeed(), true);
 
   ASSERT_TRUE(WaitForFrames(2));
   // Mode 0 is what the window was made for: no resize, the last rows hidden.
   EXPECT_EQ(m_frame->size(), QSize(640, 475));
-  EXPECT_EQ(m_frame->DisplayedModeValue(), 0);
+  EXPECT_EQ(m_frame->Live().DisplayedMode(), 0);
 }
 
 TEST_F(MainFrameTest, SavedPositionsAreUsedButALostMonitorFallsBackToTheCorner) {
@@ -35,7 +35,7 @@ TEST_F(MainFrameTest, SavedPositionsAreUsedButALostMonitorFallsBackToTheCorner) 
 TEST_F(MainFrameTest, NoCameraReportsAfterASecondThenExitsAndSavesAllFourKeys) {
   WriteProfile(30, 40, 50, 60);
   StartWithoutCamera();
-  EXPECT_FALSE(m_frame->WorkerAliveNow());
+  EXPECT_FALSE(m_frame->Live().WorkerAlive());
   EXPECT_TRUE(m_frame->isVisible());
   EXPECT_TRUE(m_frame->Remocon().isVisible());
   EXPECT_TRUE(m_dialogs.messages.isEmpty());
@@ -65,7 +65,7 @@ TEST_F(MainFrameTest, PanelCancelEndsTheProgram) {
 
   // What the panel's close box does (its cancel command).
   static_cast<QDialog&>(m_frame->Remocon()).reject();
-  EXPECT_FALSE(m_frame->WorkerAliveNow()) << "the panel's shutdown stops the worker at once";
+  EXPECT_FALSE(m_frame->Live().WorkerAlive()) << "the panel's shutdown stops the worker at once";
   EXPECT_FALSE(m_frame->Camera().IsOpen());
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_destroyed->count() == 1; }, 5000));
   EXPECT_EQ(ProfileValue("MonX"), 210);
@@ -84,7 +84,7 @@ TEST_F(MainFrameTest, MainWindowOwnCancelIsSwallowed) {
   EXPECT_TRUE(m_frame->OnCommand(IDCANCEL, false));
   QTest::qWait(100);
   EXPECT_EQ(m_destroyed->count(), 0);
-  EXPECT_TRUE(m_frame->WorkerAliveNow());
+  EXPECT_TRUE(m_frame->Live().WorkerAlive());
   EXPECT_TRUE(m_frame->isVisible());
   EXPECT_FALSE(m_frame->OnCommand(IDCANCEL, true)) << "a control's cancel goes on to the base handling";
 }
@@ -98,7 +98,7 @@ TEST_F(MainFrameTest, ClosingWhileMinimizedSavesTheRestoredPosition) {
   EXPECT_EQ(m_destroyed->count(), 1);
   EXPECT_EQ(ProfileValue("MonX"), 300);
   EXPECT_EQ(ProfileValue("MonY"), 200);
-  EXPECT_FALSE(m_frame->WorkerAliveNow());
+  EXPECT_FALSE(m_frame->Live().WorkerAlive());
 }
 
 TEST_F(MainFrameTest, ShutdownTwiceIsHarmless) {

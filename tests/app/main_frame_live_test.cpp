@@ -1,8 +1,8 @@
 #include <QImage>
 
+#include "app/messages.h"
 #include "app_fixture.h"
 #include "camera/usb_camera.h"
-#include "panel/messages.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -19,7 +19,7 @@ TEST_F(MainFrameTest, ModeChangeResizesTheWindowToThePicture) {
 
   // What the panel's XGA button sends.
   m_frame->Camera().SendCommand(kMonitorOutCommand, kMonitorOutXga);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->DisplayedModeValue() == 2; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->Live().DisplayedMode() == 2; }, 5000));
   EXPECT_EQ(m_frame->size(), QSize(1024, 768));
   EXPECT_EQ(m_frame->LiveView().geometry(), QRect(0, 0, 1024, 768));
   EXPECT_EQ(m_frame->pos(), QPoint(0, 0)) << "the position stays";
@@ -34,7 +34,7 @@ TEST_F(MainFrameTest, ModeChangeResizesTheWindowToThePicture) {
 TEST_F(MainFrameTest, FullSpeedCameraStartsAtItsOwnModeAndSize) {
   StartWithCamera({.highSpeed = false});
   EXPECT_EQ(m_frame->Camera().HighSpeed(), false);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->DisplayedModeValue() == 6; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->Live().DisplayedMode() == 6; }, 10000));
   EXPECT_EQ(m_frame->size(), QSize(512, 384));
 }
 
@@ -78,7 +78,7 @@ TEST_F(MainFrameTest, ShutdownWhilePausedTakesNoFurtherFrame) {
   const int frames = Frames();
 
   m_frame->SendCamMessage(WM_CAM_SHUTDOWN);
-  EXPECT_FALSE(m_frame->WorkerAliveNow());
+  EXPECT_FALSE(m_frame->Live().WorkerAlive());
   EXPECT_EQ(Frames(), frames);
 }
 
@@ -88,16 +88,16 @@ TEST_F(MainFrameTest, ShutdownRightAfterAModeChangeDoesNotDeadlockWithTheResize)
   m_frame->Camera().SendCommand(kMonitorOutCommand, kMonitorOutXga);
   // No event loop runs from here on: a worker that asks for the resize now
   // must be served by the shutdown's own wait.
-  for (int i = 0; i < 50 && m_frame->DisplayedModeValue() != 2; ++i) platform::SleepMs(5);
+  for (int i = 0; i < 50 && m_frame->Live().DisplayedMode() != 2; ++i) platform::SleepMs(5);
   m_frame->SendCamMessage(WM_CAM_SHUTDOWN);
-  EXPECT_FALSE(m_frame->WorkerAliveNow());
+  EXPECT_FALSE(m_frame->Live().WorkerAlive());
 }
 
 TEST_F(MainFrameTest, FailedAcquisitionStopsLiveViewAndClearsDeviceOk) {
   StartWithCamera({.startMode = 0});
   ASSERT_TRUE(WaitForFrames(1));
   m_sim->Camera(0).StallPipeForever(2);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_frame->WorkerAliveNow(); }, 15000));
-  EXPECT_EQ(m_frame->DeviceOk().load(), 0);
-  EXPECT_EQ(m_frame->LiveRunning().load(), 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !m_frame->Live().WorkerAlive(); }, 15000));
+  EXPECT_EQ(m_frame->Live().DeviceOk(), 0);
+  EXPECT_EQ(m_frame->Live().LiveRunning(), 0);
 }

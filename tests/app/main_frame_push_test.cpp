@@ -7,12 +7,12 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
+#include "app/messages.h"
 #include "app_fixture.h"
 #include "broadcast/broadcast_push.h"
 #include "broadcast/push_overlay.h"
 #include "child_process.h"
 #include "panel/diagnostics_window.h"
-#include "panel/messages.h"
 
 namespace {
 
@@ -41,8 +41,8 @@ TEST_F(MainFrameTest, PushRecordsTheShownPicturesAndShowsItsStateUntilTheWindowE
   PushSettings settings;
   settings.url = path.toStdString();
   std::string error;
-  ASSERT_TRUE(m_frame->StartBroadcast(settings, error)) << error;
-  EXPECT_FALSE(m_frame->StartBroadcast(settings, error)) << "one push per run";
+  ASSERT_TRUE(m_frame->Outputs().StartBroadcast(settings, error)) << error;
+  EXPECT_FALSE(m_frame->Outputs().StartBroadcast(settings, error)) << "one push per run";
   ASSERT_TRUE(QTest::qWaitFor([&] { return StateOf(*m_frame).framesSent >= 5; }, 20000));
   EXPECT_EQ(StateOf(*m_frame).phase, PushPhase::Live);
   EXPECT_EQ(StateOf(*m_frame).width, 640);
@@ -79,7 +79,7 @@ TEST_F(MainFrameTest, PushWhilePausedKeepsTheStreamAliveWithTheFrozenPicture) {
   settings.url = folder.filePath("frozen.mkv").toStdString();
   settings.keepAlive = std::chrono::milliseconds(100);
   std::string error;
-  ASSERT_TRUE(m_frame->StartBroadcast(settings, error)) << error;
+  ASSERT_TRUE(m_frame->Outputs().StartBroadcast(settings, error)) << error;
   ASSERT_TRUE(QTest::qWaitFor([&] { return StateOf(*m_frame).framesSent >= 2; }, 20000));
   m_frame->SendCamMessage(WM_CAM_PAUSE);
   WaitUntilFramesStop();

@@ -166,7 +166,7 @@ TEST_F(ScanWindowTest, ExitWritesTheUnfinishedDocumentWhilePagesAreRead) {
 // the following pages, and Escape takes nothing.
 TEST_F(ScanWindowTest, DraggedHandlesSetTheCornersOfThePageTaken) {
   StartOnTheDocument();
-  ASSERT_TRUE(m_frame->SetRotationDegrees(90));
+  ASSERT_TRUE(m_frame->Capture().SetRotationDegrees(90));
   m_frame->resize(600, 500);
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->LiveView().size() == QSize(600, 500); }, 5000));
   ASSERT_TRUE(m_frame->LiveView().FitsToWindow());

@@ -19,6 +19,7 @@ class ResizeHandOverTest : public ::testing::Test {
     m_worker = std::thread([this] {
       m_handOver.Request();
       m_returned.store(true);
+      m_handOver.Wake();
     });
   }
   void TearDown() override {
@@ -43,11 +44,8 @@ TEST_F(ResizeHandOverTest, ServedByTheEventLoop) {
 
 TEST_F(ResizeHandOverTest, ServedFromAWaitLoopWithoutTheEventLoopAndOnlyOnce) {
   StartRequest();
-  // Like the shutdown's wait: poll, serve, never run the event loop.
-  while (!m_returned.load()) {
-    m_handOver.Serve();
-    platform::SleepMs(1);
-  }
+  // Like the shutdown's wait: serve until done, never run the event loop.
+  m_handOver.ServeUntil([&] { return m_returned.load(); });
   m_worker.join();
   EXPECT_EQ(m_handled.load(), 1);
   // The posted call arrives later and finds nothing to do.

@@ -81,16 +81,17 @@ class ScriptedSource final : public ILiveFrameSource {
 
 class WorkerHost final : public ILiveViewHost {
  public:
-  WorkerHost() : m_gate(platform::CreateEvent(true, true)) {}
+  WorkerHost() : m_gate(platform::CreateEvent(true, true)), m_running(platform::CreateEvent(true, false)) {}
   ~WorkerHost() override {
     Stop();
     platform::CloseEvent(m_gate);
+    platform::CloseEvent(m_running);
   }
 
   void Start() {
     m_liveRunning.store(1);
     m_thread.Start(LiveViewThread, static_cast<ILiveViewHost*>(this));
-    while (m_entered.load() == 0) platform::SleepMs(1);
+    ASSERT_EQ(platform::WaitForEvent(m_running, platform::kInfinite), platform::WaitResult::Signalled);
   }
   // Shutdown's first step: stop, release a paused worker, wait for its end.
   void Stop() {
@@ -104,11 +105,14 @@ class WorkerHost final : public ILiveViewHost {
   bool StartAndPauseAfter(int frames);
 
   platform::EventHandle RunEvent() override { return m_gate; }
-  std::atomic<std::int32_t>& LiveRunning() override { return m_liveRunning; }
-  std::atomic<std::int32_t>& WorkerAlive() override { return m_alive; }
-  std::atomic<std::int32_t>& WorkerEntered() override { return m_entered; }
-  std::atomic<std::int32_t>& DeviceOk() override { return m_deviceOk; }
-  std::atomic<std::int32_t>& FrameCount() override { return m_frames; }
+  bool LiveRunning() const override { return m_liveRunning.load() != 0; }
+  void SetWorkerAlive(bool alive) override { m_alive.store(alive ? 1 : 0); }
+  void WorkerRunning() override { platform::SetEvent(m_running); }
+  void AcquisitionFailed() override {
+    m_liveRunning.store(0);
+    m_deviceOk.store(0);
+  }
+  void CountFrame() override { m_frames.fetch_add(1); }
   int DisplayedMode() const override { return m_displayedMode.load(); }
   void SendResize() override {
     m_resizes.fetch_add(1);
@@ -125,9 +129,9 @@ class WorkerHost final : public ILiveViewHost {
   CFrameTaps m_taps;
   CLiveView m_view;
   platform::EventHandle m_gate;
+  platform::EventHandle m_running;
   std::atomic<std::int32_t> m_liveRunning{0};
   std::atomic<std::int32_t> m_alive{0};
-  std::atomic<std::int32_t> m_entered{0};
   std::atomic<std::int32_t> m_deviceOk{1};
   std::atomic<std::int32_t> m_frames{0};
   std::atomic<int> m_displayedMode{0};

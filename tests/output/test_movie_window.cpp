@@ -12,10 +12,10 @@
 #include <QTest>
 
 #include "app/main_frame.h"
+#include "app/messages.h"
 #include "liveview/frame_bitmap.h"
 #include "output/movie_clock.h"
 #include "output/user_dialogs.h"
-#include "panel/messages.h"
 #include "platform/driver.h"
 #include "sim/sim_driver.h"
 #include "test_movie_support.h"
@@ -71,7 +71,7 @@ class MovieWindow : public ::testing::Test {
     m_frame = std::make_unique<CMainFrame>(m_dialogs, platform::CurrentDriver(), CameraTiming{0.05});
     ASSERT_TRUE(m_frame->Create());
     m_frame->show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->FrameCount().load() >= 2; }, kPatienceMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->Live().FrameCount() >= 2; }, kPatienceMs));
     m_dialogs.saveAnswer = m_dir.filePath("movie.avi");
   }
 

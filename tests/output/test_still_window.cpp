@@ -6,7 +6,7 @@
 
 #include "answering_dialogs.h"
 #include "app/main_frame.h"
-#include "panel/messages.h"
+#include "app/messages.h"
 #include "simulated_camera.h"
 #include "still_test_support.h"
 

@@ -3,7 +3,7 @@
 // and the main window's messages.
 #include <QTest>
 
-#include "panel/messages.h"
+#include "app/messages.h"
 #include "panel_fixture.h"
 
 namespace {
@@ -18,7 +18,7 @@ TEST_F(PanelCommands, FreezeToggleTalksToMainWindowAndCameraInOrder) {
   Sent();
   host->messages.clear();
   Click(id::kFreeze);
-  EXPECT_EQ(panel->m_bFreeze, 1);
+  EXPECT_EQ(panel->State().freeze, 1);
   ASSERT_EQ(host->messages.size(), 2u);
   EXPECT_EQ(host->messages[0], std::make_pair(WM_CAM_PAUSE, std::size_t{0}));  // paused before the camera freezes
   EXPECT_EQ(host->messages[1], std::make_pair(WM_CAM_STEP, std::size_t{1}));   // one more frame after it froze
@@ -27,7 +27,7 @@ TEST_F(PanelCommands, FreezeToggleTalksToMainWindowAndCameraInOrder) {
 
   host->messages.clear();
   Click(id::kFreeze);
-  EXPECT_EQ(panel->m_bFreeze, 0);
+  EXPECT_EQ(panel->State().freeze, 0);
   EXPECT_EQ(host->messages, (std::vector<std::pair<unsigned, std::size_t>>{{WM_CAM_RESUME, 0}}));
   EXPECT_EQ(Sent(), Frames{SetFrame(0x3C, 0)});
   EXPECT_FALSE(Latched(id::kFreeze) || Latched(id::kSaveImage) || Latched(id::kPrint));
@@ -69,7 +69,7 @@ TEST_F(PanelCommands, ZoomInFreezeModeMovesTheSelectionButNotTheLook) {
   Click(id::kFreeze);
   Sent();
   Click(id::kZoom);
-  EXPECT_EQ(panel->m_nAdjust, 0);
+  EXPECT_EQ(panel->State().adjust, 0);
   EXPECT_TRUE(Latched(id::kBright));
   EXPECT_FALSE(Latched(id::kZoom));  // its latch flag was cleared by the Bright click
   Press(id::kHoldLeft);              // inert while frozen
@@ -85,24 +85,24 @@ TEST_F(PanelCommands, ZoomInFreezeModeMovesTheSelectionButNotTheLook) {
 
 TEST_F(PanelCommands, RedAndBlueSwitchWhiteBalanceToManual) {
   CreatePanel();  // the scripted camera starts with AWB on (reads 0)
-  ASSERT_EQ(panel->m_bAwb, 1);
+  ASSERT_EQ(panel->State().awb, 1);
   ASSERT_TRUE(Latched(id::kAwb));
   Sent();
   Click(id::kRed);
   EXPECT_EQ(Sent(), Frames{SetFrame(0x80, 1)});
-  EXPECT_EQ(panel->m_bAwb, 0);
+  EXPECT_EQ(panel->State().awb, 0);
   EXPECT_FALSE(Latched(id::kAwb));
   EXPECT_TRUE(Latched(id::kRed));
-  EXPECT_EQ(panel->m_nAdjust, 4);
+  EXPECT_EQ(panel->State().adjust, 4);
 
   // AWB back on while Red is selected moves the selection to Zoom.
   Click(id::kAwb);
   EXPECT_EQ(Sent(), Frames{SetFrame(0x80, 0)});
-  EXPECT_EQ(panel->m_bAwb, 1);
-  EXPECT_EQ(panel->m_nAdjust, 0);
+  EXPECT_EQ(panel->State().awb, 1);
+  EXPECT_EQ(panel->State().adjust, 0);
   EXPECT_TRUE(Latched(id::kZoom));
   EXPECT_FALSE(Latched(id::kRed));
-  EXPECT_EQ(panel->m_bAdjustLatched[4], 1);  // the AWB toggle keeps the latch flags
+  EXPECT_EQ(panel->State().adjustLatched[4], 1);  // the AWB toggle keeps the latch flags
 
   Click(id::kBlue);
   EXPECT_EQ(Sent(), Frames{SetFrame(0x80, 1)});
@@ -152,30 +152,30 @@ TEST_F(PanelCommands, FlipThenMirrorGiveBothAndMonitorOutResetsThem) {
   EXPECT_TRUE(Latched(id::kColor));
   EXPECT_TRUE(Latched(id::kSvga));
   EXPECT_FALSE(Latched(id::kXga) || Latched(id::kVga));
-  EXPECT_EQ(panel->m_nMonitorOut, 2);
-  EXPECT_EQ(panel->m_bMirror, 1);  // the flags wait for the next read-back
+  EXPECT_EQ(panel->State().monitorOut, 2);
+  EXPECT_EQ(panel->State().mirror, 1);  // the flags wait for the next read-back
 }
 
 TEST_F(PanelCommands, FeatureReadBackCorrectsTheFlagBeforeToggling) {
   CreatePanel();
   Click(id::kNegative);  // on
-  ASSERT_EQ(panel->m_bNegative, 1);
+  ASSERT_EQ(panel->State().negative, 1);
   driver.SetReadBack(0x31, 0);  // the camera switched it off by itself
   Sent();
   Click(id::kNegative);
   EXPECT_EQ(Sent(), (Frames{ShortFrame(0x31), SetFrame(0x31, 1)}));  // so the click switches it on again
-  EXPECT_EQ(panel->m_bNegative, 1);
+  EXPECT_EQ(panel->State().negative, 1);
   EXPECT_TRUE(Latched(id::kNegative));
 
   // 0x0C is neither on (4) nor off: the flag stays as it was.
   driver.SetReadBack(0x36, 0x0C);
   Click(id::kMirror);
   EXPECT_EQ(Sent().back(), SetFrame(0x36, 1));
-  EXPECT_EQ(panel->m_bMirror, 1);
+  EXPECT_EQ(panel->State().mirror, 1);
   driver.SetReadBack(0x36, 0x0C);
   Click(id::kMirror);
   EXPECT_EQ(Sent().back(), SetFrame(0x36, 0));
-  EXPECT_EQ(panel->m_bMirror, 0);
+  EXPECT_EQ(panel->State().mirror, 0);
   EXPECT_EQ(host->camera.Orientation(), 0);
 }
 
@@ -201,7 +201,7 @@ TEST_F(PanelCommands, CameraSettingButtonsAreInertInFreezeMode) {
 TEST_F(PanelCommands, MonitorOutInFreezeModeLeavesLooksForAnUnknownValue) {
   driver.SetReadBack(0x20, 7);
   CreatePanel();
-  EXPECT_EQ(panel->m_nMonitorOut, 7);
+  EXPECT_EQ(panel->State().monitorOut, 7);
   EXPECT_FALSE(Latched(id::kXga) || Latched(id::kSvga) || Latched(id::kVga));
   Click(id::kFreeze);
   Btn(id::kVga)->SetRaised(false);
@@ -216,7 +216,7 @@ TEST_F(PanelCommands, TwoWayChoiceInputSelectAndDZoomToggle) {
   Click(id::kPairSecond);
   Click(id::kPairFirst);
   EXPECT_EQ(Sent(), (Frames{SetFrame(0x24, 1), SetFrame(0x24, 0)}));
-  EXPECT_EQ(panel->m_bPairFirst, 1);
+  EXPECT_EQ(panel->State().pairFirst, 1);
   EXPECT_TRUE(Latched(id::kPairFirst));
   EXPECT_FALSE(Latched(id::kPairSecond));
 
@@ -229,8 +229,8 @@ TEST_F(PanelCommands, TwoWayChoiceInputSelectAndDZoomToggle) {
   Click(id::kAutoFocus);
   EXPECT_EQ(Sent(),
             (Frames{SetFrame(0x25, 1), SetFrame(0x25, 0), SetFrame(0x3F, 1), SetFrame(0x3F, 0), SetFrame(0x60, 0)}));
-  EXPECT_EQ(panel->m_bExternalInput, 0);
-  EXPECT_EQ(panel->m_bDZoom, 0);
+  EXPECT_EQ(panel->State().externalInput, 0);
+  EXPECT_EQ(panel->State().dZoom, 0);
 }
 
 TEST_F(PanelCommands, SilentCameraMakesEveryFeatureClickSwitchOn) {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "app/messages.h"
 #include "camera/usb_camera.h"
 #include "output/user_dialogs.h"
 #include "panel/panel_button.h"
@@ -47,15 +48,20 @@ class FakeHost : public IRemoconHost {
  public:
   explicit FakeHost(platform::IDriver& driver) : camera(driver, CameraTiming{0.01}) {}
 
-  long SendCamMessage(unsigned message) override {
-    // Each message notes how many command frames the camera had by then.
-    messages.push_back({message, commandsSoFar ? commandsSoFar() : 0});
-    return 0;
-  }
+  // Each action is noted as its message, with how many command frames the
+  // camera had by then.
+  void Shutdown() override { Note(WM_CAM_SHUTDOWN); }
+  void Step() override { Note(WM_CAM_STEP); }
+  void Movie() override { Note(WM_CAM_MOVIE); }
+  void Resume() override { Note(WM_CAM_RESUME); }
+  void Pause() override { Note(WM_CAM_PAUSE); }
+  void SaveAs() override { Note(WM_CAM_SAVE_AS); }
+  void Print() override { Note(WM_CAM_PRINT); }
   CUsbCamera& Camera() override { return camera; }
-  std::atomic<std::int32_t>& LiveRunning() override { return liveRunning; }
-  std::atomic<std::int32_t>& DeviceOk() override { return deviceOk; }
-  std::atomic<std::int32_t>& FrameCount() override { return frameCount; }
+  void StopLive() override { liveRunning.store(0); }
+  bool DeviceOk() const override { return deviceOk.load() != 0; }
+  int FrameCount() const override { return frameCount.load(); }
+  void ResetFrameCount() override { frameCount.store(0); }
   IUserDialogs& Dialogs() override { return dialogs; }
 
   std::vector<unsigned> MessageIds() const {
@@ -63,6 +69,8 @@ class FakeHost : public IRemoconHost {
     for (const auto& m : messages) ids.push_back(m.first);
     return ids;
   }
+
+  void Note(unsigned message) { messages.push_back({message, commandsSoFar ? commandsSoFar() : 0}); }
 
   CUsbCamera camera;
   std::atomic<std::int32_t> liveRunning{1};

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QTextDocument>
 
+#include "app/messages.h"
 #include "panel/diagnostics_window.h"
-#include "panel/messages.h"
 #include "panel_fixture.h"
 
 namespace {
@@ -37,11 +37,11 @@ TEST_F(PanelWindow, StartUpReadsTheCameraInOrderIntoTheLooks) {
   EXPECT_FALSE(Latched(id::kPairFirst) || Latched(id::kAwb) || Latched(id::kColor) || Latched(id::kXga) ||
                Latched(id::kFreeze));
   EXPECT_EQ(host->camera.Orientation(), 3);
-  EXPECT_EQ(panel->m_nMonitorOut, 1);
-  EXPECT_EQ(panel->m_bAwb, 0);
-  EXPECT_EQ(panel->m_bDZoom, 1);
-  EXPECT_EQ(panel->m_bMirror, 0);  // feature flags wait for their first toggle
-  EXPECT_EQ(panel->m_bPairFirst, 0);
+  EXPECT_EQ(panel->State().monitorOut, 1);
+  EXPECT_EQ(panel->State().awb, 0);
+  EXPECT_EQ(panel->State().dZoom, 1);
+  EXPECT_EQ(panel->State().mirror, 0);  // feature flags wait for their first toggle
+  EXPECT_EQ(panel->State().pairFirst, 0);
 }
 
 TEST_F(PanelWindow, StartUpAgainstASilentCamera) {
@@ -54,8 +54,8 @@ TEST_F(PanelWindow, StartUpAgainstASilentCamera) {
                   id::kVga, id::kPairSecond})
     EXPECT_FALSE(Latched(off)) << off;
   EXPECT_EQ(host->camera.Orientation(), 2);  // neither 4 nor 8 came back: unchanged
-  EXPECT_EQ(panel->m_bAwb, 1);
-  EXPECT_EQ(panel->m_bPairFirst, 1);
+  EXPECT_EQ(panel->State().awb, 1);
+  EXPECT_EQ(panel->State().pairFirst, 1);
 }
 
 TEST_F(PanelWindow, WithoutALinkNoTimersStart) {
@@ -66,7 +66,7 @@ TEST_F(PanelWindow, WithoutALinkNoTimersStart) {
   EXPECT_FALSE(panel->IsTimerRunning(CRemoconDlg::TIMER_WATCHDOG));
   EXPECT_FALSE(panel->IsTimerRunning(CRemoconDlg::TIMER_RATE));
   // The log still shows each failed exchange's empty reply line.
-  EXPECT_TRUE(panel->m_strLog.startsWith(QStringLiteral("\r\n")));
+  EXPECT_TRUE(panel->Log().startsWith(QStringLiteral("\r\n")));
 }
 
 TEST_F(PanelWindow, WatchdogOutcomes) {
@@ -127,7 +127,7 @@ TEST_F(PanelWindow, RateReadoutShowsFramesAndBytesAndResetsTheCount) {
   std::vector<QString> heard;
   panel->SetRateListener([&heard](const QString& rate) { heard.push_back(rate); });
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
-  EXPECT_EQ(panel->m_strRate, QStringLiteral("15 13824000 "));
+  EXPECT_EQ(panel->Rate(), QStringLiteral("15 13824000 "));
   EXPECT_EQ(rateBox->text(), QStringLiteral("15 13824000 "));
   EXPECT_EQ(host->frameCount.load(), 0);
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
@@ -148,23 +148,23 @@ TEST_F(PanelWindow, CommandLogLinesAndClear) {
   auto* logBox = qobject_cast<QPlainTextEdit*>(panel->Control(id::kLog));
   ASSERT_NE(logBox, nullptr);
   // Every frame and reply of the start-up exchange is in the log: 11 of each.
-  EXPECT_EQ(panel->m_strLog.count(QStringLiteral("\r\n")), 22);
-  EXPECT_TRUE(panel->m_strLog.startsWith(QStringLiteral("AA 00 00 24 24 A5 \r\n55 00 00 24 00 24 5A \r\n")));
+  EXPECT_EQ(panel->Log().count(QStringLiteral("\r\n")), 22);
+  EXPECT_TRUE(panel->Log().startsWith(QStringLiteral("AA 00 00 24 24 A5 \r\n55 00 00 24 00 24 5A \r\n")));
 
   auto* clear = qobject_cast<QPushButton*>(panel->Control(id::kClear));
   ASSERT_NE(clear, nullptr);
   clear->click();
-  EXPECT_TRUE(panel->m_strLog.isEmpty());
+  EXPECT_TRUE(panel->Log().isEmpty());
   EXPECT_EQ(logBox->toPlainText(), QStringLiteral(" "));  // until the next refresh
 
   const std::uint8_t frame[] = {0xAA, 0x80, 0x00, 0x20, 0x01, 0xA1, 0xA5};
   panel->AppendHexLog(frame);
   panel->AppendHexLog({});
-  EXPECT_EQ(panel->m_strLog, QStringLiteral("AA 80 00 20 01 A1 A5 \r\n\r\n"));
+  EXPECT_EQ(panel->Log(), QStringLiteral("AA 80 00 20 01 A1 A5 \r\n\r\n"));
   EXPECT_EQ(logBox->toPlainText(), QStringLiteral("AA 80 00 20 01 A1 A5 \n\n"));
 
   Click(1047);  // the lamp's exchange lands in the log as it happens
-  EXPECT_TRUE(panel->m_strLog.endsWith(QStringLiteral("AA 80 00 26 00 A6 A5 \r\n55 00 00 26 00 26 5A \r\n")));
+  EXPECT_TRUE(panel->Log().endsWith(QStringLiteral("AA 80 00 26 00 A6 A5 \r\n55 00 00 26 00 26 5A \r\n")));
   EXPECT_TRUE(logBox->toPlainText().endsWith(QStringLiteral("55 00 00 26 00 26 5A \n")));
 }
 
@@ -193,7 +193,7 @@ TEST_F(PanelWindow, ShortcutsOfferTheHiddenMovieButtonAndDiagnostics) {
   panel->OnTimer(CRemoconDlg::TIMER_RATE);
   EXPECT_EQ(diagnostics->RateText(), QStringLiteral("2 1843200 "));
   emit diagnostics->ClearRequested();
-  EXPECT_TRUE(panel->m_strLog.isEmpty());
+  EXPECT_TRUE(panel->Log().isEmpty());
   EXPECT_EQ(diagnostics->LogText(), QStringLiteral(" "));
   // The panel's own hidden controls stay hidden.
   for (int hidden : {id::kLog, id::kRate, id::kClear, id::kMovie}) EXPECT_FALSE(panel->Control(hidden)->isVisible());

@@ -112,7 +112,7 @@ TEST_F(H264StreamTest, APushAndTheViewersShareOneEncoderAndBothDecode) {
   PushSettings push;
   push.url = pushed;
   std::string error;
-  ASSERT_TRUE(m_frame->StartBroadcast(push, error)) << error;
+  ASSERT_TRUE(m_frame->Outputs().StartBroadcast(push, error)) << error;
   ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->BroadcastState().Snapshot().framesSent >= 5; }, 20000));
   RawClient first(Port(), Mp4Request());
   RawClient second(Port(), Mp4Request());

@@ -131,7 +131,7 @@ TEST_F(ServerPushTest, AFilePushShowsLiveWithItsFramesAndFollowsATurnWhileFrozen
   PushSettings settings;
   settings.url = folder.filePath("push.mkv").toStdString();
   std::string error;
-  ASSERT_TRUE(m_frame->StartBroadcast(settings, error)) << error;
+  ASSERT_TRUE(m_frame->Outputs().StartBroadcast(settings, error)) << error;
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         const QJsonObject push = State()["push"].toObject();
@@ -147,7 +147,7 @@ TEST_F(ServerPushTest, AFilePushShowsLiveWithItsFramesAndFollowsATurnWhileFrozen
 
   // Frozen, then turned: the push goes on with the held picture turned.
   ASSERT_EQ(Client([&] { return Fetch("POST", Url("/api/click/1000")); }).status, 200);
-  ASSERT_TRUE(m_frame->SetRotationDegrees(90));
+  ASSERT_TRUE(m_frame->Capture().SetRotationDegrees(90));
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         const QJsonObject turned = State()["push"].toObject();
@@ -163,7 +163,7 @@ TEST_F(ServerPushTest, APushThatCannotConnectShowsRetryingWithoutItsKey) {
   PushSettings settings;
   settings.url = "rtmp://127.0.0.1:" + std::to_string(ClosedLoopbackPort()) + "/live/sk_live_Secr3tKey";
   std::string error;
-  ASSERT_TRUE(m_frame->StartBroadcast(settings, error)) << error;
+  ASSERT_TRUE(m_frame->Outputs().StartBroadcast(settings, error)) << error;
   ASSERT_TRUE(QTest::qWaitFor([&] { return State()["push"].toObject()["state"].toString() == "retrying"; }, 20000))
       << m_lastBody;
   const QJsonObject push = State()["push"].toObject();

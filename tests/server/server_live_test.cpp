@@ -134,7 +134,7 @@ TEST_F(ServerTest, FreezeRuleAndLooksAreTheDesktopPanels) {
   QJsonObject s = state();
   EXPECT_TRUE(s["frozen"].toBool());
   EXPECT_EQ(s["buttons"].toObject()["1000"].toString(), "latched");
-  EXPECT_EQ(m_frame->Remocon().m_bFreeze, 1);
+  EXPECT_EQ(m_frame->Remocon().State().freeze, 1);
 
   // Frozen: a camera-setting button sends nothing, as on the desktop.
   m_sim->Camera(0).ClearRecords();
@@ -170,7 +170,7 @@ TEST_F(ServerTest, ViewersKeepTheirPicturesWhileOneNeverReads) {
   }
   // The stalled one is still connected and the desktop view kept running.
   EXPECT_FALSE(stalled.WaitClosed(100ms));
-  EXPECT_NE(m_frame->WorkerAliveNow(), false);
+  EXPECT_NE(m_frame->Live().WorkerAlive(), false);
 }
 
 TEST_F(ServerTest, AtMost32ViewersAtOnce) {

@@ -86,7 +86,7 @@ TEST_F(ServerTest, OnlyThePageItselfPressesButtons) {
     }
   }
   EXPECT_TRUE(m_sim->Camera(0).ReceivedCommands().empty());
-  EXPECT_EQ(m_frame->Remocon().m_bFreeze, 0);
+  EXPECT_EQ(m_frame->Remocon().State().freeze, 0);
   const std::string own = "Origin: http://127.0.0.1:" + std::to_string(Port());
   EXPECT_EQ(Client([&] {
               return Fetch("POST", Url("/api/click/1047"), {}, {own, "Sec-Fetch-Site: same-origin"});
@@ -125,7 +125,7 @@ TEST_F(ServerTest, ControlBytesGetAJson400AndBadLengthsA400) {
     EXPECT_EQ(refused.status, 400) << path;
     EXPECT_TRUE(IsJsonError(refused)) << path << " " << refused.body;
   }
-  EXPECT_EQ(m_frame->Remocon().m_bFreeze, 0);
+  EXPECT_EQ(m_frame->Remocon().State().freeze, 0);
   for (const char* length : {"-1", "1x", "+5", ""}) {
     RawClient client(Port(), std::string("POST /api/click/1047 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Tavrocam: 1\r\n") +
                                  "Content-Length: " + length + "\r\nConnection: close\r\n\r\n");

@@ -47,22 +47,22 @@ class TurnedPictureTest : public ServerTest {
 
 TEST_F(TurnedPictureTest, LiveAndHeldPicturesAreTurnedAsTheView) {
   Start();
-  ASSERT_TRUE(m_frame->SetRotationDegrees(90));
+  ASSERT_TRUE(m_frame->Capture().SetRotationDegrees(90));
   ASSERT_TRUE(HubShows(768, 1024));
   ExpectEverywhere(QSize(768, 1024), "live at 90");
 
   ToggleFreeze();
   ExpectEverywhere(QSize(768, 1024), "frozen at 90");
   // Turned while held: the view shows the held picture upright again, and so must the network.
-  ASSERT_TRUE(m_frame->SetRotationDegrees(180));
+  ASSERT_TRUE(m_frame->Capture().SetRotationDegrees(180));
   ASSERT_TRUE(HubShows(1024, 768));
   ExpectEverywhere(QSize(1024, 768), "frozen, turned to 180");
-  ASSERT_TRUE(m_frame->SetRotationDegrees(270));
+  ASSERT_TRUE(m_frame->Capture().SetRotationDegrees(270));
   ASSERT_TRUE(HubShows(768, 1024));
   ExpectEverywhere(QSize(768, 1024), "frozen, turned to 270");
 
   ToggleFreeze();
-  ASSERT_TRUE(m_frame->SetRotationDegrees(0));
+  ASSERT_TRUE(m_frame->Capture().SetRotationDegrees(0));
   ASSERT_TRUE(HubShows(1024, 768));
   ExpectEverywhere(QSize(1024, 768), "live at 0");
 }

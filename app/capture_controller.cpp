@@ -1,32 +1,26 @@
-// The presenter's commands of the main window: quick capture (Space, also on
-// the panel), a capture series, the picture onto the clipboard, turning the
-// picture, and the right-click menu that offers them all.
+#include "app/capture_controller.h"
+
 #include <chrono>
 #include <cmath>
 #include <span>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QMenu>
 #include <QTimer>
 
 #include "app/capture_overlay.h"
-#include "app/main_frame.h"
-#include "app/mode_sizes.h"
-#include "app/scan_controller.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/frame_taps.h"
+#include "liveview/live_view.h"
 #include "liveview/picture_fit.h"
-#include "output/avi_writer.h"
-#include "output/user_dialogs.h"
 
 namespace {
 
@@ -44,90 +38,72 @@ std::unique_ptr<QAction> MakeAction(const QString& text, const QKeySequence& key
 
 }  // namespace
 
-void CMainFrame::CreatePresenterActions() {
+CCaptureController::CCaptureController(CLiveView& view, CFrameTaps& taps, const PresenterOptions& options,
+                                       Window window)
+    : m_view(view), m_taps(taps), m_options(options), m_window(std::move(window)) {}
+
+CCaptureController::~CCaptureController() = default;
+
+void CCaptureController::CreateActions() {
   m_actCapture = MakeAction(QStringLiteral("Quick capture"), QKeySequence(Qt::Key_Space));
   connect(m_actCapture.get(), &QAction::triggered, this, [this] { QuickCapture(); });
   m_actInterval = MakeAction(QStringLiteral("Start interval capture"), QKeySequence(Qt::Key_I));
-  connect(m_actInterval.get(), &QAction::triggered, this, &CMainFrame::ToggleIntervalCapture);
+  connect(m_actInterval.get(), &QAction::triggered, this, [this] { ToggleIntervalCapture(); });
   m_actCopy = MakeAction(QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy));
-  connect(m_actCopy.get(), &QAction::triggered, this, &CMainFrame::CopyPictureToClipboard);
+  connect(m_actCopy.get(), &QAction::triggered, this, [this] { CopyPictureToClipboard(); });
   m_actRotateCw = MakeAction(QStringLiteral("Rotate clockwise"), QKeySequence(Qt::Key_R));
-  connect(m_actRotateCw.get(), &QAction::triggered, this, &CMainFrame::RotateClockwise);
+  connect(m_actRotateCw.get(), &QAction::triggered, this, [this] { RotateClockwise(); });
   m_actRotateCcw = MakeAction(QStringLiteral("Rotate counter-clockwise"), QKeySequence(Qt::SHIFT | Qt::Key_R));
-  connect(m_actRotateCcw.get(), &QAction::triggered, this, &CMainFrame::RotateCounterClockwise);
-  m_pScan = new CScanController(
-      &m_wndView, [this] { return ShownScanPicture(m_wndView.Bitmap(), m_nQuarterTurns.load()); },
-      ScanOptionsFor(m_presenterOptions));
-  m_pScan->setParent(this);
-  for (QAction* action : ContextMenuActions()) addAction(action);
+  connect(m_actRotateCcw.get(), &QAction::triggered, this, [this] { RotateCounterClockwise(); });
   m_actOpenFolder = std::make_unique<QAction>(QStringLiteral("Open capture folder"));
-  connect(m_actOpenFolder.get(), &QAction::triggered, this, &CMainFrame::OpenCaptureFolder);
-  CreatePanelActions();
-  // The scan keys work with the panel active too.
-  addActions(m_pScan->Actions());
-  m_wndRemocon.addActions(m_pScan->Actions());
+  connect(m_actOpenFolder.get(), &QAction::triggered, this, [this] { OpenCaptureFolder(); });
+}
 
-  m_pOverlay = new CCaptureOverlay(&m_wndView, [this] { return ShownPictureRect(); });  // owned by the view
+void CCaptureController::CreateOverlay() {
+  m_pOverlay = new CCaptureOverlay(&m_view, [this] { return ShownPictureRect(); });  // owned by the view
   m_pIntervalTimer = std::make_unique<QTimer>();
   // One shot a slot, each aimed at its own due time: a repeating timer
   // would add every late start to all the captures after it.
   m_pIntervalTimer->setSingleShot(true);
   m_pIntervalTimer->setTimerType(Qt::PreciseTimer);
-  connect(m_pIntervalTimer.get(), &QTimer::timeout, this, &CMainFrame::OnIntervalTick);
+  connect(m_pIntervalTimer.get(), &QTimer::timeout, this, [this] { OnIntervalTick(); });
 }
 
-QRect CMainFrame::ShownPictureRect() const {
+QRect CCaptureController::ShownPictureRect() const {
   QSize picture;
   {
-    const CFrameBitmap& bitmap = m_wndView.Bitmap();
+    const CFrameBitmap& bitmap = m_view.Bitmap();
     const auto lock = bitmap.LockBuffers();
     picture = QSize(bitmap.Width(), bitmap.Height());
   }
   if (m_nQuarterTurns.load() % 2 != 0) picture.transpose();
   // Drawn one to one at the corner unless the view scales it (see CLiveView).
-  if (!m_wndView.FitsToWindow() || picture == m_wndView.size()) return QRect(QPoint(0, 0), picture);
-  return FitPicture(picture, m_wndView.rect());
+  if (!m_view.FitsToWindow() || picture == m_view.size()) return QRect(QPoint(0, 0), picture);
+  return FitPicture(picture, m_view.rect());
 }
 
-void CMainFrame::OpenCaptureFolder() {
-  const QString folder = CaptureFolder(m_presenterOptions);
+void CCaptureController::OpenCaptureFolder() {
+  const QString folder = CaptureFolder(m_options);
   // A first start has made no capture yet: the folder is made now, as a capture would.
   QDir().mkpath(folder);
   if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)) && m_pOverlay)
     m_pOverlay->FlashFailure(QStringLiteral("Cannot open %1").arg(QDir::toNativeSeparators(folder)));
 }
 
-void CMainFrame::StartPresenter() {
-  SetRotationDegrees(StartRotationDegrees(m_presenterOptions));
-  if (m_presenterOptions.intervalSeconds) StartIntervalCapture();
+void CCaptureController::Start() {
+  SetRotationDegrees(StartRotationDegrees(m_options));
+  if (m_options.intervalSeconds) StartIntervalCapture();
 }
 
-QList<QAction*> CMainFrame::ContextMenuActions() const {
+QList<QAction*> CCaptureController::ContextMenuActions() const {
   return {m_actCapture.get(), m_actInterval.get(), m_actCopy.get(), m_actRotateCw.get(), m_actRotateCcw.get()};
 }
 
-void CMainFrame::AddFullScreenEntry(QMenu& menu) const {
-  menu.addSeparator();
-  menu.addAction(m_actFullScreen.get());
-}
-
-void CMainFrame::contextMenuEvent(QContextMenuEvent* event) {
-  if (m_bDestroyed || !m_actCapture) return;
-  QMenu menu(this);
-  FillContextMenu(menu);
-  menu.exec(event->globalPos());
-}
-
-bool CMainFrame::OutputDialogOpen() const {
-  return m_nOutputDialogs > 0 || (m_pAviWriter && m_pAviWriter->IsBusy()) ||
-         QApplication::activeModalWidget() != nullptr;
-}
-
-QuickCaptureResult CMainFrame::CaptureShownPicture() {
+QuickCaptureResult CCaptureController::CaptureShownPicture() {
   // One whole frame: copied under the buffer lock, written outside it.
-  const QString folder = CaptureFolder(m_presenterOptions);
+  const QString folder = CaptureFolder(m_options);
   QuickCaptureResult result{StillError::kNoBitmap, {}};
-  if (TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_captureFrame))
+  if (TakeTurnedSnapshot(m_view.Bitmap(), m_nQuarterTurns.load(), m_captureFrame))
     result = WriteQuickCapture(m_captureFrame, folder, ProfileCaptureFormat(), QDateTime::currentDateTime());
   if (!m_pOverlay) return result;
   // Said over the picture, never in a box: a presenter's show goes on.
@@ -144,15 +120,15 @@ QuickCaptureResult CMainFrame::CaptureShownPicture() {
   return result;
 }
 
-bool CMainFrame::QuickCapture() {
-  if (m_bDestroyed || OutputDialogOpen()) return false;
+bool CCaptureController::QuickCapture() {
+  if (m_window.destroyed() || m_window.outputDialogOpen()) return false;
   return CaptureShownPicture().error == StillError::kNone;
 }
 
-void CMainFrame::StartIntervalCapture() {
-  if (m_bDestroyed || !m_pIntervalTimer || m_pIntervalTimer->isActive()) return;
+void CCaptureController::StartIntervalCapture() {
+  if (m_window.destroyed() || !m_pIntervalTimer || m_pIntervalTimer->isActive()) return;
   m_nIntervalCaptures = 0;
-  m_dIntervalSeconds = CaptureIntervalSeconds(m_presenterOptions);
+  m_dIntervalSeconds = CaptureIntervalSeconds(m_options);
   m_nIntervalSlot = kWaitingForPicture;
   m_bIntervalRunning = true;
   m_actInterval->setText(QStringLiteral("Stop interval capture"));
@@ -162,7 +138,7 @@ void CMainFrame::StartIntervalCapture() {
   OnIntervalTick();
 }
 
-void CMainFrame::StopIntervalCapture() {
+void CCaptureController::StopIntervalCapture() {
   if (!m_bIntervalRunning) return;
   m_bIntervalRunning = false;
   if (m_pIntervalTimer) m_pIntervalTimer->stop();
@@ -171,23 +147,21 @@ void CMainFrame::StopIntervalCapture() {
   m_pOverlay->Notice(QStringLiteral("Interval capture stopped \u00b7 %1 taken").arg(m_nIntervalCaptures));
 }
 
-void CMainFrame::ShowIntervalCount() {
+void CCaptureController::ShowIntervalCount() {
   m_pOverlay->SetSeriesText(
       QStringLiteral("Every %1 s \u00b7 %2 taken").arg(SecondsText(m_dIntervalSeconds)).arg(m_nIntervalCaptures));
 }
 
-void CMainFrame::ToggleIntervalCapture() {
+void CCaptureController::ToggleIntervalCapture() {
   if (IntervalCaptureRunning())
     StopIntervalCapture();
   else
     StartIntervalCapture();
 }
 
-bool CMainFrame::IntervalCaptureRunning() const { return m_bIntervalRunning; }
-
-void CMainFrame::OnIntervalTick() {
+void CCaptureController::OnIntervalTick() {
   if (!m_bIntervalRunning) return;
-  if (m_bDestroyed) {
+  if (m_window.destroyed()) {
     StopIntervalCapture();
     return;
   }
@@ -203,7 +177,7 @@ void CMainFrame::OnIntervalTick() {
     m_nIntervalSlot = 0;
   }
   // A dialog of ours is open: this capture is skipped, not failed.
-  if (!OutputDialogOpen()) {
+  if (!m_window.outputDialogOpen()) {
     if (CaptureShownPicture().error != StillError::kNone) {
       // The failure stays over the picture; the series ends with it.
       StopIntervalCapture();
@@ -218,16 +192,16 @@ void CMainFrame::OnIntervalTick() {
   m_pIntervalTimer->start(m_intervalClock.DelayUntil(m_nIntervalSlot, after));
 }
 
-bool CMainFrame::PictureShown() const {
-  const CFrameBitmap& bitmap = m_wndView.Bitmap();
+bool CCaptureController::PictureShown() const {
+  const CFrameBitmap& bitmap = m_view.Bitmap();
   const auto lock = bitmap.LockBuffers();
   return bitmap.PackedBitmap() != nullptr;
 }
 
-QString CMainFrame::OverlayText() const { return m_pOverlay ? m_pOverlay->ShownText() : QString(); }
+QString CCaptureController::OverlayText() const { return m_pOverlay ? m_pOverlay->ShownText() : QString(); }
 
-void CMainFrame::CopyPictureToClipboard() {
-  if (m_bDestroyed || !TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_captureFrame)) return;
+void CCaptureController::CopyPictureToClipboard() {
+  if (m_window.destroyed() || !TakeTurnedSnapshot(m_view.Bitmap(), m_nQuarterTurns.load(), m_captureFrame)) return;
   {
     const auto lock = m_captureFrame.LockBuffers();
     const QImage picture(m_captureFrame.Pixels(), m_captureFrame.Width(), m_captureFrame.Height(),
@@ -240,49 +214,49 @@ void CMainFrame::CopyPictureToClipboard() {
   if (m_pOverlay) m_pOverlay->Flash(QStringLiteral("Copied"));
 }
 
-void CMainFrame::RotateClockwise() { SetRotationDegrees((RotationDegrees() + 90) % 360); }
+void CCaptureController::RotateClockwise() { SetRotationDegrees((RotationDegrees() + 90) % 360); }
 
-void CMainFrame::RotateCounterClockwise() { SetRotationDegrees((RotationDegrees() + 270) % 360); }
+void CCaptureController::RotateCounterClockwise() { SetRotationDegrees((RotationDegrees() + 270) % 360); }
 
-bool CMainFrame::SetRotationDegrees(int degrees) {
+bool CCaptureController::SetRotationDegrees(int degrees) {
   const auto turns = QuarterTurnsForDegrees(degrees);
-  if (!turns || m_bDestroyed) return false;
+  if (!turns || m_window.destroyed()) return false;
   if (*turns == m_nQuarterTurns.load()) return true;
   // A movie's frames keep the size of its first one.
-  if (m_pAviWriter) return false;
+  if (m_window.recording()) return false;
   m_nQuarterTurns.store(*turns);
-  m_wndView.SetQuarterTurns(*turns);
+  m_view.SetQuarterTurns(*turns);
   WriteProfileRotation(degrees);
   QSize picture;
   {
-    const CFrameBitmap& bitmap = m_wndView.Bitmap();
+    const CFrameBitmap& bitmap = m_view.Bitmap();
     const auto lock = bitmap.LockBuffers();
     picture = QSize(bitmap.Width(), bitmap.Height());
   }
-  FitWindowToPicture(picture);
-  if (m_wndRemocon.m_bFreeze != 0) RepublishHeldPicture();
+  m_window.fitPicture(picture);
+  if (m_window.frozen()) RepublishHeldPicture();
   return true;
 }
 
-void CMainFrame::RepublishHeldPicture() {
-  if (m_frameTaps.Empty() || !TakeTurnedSnapshot(m_wndView.Bitmap(), m_nQuarterTurns.load(), m_turnedFrame)) return;
+void CCaptureController::RepublishHeldPicture() {
+  if (m_taps.Empty() || !TakeTurnedSnapshot(m_view.Bitmap(), m_nQuarterTurns.load(), m_turnedFrame)) return;
   const auto bytes =
       static_cast<std::size_t>(m_turnedFrame.RowBytes()) * static_cast<std::size_t>(m_turnedFrame.Height());
-  m_frameTaps.Publish({.width = m_turnedFrame.Width(),
-                       .height = m_turnedFrame.Height(),
-                       .rowBytes = m_turnedFrame.RowBytes(),
-                       .pixels = std::span<const std::uint8_t>(m_turnedFrame.Pixels(), bytes),
-                       .captured = std::chrono::steady_clock::now()});
+  m_taps.Publish({.width = m_turnedFrame.Width(),
+                  .height = m_turnedFrame.Height(),
+                  .rowBytes = m_turnedFrame.RowBytes(),
+                  .pixels = std::span<const std::uint8_t>(m_turnedFrame.Pixels(), bytes),
+                  .captured = std::chrono::steady_clock::now()});
 }
 
-void CMainFrame::FitWindowToPicture(QSize picture) {
+QSize CCaptureController::Turned(QSize picture) const {
   const TurnedSize turned = TurnSize(picture.width(), picture.height(), m_nQuarterTurns.load());
-  FollowPicture(QSize(turned.width, turned.height));
+  return QSize(turned.width, turned.height);
 }
 
-CFrameBitmap& CMainFrame::OutputFrame() {
+CFrameBitmap& CCaptureController::OutputFrame() {
   const int turns = m_nQuarterTurns.load();
-  if (turns == 0) return m_wndView.Bitmap();
-  if (!TakeTurnedSnapshot(m_wndView.Bitmap(), turns, m_turnedFrame)) return m_wndView.Bitmap();
+  if (turns == 0) return m_view.Bitmap();
+  if (!TakeTurnedSnapshot(m_view.Bitmap(), turns, m_turnedFrame)) return m_view.Bitmap();
   return m_turnedFrame;
 }

@@ -1,6 +1,7 @@
-// The custom messages the panel sends the main window, and the one the main
-// window posts to the panel. Their values are the original program's
-// (WM_USER + n); every message carries no parameters.
+// The main window's custom messages (the panel reaches them through its typed
+// host, the worker and the movie timer through the main window), and the one
+// the main window posts to the panel. Their values are the original
+// program's (WM_USER + n); every message carries no parameters.
 #pragma once
 
 inline constexpr unsigned kWmUser = 0x0400;
