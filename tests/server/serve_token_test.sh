@@ -28,18 +28,21 @@ refused() {
   grep -qF -- "$want" "$scratch/err" || fail "$*: no \"$want\" in: $(cat "$scratch/err")"
 }
 
-# Starts the program with "$@", waits for its URL (in $url).
+# Starts the program with "$@", waits for its URL (in $url); a sanitizer
+# build may take tens of seconds to start.
 serve() {
   "$program" --camera=sim --headless "$@" >"$scratch/out" 2>"$scratch/err" &
   app_pid=$!
   url=''
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 500); do
     url=$(sed -n 's/^tavrocam: serving the camera at //p' "$scratch/out")
     [[ -n $url ]] && return 0
     kill -0 "$app_pid" 2>/dev/null || break
     sleep 0.1
   done
   fail "$* did not serve: $(cat "$scratch/err")"
+  # Not left running: it would hold the simulated camera from the next start.
+  stop
   return 1
 }
 
