@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "app/capture_overlay.h"
+#include "app/menu_action.h"
 #include "liveview/frame_rotation.h"
 #include "liveview/frame_snapshot.h"
 #include "liveview/frame_taps.h"
@@ -27,15 +28,6 @@ namespace {
 // "5", "0.5", "2.25": the interval as the user gave it.
 QString SecondsText(double seconds) { return QString::number(seconds, 'g', 6); }
 
-std::unique_ptr<QAction> MakeAction(const QString& text, const QKeySequence& keys) {
-  auto action = std::make_unique<QAction>(text);
-  action->setShortcut(keys);
-  action->setShortcutContext(Qt::WindowShortcut);
-  // Menus show the keys even where the desktop hides them by default.
-  action->setShortcutVisibleInContextMenu(true);
-  return action;
-}
-
 }  // namespace
 
 CCaptureController::CCaptureController(CLiveView& view, CFrameTaps& taps, const PresenterOptions& options,
@@ -45,15 +37,15 @@ CCaptureController::CCaptureController(CLiveView& view, CFrameTaps& taps, const 
 CCaptureController::~CCaptureController() = default;
 
 void CCaptureController::CreateActions() {
-  m_actCapture = MakeAction(QStringLiteral("Quick capture"), QKeySequence(Qt::Key_Space));
+  m_actCapture = MakeMenuAction(QStringLiteral("Quick capture"), QKeySequence(Qt::Key_Space));
   connect(m_actCapture.get(), &QAction::triggered, this, [this] { QuickCapture(); });
-  m_actInterval = MakeAction(QStringLiteral("Start interval capture"), QKeySequence(Qt::Key_I));
+  m_actInterval = MakeMenuAction(QStringLiteral("Start interval capture"), QKeySequence(Qt::Key_I));
   connect(m_actInterval.get(), &QAction::triggered, this, [this] { ToggleIntervalCapture(); });
-  m_actCopy = MakeAction(QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy));
+  m_actCopy = MakeMenuAction(QStringLiteral("Copy picture"), QKeySequence(QKeySequence::Copy));
   connect(m_actCopy.get(), &QAction::triggered, this, [this] { CopyPictureToClipboard(); });
-  m_actRotateCw = MakeAction(QStringLiteral("Rotate clockwise"), QKeySequence(Qt::Key_R));
+  m_actRotateCw = MakeMenuAction(QStringLiteral("Rotate clockwise"), QKeySequence(Qt::Key_R));
   connect(m_actRotateCw.get(), &QAction::triggered, this, [this] { RotateClockwise(); });
-  m_actRotateCcw = MakeAction(QStringLiteral("Rotate counter-clockwise"), QKeySequence(Qt::SHIFT | Qt::Key_R));
+  m_actRotateCcw = MakeMenuAction(QStringLiteral("Rotate counter-clockwise"), QKeySequence(Qt::SHIFT | Qt::Key_R));
   connect(m_actRotateCcw.get(), &QAction::triggered, this, [this] { RotateCounterClockwise(); });
   m_actOpenFolder = std::make_unique<QAction>(QStringLiteral("Open capture folder"));
   connect(m_actOpenFolder.get(), &QAction::triggered, this, [this] { OpenCaptureFolder(); });

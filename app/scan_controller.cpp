@@ -9,6 +9,7 @@
 #include <QPolygonF>
 
 #include "app/corner_handles.h"
+#include "app/menu_action.h"
 #include "app/scan_overlay.h"
 #include "liveview/frame_bitmap.h"
 #include "liveview/frame_snapshot.h"
@@ -20,14 +21,6 @@ namespace {
 
 // The outline follows the live picture at the camera's rate, on a copy.
 constexpr int kOutlineTickMs = 66;
-
-std::unique_ptr<QAction> MakeScanAction(const QString& text, const QKeySequence& keys) {
-  auto action = std::make_unique<QAction>(text);
-  action->setShortcut(keys);
-  action->setShortcutContext(Qt::WindowShortcut);
-  action->setShortcutVisibleInContextMenu(true);
-  return action;
-}
 
 QImage Thumbnail(const cv::Mat& bgr) {
   const QImage image(bgr.data, bgr.cols, bgr.rows, static_cast<qsizetype>(bgr.step), QImage::Format_BGR888);
@@ -58,14 +51,14 @@ CScanController::CScanController(QWidget* pictureView, PictureSource source, Sca
     StopAdjusting();
     m_overlay->ShowMessage(QStringLiteral("Corners not changed"));
   });
-  m_actAdd = MakeScanAction(QStringLiteral("Add page"), QKeySequence(Qt::Key_P));
+  m_actAdd = MakeMenuAction(QStringLiteral("Add page"), QKeySequence(Qt::Key_P));
   connect(m_actAdd.get(), &QAction::triggered, this, &CScanController::AddPage);
-  m_actUndo = MakeScanAction(QStringLiteral("Remove last page"), QKeySequence(Qt::Key_Backspace));
+  m_actUndo = MakeMenuAction(QStringLiteral("Remove last page"), QKeySequence(Qt::Key_Backspace));
   connect(m_actUndo.get(), &QAction::triggered, this, [this] { RemoveLastPage(); });
-  m_actFinish = MakeScanAction(QStringLiteral("Finish PDF"), QKeySequence(Qt::Key_Return));
+  m_actFinish = MakeMenuAction(QStringLiteral("Finish PDF"), QKeySequence(Qt::Key_Return));
   m_actFinish->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
   connect(m_actFinish.get(), &QAction::triggered, this, &CScanController::Finish);
-  m_actKeep = MakeScanAction(QStringLiteral("Keep these corners"), QKeySequence(Qt::SHIFT | Qt::Key_P));
+  m_actKeep = MakeMenuAction(QStringLiteral("Keep these corners"), QKeySequence(Qt::SHIFT | Qt::Key_P));
   m_actKeep->setCheckable(true);
   connect(m_actKeep.get(), &QAction::toggled, this, [this](bool on) {
     m_kept = on ? m_tracker.Current() : std::nullopt;
@@ -77,9 +70,9 @@ CScanController::CScanController(QWidget* pictureView, PictureSource source, Sca
     if (on && !m_kept) m_actKeep->setChecked(false);
     OnOutlineTick();
   });
-  m_actWhole = MakeScanAction(QStringLiteral("Use whole picture"), QKeySequence(Qt::ALT | Qt::Key_P));
+  m_actWhole = MakeMenuAction(QStringLiteral("Use whole picture"), QKeySequence(Qt::ALT | Qt::Key_P));
   m_actWhole->setCheckable(true);
-  m_actAdjust = MakeScanAction(QStringLiteral("Adjust corners\u2026"), QKeySequence(Qt::CTRL | Qt::Key_P));
+  m_actAdjust = MakeMenuAction(QStringLiteral("Adjust corners\u2026"), QKeySequence(Qt::CTRL | Qt::Key_P));
   connect(m_actAdjust.get(), &QAction::triggered, this, &CScanController::AdjustCorners);
   connect(&m_outlineTimer, &QTimer::timeout, this, &CScanController::OnOutlineTick);
 }
