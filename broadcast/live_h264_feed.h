@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "broadcast/change_signal.h"
 #include "broadcast/frame_queue.h"
 #include "broadcast/h264_packet_queue.h"
 #include "liveview/frame_taps.h"
+#include "platform/change_signal.h"
 
 struct AVPacket;
 

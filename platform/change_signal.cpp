@@ -1,4 +1,6 @@
-#include "broadcast/change_signal.h"
+// Linux: the counter is the futex word itself; another system would wait on
+// its own address-wait call (WaitOnAddress, __ulock_wait) behind the same two calls.
+#include "platform/change_signal.h"
 
 #include <linux/futex.h>
 #include <sys/syscall.h>
