@@ -52,21 +52,16 @@ bool CCornerHandles::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CCornerHandles::event(QEvent* event) {
-  // Escape gives up the corners even where the window has it as a shortcut (full screen).
-  if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
-    event->accept();
-    return true;
-  }
-  return QWidget::event(event);
-}
-
-void CCornerHandles::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-    emit Cancelled();
-    return;
-  }
-  QWidget::keyPressEvent(event);
+  const auto type = event->type();
+  const bool escape = (type == QEvent::ShortcutOverride || type == QEvent::KeyPress) &&
+                      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+                      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier;
+  if (!escape) return QWidget::event(event);
+  // Escape gives up the corners, even where the window has it as a shortcut
+  // (full screen): taken at the override, acted on at the press.
+  if (type == QEvent::KeyPress) emit Cancelled();
+  event->accept();
+  return true;
 }
 
 QPointF CCornerHandles::OnScreen(const cv::Point2f& point) const {

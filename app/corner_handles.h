@@ -39,7 +39,6 @@ class CCornerHandles : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QPointF OnScreen(const cv::Point2f& point) const;

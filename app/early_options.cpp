@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "app/command_line.h"
 #include "app/display_check.h"
@@ -62,18 +63,21 @@ std::string VersionText() {
   return "tavrocam " + program + " (" + jpeg::DefaultCommentText() + ")\n";
 }
 
+std::optional<CommandLine> ParseOrTellWhyNot(const std::vector<std::string>& args) {
+  CommandLineResult parsed = ParseCommandLine(args);
+  if (!parsed.options) std::fprintf(stderr, "tavrocam: %s (see --help)\n", parsed.error.c_str());
+  return std::move(parsed.options);
+}
+
 std::optional<int> HandleEarlyOptions(int argc, char** argv) {
-  const CommandLineResult parsed = ParseCommandLine(WithoutQtOptions(argc, argv));
-  if (!parsed.options) {
-    std::fprintf(stderr, "tavrocam: %s (see --help)\n", parsed.error.c_str());
-    return 2;
-  }
-  if (parsed.options->version) {
+  const std::optional<CommandLine> parsed = ParseOrTellWhyNot(WithoutQtOptions(argc, argv));
+  if (!parsed) return 2;
+  if (parsed->version) {
     std::fputs(VersionText().c_str(), stdout);
     return 0;
   }
   // --help and --headless need no display; everything else does.
-  if (!parsed.options->help && !parsed.options->headless && !HasDisplay(argc, argv)) {
+  if (!parsed->help && !parsed->headless && !HasDisplay(argc, argv)) {
     std::fputs(NoDisplayMessage().c_str(), stderr);
     return 2;
   }

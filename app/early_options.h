@@ -7,9 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+
 // The arguments without the program name and without the options Qt's
 // application object takes for itself (-platform NAME, -style=NAME, ...).
 std::vector<std::string> WithoutQtOptions(int argc, char** argv);
+
+// The options of a command line (without Qt's), or nothing after printing
+// why the line was refused.
+std::optional<CommandLine> ParseOrTellWhyNot(const std::vector<std::string>& args);
 
 // "tavrocam VERSION (Tavrocam JPEG Encoder VERSION)".
 std::string VersionText();

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include <QAction>
+#include <QEvent>
 #include <QTimer>
 
 #include "app/main_frame_sizes.h"
@@ -22,7 +23,9 @@ constexpr int kWindowManagerNudge = 8;
 }  // namespace
 
 CFramePlacement::CFramePlacement(QWidget& frame, CRemoconDlg& panel, CLiveView& view, std::function<bool()> frameGone)
-    : m_frame(frame), m_panel(panel), m_view(view), m_frameGone(std::move(frameGone)) {}
+    : m_frame(frame), m_panel(panel), m_view(view), m_frameGone(std::move(frameGone)) {
+  m_frame.installEventFilter(this);
+}
 
 CFramePlacement::~CFramePlacement() = default;
 
@@ -101,6 +104,20 @@ void CFramePlacement::FollowPicture(QSize picture) {
   m_frame.resize(picture);
   KeepFirstStartPanelBeside();
   WatchFirstStartFrame();
+}
+
+bool CFramePlacement::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != &m_frame) return false;
+  switch (event->type()) {
+    case QEvent::Resize:
+      m_view.setGeometry(0, 0, m_frame.width(), m_frame.height());
+      UpdateViewFit();
+      break;
+    case QEvent::FocusIn: m_view.setFocus(); break;
+    case QEvent::WindowStateChange: OnWindowStateChanged(); break;
+    default: break;
+  }
+  return false;
 }
 
 void CFramePlacement::UpdateViewFit() { m_view.SetFitToWindow(!FollowsPicture()); }

@@ -1,6 +1,8 @@
 // Where the main window and the panel stand: the positions in the profile,
 // a first start's panel beside the window, the window's size following the
 // picture until the user chooses one, full screen, and the panel hidden (H).
+// It watches the window's own events: the view fills the window and takes
+// its focus, and a window-state change ends what only a first start does.
 #pragma once
 
 #include <functional>
@@ -52,10 +54,13 @@ class CFramePlacement : public QObject {
   bool FollowsPicture() const;
   // Sizes the window for a picture unless the user has chosen its size.
   void FollowPicture(QSize picture);
-  void UpdateViewFit();
-  void OnWindowStateChanged();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void UpdateViewFit();
+  void OnWindowStateChanged();
   // A panel still where a first start put it stays beside the resized window.
   // `settling`: the window manager may still be reporting passing positions,
   // so a window seen elsewhere does not yet count as moved by the user.

@@ -117,22 +117,19 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   const QStringList all = QCoreApplication::arguments();
   for (qsizetype i = 1; i < all.size(); ++i) args.push_back(all[i].toStdString());
-  const CommandLineResult parsed = ParseCommandLine(args);
-  if (!parsed.options) {
-    std::fprintf(stderr, "tavrocam: %s (see --help)\n", parsed.error.c_str());
-    return 2;
-  }
-  if (parsed.options->help) {
+  const std::optional<CommandLine> parsed = ParseOrTellWhyNot(args);
+  if (!parsed) return 2;
+  if (parsed->help) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
-  RouteFfmpegLog(parsed.options->verbose);
+  RouteFfmpegLog(parsed->verbose);
   // Every failure's reason, from the camera's open on.
   platform::CFailureRecorder::Subscription failuresPrinted;
-  if (parsed.options->verbose) failuresPrinted = PrintFailures();
-  if (!InstallBackend(*parsed.options)) return 2;
+  if (parsed->verbose) failuresPrinted = PrintFailures();
+  if (!InstallBackend(*parsed)) return 2;
   // A push URL that can never work is told once, before any window opens.
-  if (const std::string& url = parsed.options->pushUrl; !url.empty()) {
+  if (const std::string& url = parsed->pushUrl; !url.empty()) {
     if (const PushTargetResult target = ParsePushTarget(url); !target.target) {
       std::fprintf(stderr, "tavrocam: %s\n", target.error.c_str());
       return 2;
@@ -140,8 +137,8 @@ int main(int argc, char** argv) {
   }
 
   server::CameraServerOptions serveOptions;
-  if (parsed.options->serve) {
-    if (const std::string refused = BuildServeOptions(*parsed.options, serveOptions); !refused.empty()) {
+  if (parsed->serve) {
+    if (const std::string refused = BuildServeOptions(*parsed, serveOptions); !refused.empty()) {
       std::fprintf(stderr, "tavrocam: %s\n", refused.c_str());
       return 2;
     }
@@ -150,7 +147,7 @@ int main(int argc, char** argv) {
   int exitCode = EXIT_FAILURE;
   {
     QtUserDialogs dialogs;
-    const CommandLine& line = *parsed.options;
+    const CommandLine& line = *parsed;
     const std::shared_ptr<platform::IDriver> driver = platform::CurrentDriverShared();
     CCameraApp app(dialogs, *driver,
                    {line.captureDir, line.intervalSeconds, line.rotationDegrees, line.scanLook, line.ocrLanguages});
@@ -160,24 +157,24 @@ int main(int argc, char** argv) {
     if (app.InitInstance()) {
       dialogs.SetParent(app.MainWindow());
       const auto failuresInPanel = LogFailuresInPanel(app.MainWindow()->Remocon());
-      if (parsed.options->verbose) {
+      if (parsed->verbose) {
         // Frames and bytes of the last second, as the panel's hidden readout shows them.
         app.MainWindow()->Remocon().SetRateListener([](const QString& rate) {
           std::fprintf(stderr, "tavrocam: rate %s\n", rate.trimmed().toLatin1().constData());
           std::fflush(stderr);
         });
       }
-      if (!parsed.options->pushUrl.empty()) {
+      if (!parsed->pushUrl.empty()) {
         PushSettings push;
-        push.url = parsed.options->pushUrl;
-        if (parsed.options->pushBitrateKbit > 0) push.bitrateKbit = parsed.options->pushBitrateKbit;
+        push.url = parsed->pushUrl;
+        if (parsed->pushBitrateKbit > 0) push.bitrateKbit = parsed->pushBitrateKbit;
         std::string error;
         if (!app.MainWindow()->Outputs().StartBroadcast(push, error))
           std::fprintf(stderr, "tavrocam: %s\n", error.c_str());
       }
       CCameraServerLink link(*app.MainWindow());
       std::unique_ptr<server::CCameraServer> webServer;
-      if (StartServer(*parsed.options, serveOptions, *app.MainWindow(), link, webServer)) exitCode = app.Run();
+      if (StartServer(*parsed, serveOptions, *app.MainWindow(), link, webServer)) exitCode = app.Run();
       if (webServer) webServer->Stop();
     }
   }

@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QKeyEvent>
@@ -40,7 +41,10 @@ CMainFrame::CMainFrame(IUserDialogs& dialogs, platform::IDriver& driver, CameraT
           [this](bool run) { run ? SetTimer(TIMER_MOVIE_FRAME, kMovieFrameMs) : KillTimer(TIMER_MOVIE_FRAME); }),
       m_capture(m_wndView, m_frameTaps, m_presenterOptions,
                 {.destroyed = [this] { return m_bDestroyed; },
-                 .outputDialogOpen = [this] { return OutputDialogOpen(); },
+                 .outputDialogOpen =
+                     [this] {
+                       return m_nOutputDialogs > 0 || m_recorder.Busy() || QApplication::activeModalWidget() != nullptr;
+                     },
                  .recording = [this] { return m_recorder.HasWriter(); },
                  .frozen = [this] { return m_wndRemocon.Frozen(); },
                  .fitPicture = [this](QSize picture) { m_placement.FollowPicture(m_capture.Turned(picture)); }}),
@@ -200,27 +204,20 @@ void CMainFrame::timerEvent(QTimerEvent* event) {
 }
 
 void CMainFrame::OnTimer(int id) {
-  if (id == TIMER_NO_DEVICE)
-    OnNoDeviceTimer();
-  else if (id == TIMER_MOVIE_FRAME)
-    OnMovieTimer();
-}
-
-void CMainFrame::OnMovieTimer() {
-  if (m_recorder.OnTimer(m_bDestroyed)) SendCamMessage(WM_CAM_CAPTURE_TICK);
+  if (id == TIMER_MOVIE_FRAME) {
+    if (m_recorder.OnTimer(m_bDestroyed)) SendCamMessage(WM_CAM_CAPTURE_TICK);
+  } else if (id == TIMER_NO_DEVICE) {
+    KillTimer(TIMER_NO_DEVICE);
+    // A camera that never opened is a failure, whoever closes the box.
+    m_nExitCode = 1;
+    m_dialogs.MessageBox(QStringLiteral("Can't open device."));
+    PostExitCommand();
+  }
 }
 
 void CMainFrame::StartLive() {
   m_live.Start();
   m_bCameraPresent.store(true);
-}
-
-void CMainFrame::OnNoDeviceTimer() {
-  KillTimer(TIMER_NO_DEVICE);
-  // A camera that never opened is a failure, whoever closes the box.
-  m_nExitCode = 1;
-  m_dialogs.MessageBox(QStringLiteral("Can't open device."));
-  PostExitCommand();
 }
 
 void CMainFrame::DestroyWindow() {
@@ -249,20 +246,4 @@ void CMainFrame::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QWidget::keyPressEvent(event);
-}
-
-void CMainFrame::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  m_wndView.setGeometry(0, 0, width(), height());
-  m_placement.UpdateViewFit();
-}
-
-void CMainFrame::focusInEvent(QFocusEvent* event) {
-  QWidget::focusInEvent(event);
-  m_wndView.setFocus();
-}
-
-void CMainFrame::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  if (event->type() == QEvent::WindowStateChange) m_placement.OnWindowStateChanged();
 }

@@ -72,13 +72,10 @@ class CMainFrame final : public QWidget {
   void shuttingDown();     // what serves the camera elsewhere lets its clients go
 
  protected:
-  void resizeEvent(QResizeEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   // Custom message handlers; each returns 0.
@@ -95,12 +92,9 @@ class CMainFrame final : public QWidget {
   void SetTimer(int id, int periodMs);
   void KillTimer(int id);
   void OnTimer(int id);
-  void OnNoDeviceTimer();
-  void OnMovieTimer();
   void PostExitCommand();
   void DestroyWindow();  // Shutdown, then the panel, then the window itself
   void CreateActions();  // keys and menu entries (main_frame_panel.cpp)
-  bool OutputDialogOpen() const;
   void StartLive();
   bool TryOpenCamera();                                      // the camera wait's retry (main_frame_camera_wait.cpp)
   void BeginCameraWait(const char* why, QSize lastPicture);  // `lastPicture` empty: 1024x768

@@ -53,7 +53,3 @@ void CMainFrame::contextMenuEvent(QContextMenuEvent* event) {
   FillContextMenu(menu);
   menu.exec(event->globalPos());
 }
-
-bool CMainFrame::OutputDialogOpen() const {
-  return m_nOutputDialogs > 0 || m_recorder.Busy() || QApplication::activeModalWidget() != nullptr;
-}

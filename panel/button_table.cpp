@@ -4,21 +4,14 @@
 
 #include "panel/panel_layout.h"
 
-namespace {
-
-std::vector<ButtonBinding> BuildTable() {
-  std::vector<ButtonBinding> table;
-  for (const PanelControl& control : PanelLayout()) {
-    if (!control.does) continue;
-    table.push_back({*control.does, control.id});
-  }
-  return table;
-}
-
-}  // namespace
-
+// Every control that does something, in the layout's order.
 std::span<const ButtonBinding> ButtonTable() {
-  static const std::vector<ButtonBinding> table = BuildTable();
+  static const std::vector<ButtonBinding> table = [] {
+    std::vector<ButtonBinding> bindings;
+    for (const PanelControl& control : PanelLayout())
+      if (control.does) bindings.push_back({*control.does, control.id});
+    return bindings;
+  }();
   return table;
 }
 

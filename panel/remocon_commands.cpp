@@ -84,22 +84,18 @@ void CRemoconDlg::OnMovie() {
   m_host.Resume();
 }
 
-void CRemoconDlg::OnSaveImage() {
-  if (!m_bFreeze) {
-    Raise(m_btnSave);
-    return;
-  }
-  Latch(m_btnSave);
-  m_host.SaveAs();
-}
+void CRemoconDlg::OnSaveImage() { OnFrozenPictureKey(m_btnSave, &IRemoconHost::SaveAs); }
 
-void CRemoconDlg::OnPrintImage() {
+void CRemoconDlg::OnPrintImage() { OnFrozenPictureKey(m_btnPrint, &IRemoconHost::Print); }
+
+void CRemoconDlg::OnFrozenPictureKey(CPanelButton* button, void (IRemoconHost::*action)()) {
+  // Only a frozen picture is saved or printed; in live view the key springs back.
   if (!m_bFreeze) {
-    Raise(m_btnPrint);
+    Raise(button);
     return;
   }
-  Latch(m_btnPrint);
-  m_host.Print();
+  Latch(button);
+  (m_host.*action)();
 }
 
 void CRemoconDlg::OnAdjustSelect(const ButtonBinding& binding) {
@@ -151,15 +147,7 @@ void CRemoconDlg::OnWhiteBalance(const ButtonBinding& binding) {
     ShowLatched(m_btnAwb, m_bAwb != 0);
     return;
   }
-  if (!m_bAwb) {
-    Latch(m_btnAwb);
-    Camera().SendCommand(binding.code, binding.value);
-    m_bAwb = 1;
-  } else {
-    Raise(m_btnAwb);
-    Camera().SendCommand(binding.code, binding.offValue);
-    m_bAwb = 0;
-  }
+  FlipKey(m_btnAwb, m_bAwb, binding);
   // Red and Blue adjust the manual balance only; leave them for Zoom.
   if (m_nAdjust == static_cast<int>(Adjust::Red) || m_nAdjust == static_cast<int>(Adjust::Blue))
     m_nAdjust = static_cast<int>(Adjust::Zoom);
@@ -172,15 +160,13 @@ void CRemoconDlg::OnDZoom(const ButtonBinding& binding) {
     ShowLatched(m_btnDZoom, m_bDZoom != 0);
     return;
   }
-  if (!m_bDZoom) {
-    Latch(m_btnDZoom);
-    Camera().SendCommand(binding.code, binding.value);
-    m_bDZoom = 1;
-  } else {
-    Camera().SendCommand(binding.code, binding.offValue);
-    Raise(m_btnDZoom);
-    m_bDZoom = 0;
-  }
+  FlipKey(m_btnDZoom, m_bDZoom, binding);
+}
+
+void CRemoconDlg::FlipKey(CPanelButton* button, int& flag, const ButtonBinding& binding) {
+  flag = flag ? 0 : 1;
+  ShowLatched(button, flag != 0);
+  Camera().SendCommand(binding.code, flag ? binding.value : binding.offValue);
 }
 
 int& CRemoconDlg::FeatureFlag(Feature feature) {
@@ -228,15 +214,7 @@ void CRemoconDlg::OnFeature(const ButtonBinding& binding) {
     flag = 1;
   else if (reply == 0)
     flag = 0;
-  if (!flag) {
-    Latch(button);
-    flag = 1;
-    Camera().SendCommand(binding.code, binding.value);
-  } else {
-    Raise(button);
-    flag = 0;
-    Camera().SendCommand(binding.code, binding.offValue);
-  }
+  FlipKey(button, flag, binding);
   if (feature == Feature::Mirror || feature == Feature::Flip) UpdateOrientation();
 }
 

@@ -1,7 +1,9 @@
 #include "panel/remocon_dlg.h"
 
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <utility>
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -25,6 +27,15 @@ const QString kDisconnectedText = QStringLiteral("Device was disconnected. Exit 
 
 // The log box shows plain line ends; the log text keeps the camera's CR LF.
 QString ForDisplay(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+// Makes a control into `slot`, which owns it, and hands it back to be set up.
+template <typename Widget, typename... Args>
+Widget* Emplace(std::unique_ptr<QWidget>& slot, Args&&... args) {
+  auto widget = std::make_unique<Widget>(std::forward<Args>(args)...);
+  Widget* made = widget.get();
+  slot = std::move(widget);
+  return made;
+}
 
 }  // namespace
 
@@ -74,54 +85,41 @@ void CRemoconDlg::CreateControls() {
   for (const PanelControl& entry : PanelLayout()) {
     std::unique_ptr<QWidget> control;
     switch (entry.kind) {
-      case ControlKind::Background: {
-        auto frame = std::make_unique<CPanelFrame>(this);
-        frame->SetBaseUnits(m_units);
-        m_wndFrame = frame.get();
-        control = std::move(frame);
+      case ControlKind::Background:
+        m_wndFrame = Emplace<CPanelFrame>(control, this);
+        m_wndFrame->SetBaseUnits(m_units);
         break;
-      }
       case ControlKind::Button: {
-        auto button = std::make_unique<CPanelButton>(this);
+        auto* button = Emplace<CPanelButton>(control, this);
         button->SetCaption(QString::fromLatin1(entry.caption));
         button->SetPictures(entry.picture, entry.latchedPicture);
         button->setToolTip(QString::fromUtf8(entry.tooltip));
         if (const ButtonBinding* binding = FindButtonBinding(entry.id)) {
           const ButtonBinding b = *binding;
           if (b.action == ButtonAction::PressHold) {
-            connect(button.get(), &CPanelButton::MouseDown, this, [this, b] { OnHoldDown(b); });
-            connect(button.get(), &CPanelButton::MouseUp, this, [this] { OnHoldUp(); });
+            connect(button, &CPanelButton::MouseDown, this, [this, b] { OnHoldDown(b); });
+            connect(button, &CPanelButton::MouseUp, this, [this] { OnHoldUp(); });
           } else {
-            connect(button.get(), &CPanelButton::Click, this, [this, b] { OnClick(b); });
+            connect(button, &CPanelButton::Click, this, [this, b] { OnClick(b); });
           }
         }
-        control = std::move(button);
         break;
       }
-      case ControlKind::LogBox: {
-        auto log = std::make_unique<QPlainTextEdit>(this);
-        log->setReadOnly(true);
-        log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        m_editLog = log.get();
-        control = std::move(log);
+      case ControlKind::LogBox:
+        m_editLog = Emplace<QPlainTextEdit>(control, this);
+        m_editLog->setReadOnly(true);
+        m_editLog->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         break;
-      }
-      case ControlKind::RateBox: {
-        auto rate = std::make_unique<QLineEdit>(this);
-        rate->setReadOnly(true);
-        rate->setAlignment(Qt::AlignCenter);
-        m_editRate = rate.get();
-        control = std::move(rate);
+      case ControlKind::RateBox:
+        m_editRate = Emplace<QLineEdit>(control, this);
+        m_editRate->setReadOnly(true);
+        m_editRate->setAlignment(Qt::AlignCenter);
         break;
-      }
-      case ControlKind::PushButton: {
-        auto clear = std::make_unique<QPushButton>(QString::fromLatin1(entry.caption), this);
-        clear->setAutoDefault(false);
-        connect(clear.get(), &QPushButton::clicked, this, &CRemoconDlg::OnClearLog);
-        m_btnClear = clear.get();
-        control = std::move(clear);
+      case ControlKind::PushButton:
+        m_btnClear = Emplace<QPushButton>(control, QString::fromLatin1(entry.caption), this);
+        m_btnClear->setAutoDefault(false);
+        connect(m_btnClear, &QPushButton::clicked, this, &CRemoconDlg::OnClearLog);
         break;
-      }
     }
     control->setObjectName(QString::number(entry.id));
     control->setGeometry(m_units.ToPixels(entry.DialogRect()));

@@ -133,6 +133,7 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   void OnMovie();
   void OnSaveImage();
   void OnPrintImage();
+  void OnFrozenPictureKey(CPanelButton* button, void (IRemoconHost::*action)());
   void OnAdjustSelect(const ButtonBinding& binding);
   void OnAutoFocus(const ButtonBinding& binding);
   void OnWhiteBalance(const ButtonBinding& binding);
@@ -148,6 +149,8 @@ class CRemoconDlg : public QDialog, public ICommandLogSink {
   static void Latch(CPanelButton* button);
   static void Raise(CPanelButton* button);
   static void ShowLatched(CPanelButton* button, bool latched);
+  // Live: a latching key's flag, look and camera setting flip together.
+  void FlipKey(CPanelButton* button, int& flag, const ButtonBinding& binding);
   CUsbCamera& Camera();
 
   IRemoconHost& m_host;
