@@ -31,6 +31,7 @@
 #include "jpeg/jpeg.h"
 #include "jpeg/vector_kernels.h"
 #include "natural_picture.h"
+#include "tests/support/peak_signal_to_noise.h"
 
 namespace {
 
@@ -207,15 +208,8 @@ class Ours {
   std::vector<std::uint8_t> buffer_;
 };
 
-double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  double sum = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const double d = static_cast<double>(a[i]) - b[i];
-    sum += d * d;
-  }
-  const double mse = sum / static_cast<double>(a.size());
-  return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
-}
+// The tests' measure of a decoded picture, so both weigh quality alike.
+constexpr auto& Psnr = test_support::PeakSignalToNoise;
 
 // Megapixels per second of libjpeg-turbo alone; the child process's work.
 double TurboSpeed(const Size& s) {

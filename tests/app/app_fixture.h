@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/main_frame.h"
@@ -121,4 +122,19 @@ class MainFrameTest : public ::testing::Test {
   std::shared_ptr<sim::SimDriver> m_sim;
   std::unique_ptr<CMainFrame> m_frame;
   std::unique_ptr<QSignalSpy> m_destroyed;
+};
+
+// A main window whose captures go to "pages" in a fresh folder, a folder the
+// program has to make itself on the first capture.
+class CaptureFolderTest : public MainFrameTest {
+ protected:
+  void SetUp() override {
+    MainFrameTest::SetUp();
+    ASSERT_TRUE(m_captures.isValid());
+    m_presenter.captureDir = Folder().toStdString();
+  }
+
+  QString Folder() const { return m_captures.path() + "/pages"; }
+
+  QTemporaryDir m_captures;
 };

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QImage>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include "app/capture_settings.h"
 #include "app/failure_log.h"
@@ -50,16 +49,8 @@ QColor TurnedColor(const sim::Picture& picture, int x, int y, int turns) {
   return QColor(bgr[2], bgr[1], bgr[0]);
 }
 
-class PresenterTest : public MainFrameTest {
+class PresenterTest : public CaptureFolderTest {
  protected:
-  void SetUp() override {
-    MainFrameTest::SetUp();
-    ASSERT_TRUE(m_captures.isValid());
-    m_presenter.captureDir = Folder().toStdString();
-  }
-
-  QString Folder() const { return m_captures.path() + "/pages"; }
-
   // Live view paused and the last frame surely on screen.
   sim::Picture Freeze() {
     m_frame->SendCamMessage(WM_CAM_PAUSE);
@@ -67,8 +58,6 @@ class PresenterTest : public MainFrameTest {
     QTest::qWait(200);
     return m_sim->Camera(0).LastFramePicture();
   }
-
-  QTemporaryDir m_captures;
 };
 
 }  // namespace

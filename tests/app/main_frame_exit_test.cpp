@@ -2,6 +2,8 @@
 // watchdog used to keep ticking after the shutdown had closed the link, and a
 // tick that came before the quit reported the closed link as a lost camera.
 #include <chrono>
+#include <cstddef>
+#include <string>
 #include <thread>
 
 #include "app_fixture.h"
@@ -9,40 +11,41 @@
 
 namespace {
 
+// The test's parameter stays an enum: the test names CTest lists carry its
+// printed value.
 enum class ExitWay { PanelCloseBox, PanelEscape, MainWindowClose };
 
-const char* Name(ExitWay way) {
-  switch (way) {
-    case ExitWay::PanelCloseBox: return "panel close box";
-    case ExitWay::PanelEscape: return "Escape on the panel";
-    case ExitWay::MainWindowClose: return "main window close";
-  }
-  return "?";
-}
-
-class NormalExit : public MainFrameTest, public ::testing::WithParamInterface<ExitWay> {
- protected:
-  void EndTheProgram(ExitWay way) {
-    switch (way) {
-      case ExitWay::PanelCloseBox: m_frame->Remocon().close(); break;
-      case ExitWay::PanelEscape: QTest::keyClick(&m_frame->Remocon(), Qt::Key_Escape); break;
-      case ExitWay::MainWindowClose: m_frame->close(); break;
-    }
-  }
+// Each way in the enum's order: its name in the test's name and in a
+// failure's trace, and what the user does.
+struct ExitWayRow {
+  const char* testName;
+  const char* said;
+  void (*end)(CMainFrame& frame);
 };
+
+const ExitWayRow kExitWays[] = {
+    {"PanelCloseBox", "panel close box", [](CMainFrame& frame) { frame.Remocon().close(); }},
+    {"PanelEscape", "Escape on the panel",
+     [](CMainFrame& frame) { QTest::keyClick(&frame.Remocon(), Qt::Key_Escape); }},
+    {"MainWindowClose", "main window close", [](CMainFrame& frame) { frame.close(); }},
+};
+
+const ExitWayRow& RowOf(ExitWay way) { return kExitWays[static_cast<std::size_t>(way)]; }
+
+class NormalExit : public MainFrameTest, public ::testing::WithParamInterface<ExitWay> {};
 
 // Repeated: each run is a fresh program, as a user would start it again.
 constexpr int kRuns = 3;
 
 TEST_P(NormalExit, ShowsNoMessageBox) {
-  const ExitWay way = GetParam();
+  const ExitWayRow& way = RowOf(GetParam());
   for (int run = 0; run < kRuns; ++run) {
-    SCOPED_TRACE(testing::Message() << Name(way) << ", run " << run);
+    SCOPED_TRACE(testing::Message() << way.said << ", run " << run);
     StartWithCamera({.startMode = 0});
     ASSERT_TRUE(QTest::qWaitFor([&] { return m_frame->Remocon().IsTimerRunning(CRemoconDlg::TIMER_WATCHDOG); }, 5000));
     ASSERT_TRUE(WaitForFrames(1));
 
-    EndTheProgram(way);
+    way.end(*m_frame);
     EXPECT_FALSE(m_frame->Remocon().IsTimerRunning(CRemoconDlg::TIMER_WATCHDOG));
     EXPECT_FALSE(m_frame->Remocon().IsTimerRunning(CRemoconDlg::TIMER_RATE));
     // A busy user-interface thread: by the time events run again a watchdog
@@ -61,14 +64,7 @@ TEST_P(NormalExit, ShowsNoMessageBox) {
   }
 }
 
-std::string TestName(const ::testing::TestParamInfo<ExitWay>& param) {
-  switch (param.param) {
-    case ExitWay::PanelCloseBox: return "PanelCloseBox";
-    case ExitWay::PanelEscape: return "PanelEscape";
-    case ExitWay::MainWindowClose: return "MainWindowClose";
-  }
-  return "Unknown";
-}
+std::string TestName(const ::testing::TestParamInfo<ExitWay>& param) { return RowOf(param.param).testName; }
 
 INSTANTIATE_TEST_SUITE_P(EachWay, NormalExit,
                          ::testing::Values(ExitWay::PanelCloseBox, ExitWay::PanelEscape, ExitWay::MainWindowClose),

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include "app/corner_handles.h"
 #include "app/scan_controller.h"
@@ -41,16 +40,8 @@ double WordsFound(const std::string& text) {
   return static_cast<double>(found) / static_cast<double>(sim::DocumentSceneWords().size());
 }
 
-class ScanWindowTest : public MainFrameTest {
+class ScanWindowTest : public CaptureFolderTest {
  protected:
-  void SetUp() override {
-    MainFrameTest::SetUp();
-    ASSERT_TRUE(m_folder.isValid());
-    m_presenter.captureDir = Folder().toStdString();
-  }
-
-  QString Folder() const { return m_folder.path() + "/pages"; }
-
   void StartOnTheDocument() {
     StartWithCamera({.documentScene = true});
     ASSERT_TRUE(WaitForFrames(3));
@@ -97,8 +88,6 @@ class ScanWindowTest : public MainFrameTest {
   }
 
   QStringList Pdfs() const { return QDir(Folder()).entryList({"*.pdf"}, QDir::Files); }
-
-  QTemporaryDir m_folder;
 };
 
 TEST_F(ScanWindowTest, PagesTakenWithTheKeysBecomeOneSearchableDocument) {

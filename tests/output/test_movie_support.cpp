@@ -1,6 +1,7 @@
 #include "test_movie_support.h"
 
-#include <cmath>
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -159,15 +160,12 @@ std::vector<std::uint8_t> StreamHeaderChunk(const std::string& path) {
           bytes.begin() + static_cast<std::ptrdiff_t>(at + 8 + size)};
 }
 
-double PeakSignalToNoise(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  if (a.size() != b.size() || a.empty()) return 0.0;
-  double sum = 0.0;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const double d = static_cast<double>(a[i]) - b[i];
-    sum += d * d;
-  }
-  const double mse = sum / static_cast<double>(a.size());
-  return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+void ExpectFullFrameStream(const MovieReadBack& movie, int width, int height) {
+  EXPECT_EQ(movie.codec, "rawvideo");
+  EXPECT_EQ(movie.width, width);
+  EXPECT_EQ(movie.height, height);
+  EXPECT_EQ(movie.rateNum, 15);
+  EXPECT_EQ(movie.rateDen, 1);
 }
 
 bool ProbeWithoutErrors(const std::string& path, std::string* stderrText) {

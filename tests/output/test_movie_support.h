@@ -44,7 +44,9 @@ MovieReadBack ReadMovie(const std::string& path, bool decode = true);
 // the file has none.
 std::vector<std::uint8_t> StreamHeaderChunk(const std::string& path);
 
-double PeakSignalToNoise(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
+// Checks what a movie of whole frames says of its stream: uncompressed
+// pictures of `width` x `height`, 15 frames a second.
+void ExpectFullFrameStream(const MovieReadBack& movie, int width, int height);
 
 // Runs ffprobe on the file; true when it reports no error at all. `stderrText`
 // gets what it said.

@@ -114,11 +114,7 @@ TEST_F(MovieWindow, StartThenStopAtOnceGivesOneFrameAtPositionZero) {
 
   const auto movie = movie_test::ReadMovie(MoviePath());
   ASSERT_TRUE(movie.opened);
-  EXPECT_EQ(movie.codec, "rawvideo");
-  EXPECT_EQ(movie.width, 640);
-  EXPECT_EQ(movie.height, 480);
-  EXPECT_EQ(movie.rateNum, 15);
-  EXPECT_EQ(movie.rateDen, 1);
+  movie_test::ExpectFullFrameStream(movie, 640, 480);
   ASSERT_EQ(movie.packets.size(), 1u);
   EXPECT_EQ(movie.packets[0].pts, 0);
   EXPECT_EQ(movie.decodeErrors, 0);

@@ -17,6 +17,7 @@
 #include "output/movie_codecs.h"
 #include "platform/failure_record.h"
 #include "test_movie_support.h"
+#include "tests/support/peak_signal_to_noise.h"
 
 namespace fs = std::filesystem;
 using movie_test::MakePackedBitmap;
@@ -69,11 +70,7 @@ TEST_F(MovieWriterTest, FullFramesKeepEveryPixelAndDescribeTheStream) {
 
   const auto movie = ReadMovie(path);
   ASSERT_TRUE(movie.opened);
-  EXPECT_EQ(movie.codec, "rawvideo");
-  EXPECT_EQ(movie.width, 101);
-  EXPECT_EQ(movie.height, 6);
-  EXPECT_EQ(movie.rateNum, 15);
-  EXPECT_EQ(movie.rateDen, 1);
+  movie_test::ExpectFullFrameStream(movie, 101, 6);
   EXPECT_EQ(movie.timeBaseNum, 1);
   EXPECT_EQ(movie.timeBaseDen, 15);
   ASSERT_EQ(movie.packets.size(), 3u);
@@ -320,7 +317,7 @@ TEST_F(MovieWriterTest, EveryOfferedCompressorMakesAPlayableMovie) {
     EXPECT_TRUE(movie.packets[0].key);
     ASSERT_EQ(movie.pictures.size(), 4u);
     const auto original = TopDownPixels(MakePackedBitmap(96, 64, 2));  // the third frame recorded
-    const double psnr = movie_test::PeakSignalToNoise(movie.pictures[2], original);
+    const double psnr = test_support::PeakSignalToNoise(movie.pictures[2], original);
     if (choice.hasQuality) {
       EXPECT_GT(psnr, 28.0);
     } else {

@@ -104,13 +104,24 @@ std::string Local(const QTemporaryDir& dir, const char* name) {
 
 const std::uint8_t kBytes[] = {1, 2, 3, 4, 5, 6, 7, 8};
 
+// Starts the save of kBytes; the caller commits it or lets it go.
+void CreateAndWrite(PendingFile& file) {
+  ASSERT_EQ(file.Create(), StillError::kNone);
+  ASSERT_EQ(file.Write(kBytes), StillError::kNone);
+}
+
+// What a save that never committed must leave: the older file alone, as it was.
+void ExpectOnlyTheOldFile(const QTemporaryDir& dir, const char* name) {
+  EXPECT_EQ(Entries(dir.path()), QStringList{name});
+  EXPECT_EQ(ReadAll(dir.filePath(name)), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+}
+
 TEST(PendingFile, TakesTheNameOnlyWhenCommitted) {
   QTemporaryDir dir;
   ASSERT_TRUE(WriteAll(dir.filePath("a.bmp"), "old"));
   {
     PendingFile file(Local(dir, "a.bmp"));
-    ASSERT_EQ(file.Create(), StillError::kNone);
-    ASSERT_EQ(file.Write(kBytes), StillError::kNone);
+    ASSERT_NO_FATAL_FAILURE(CreateAndWrite(file));
     // Until the commit the old file is untouched and the new one is hidden.
     EXPECT_EQ(ReadAll(dir.filePath("a.bmp")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(Entries(dir.path()).size(), 2);
@@ -125,11 +136,9 @@ TEST(PendingFile, AbandonedFileLeavesNothingBehind) {
   ASSERT_TRUE(WriteAll(dir.filePath("a.jpg"), "old"));
   {
     PendingFile file(Local(dir, "a.jpg"));
-    ASSERT_EQ(file.Create(), StillError::kNone);
-    ASSERT_EQ(file.Write(kBytes), StillError::kNone);
+    ASSERT_NO_FATAL_FAILURE(CreateAndWrite(file));
   }
-  EXPECT_EQ(Entries(dir.path()), QStringList{"a.jpg"});
-  EXPECT_EQ(ReadAll(dir.filePath("a.jpg")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  ExpectOnlyTheOldFile(dir, "a.jpg");
 }
 
 TEST(PendingFile, ReportsEveryWayAWriteCanFail) {
@@ -149,8 +158,7 @@ TEST(PendingFile, ReportsEveryWayAWriteCanFail) {
   ASSERT_TRUE(QDir(dir.path()).mkdir("taken.bmp"));
   {
     PendingFile file(Local(dir, "taken.bmp"));
-    ASSERT_EQ(file.Create(), StillError::kNone);
-    ASSERT_EQ(file.Write(kBytes), StillError::kNone);
+    ASSERT_NO_FATAL_FAILURE(CreateAndWrite(file));
     EXPECT_EQ(file.Commit(), StillError::kCannotReplace);
   }
   EXPECT_EQ(Entries(dir.path()), (QStringList{"plain", "taken.bmp"}));
@@ -167,8 +175,7 @@ TEST(PendingFile, FullDiskKeepsTheOldFile) {
     FileSizeCap cap(4096);
     EXPECT_EQ(file.Write(big), StillError::kWriteFailed);
   }
-  EXPECT_EQ(Entries(dir.path()), QStringList{"a.bmp"});
-  EXPECT_EQ(ReadAll(dir.filePath("a.bmp")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+  ExpectOnlyTheOldFile(dir, "a.bmp");
 }
 
 TEST(PendingFile, ReplacingKeepsTheOldFilesAccessRights) {

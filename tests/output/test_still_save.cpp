@@ -2,8 +2,6 @@
 // tools, and every way a save can fail without losing what was on disk.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include <QTemporaryDir>
 
 #include "answering_dialogs.h"
@@ -12,6 +10,7 @@
 #include "output/still_writers.h"
 #include "still_frames.h"
 #include "still_test_support.h"
+#include "tests/support/peak_signal_to_noise.h"
 
 namespace {
 
@@ -41,14 +40,6 @@ std::vector<std::uint8_t> ReadWithDjpeg(const QString& path, int* width, int* he
   const auto bytes = static_cast<qsizetype>(*width) * *height * 3;
   if (maxValue != 255 || ppm.size() < start + bytes) return {};
   return {ppm.begin() + start, ppm.begin() + start + bytes};
-}
-
-double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  if (a.size() != b.size() || a.empty()) return 0;
-  double sum = 0;
-  for (std::size_t i = 0; i < a.size(); ++i) sum += (a[i] - b[i]) * (a[i] - b[i]);
-  if (sum == 0) return 99;
-  return 10 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
 }
 
 class StillSave : public ::testing::Test {
@@ -91,7 +82,7 @@ TEST_F(StillSave, JpegDecodesCloseToTheFrame) {
   const auto decoded = ReadWithDjpeg(Path("c.jpg"), &width, &height);
   ASSERT_EQ(width, 640);
   ASSERT_EQ(height, 480);
-  EXPECT_GT(Psnr(decoded, TopDownRgb(m_bitmap)), 30.0);
+  EXPECT_GT(test_support::PeakSignalToNoise(decoded, TopDownRgb(m_bitmap)), 30.0);
   EXPECT_EQ(Entries(m_dir.path()), QStringList{"c.jpg"});
 }
 
@@ -106,12 +97,12 @@ TEST_F(StillSave, JpegOfAnOddHeightKeepsEveryRowAndRestoresTheBitmap) {
   ASSERT_EQ(width, 101);
   ASSERT_EQ(height, 33);
   const auto expected = TopDownRgb(m_bitmap);
-  EXPECT_GT(Psnr(decoded, expected), 30.0);
+  EXPECT_GT(test_support::PeakSignalToNoise(decoded, expected), 30.0);
   // The middle row on its own, so a row lost or doubled there shows.
   const std::size_t row = 101 * 3;
   const std::vector<std::uint8_t> middle(decoded.begin() + 16 * row, decoded.begin() + 17 * row);
   const std::vector<std::uint8_t> middleExpected(expected.begin() + 16 * row, expected.begin() + 17 * row);
-  EXPECT_GT(Psnr(middle, middleExpected), 30.0);
+  EXPECT_GT(test_support::PeakSignalToNoise(middle, middleExpected), 30.0);
 }
 
 TEST_F(StillSave, SavingTwiceGivesIdenticalFiles) {

@@ -341,13 +341,10 @@ bool EmulatedCamera::Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg
 
 EmulatedBus::EmulatedBus() : m_testbed(umockdev_testbed_new()) {}
 
-EmulatedBus::~EmulatedBus() {
-  m_cameras.clear();
-  g_object_unref(m_testbed);
-}
+void EmulatedBus::TestbedRelease::operator()(UMockdevTestbed* testbed) const { g_object_unref(testbed); }
 
 EmulatedCamera& EmulatedBus::Add(CameraSpec description) {
-  m_cameras.push_back(std::make_unique<EmulatedCamera>(m_testbed, std::move(description)));
+  m_cameras.push_back(std::make_unique<EmulatedCamera>(m_testbed.get(), std::move(description)));
   return *m_cameras.back();
 }
 

@@ -118,14 +118,16 @@ class EmulatedCamera {
 class EmulatedBus {
  public:
   EmulatedBus();
-  ~EmulatedBus();
-  EmulatedBus(const EmulatedBus&) = delete;
-  EmulatedBus& operator=(const EmulatedBus&) = delete;
 
   EmulatedCamera& Add(CameraSpec description);
 
  private:
-  UMockdevTestbed* m_testbed;
+  struct TestbedRelease {
+    void operator()(UMockdevTestbed* testbed) const;
+  };
+
+  // Declared first, so the cameras on it go before it does.
+  std::unique_ptr<UMockdevTestbed, TestbedRelease> m_testbed;
   std::vector<std::unique_ptr<EmulatedCamera>> m_cameras;
 };
 

@@ -254,11 +254,11 @@ TEST_F(EmulatedUsbTest, BulkPipesFollowTheInterfaceEndpointOrderUpToTheDriverLim
 
   const auto requests = camera.BulkRequests();
   ASSERT_EQ(requests.size(), 4u);
-  EXPECT_EQ(requests[0].endpoint, 0x86);
   EXPECT_EQ(requests[0].length, 65024);
-  EXPECT_EQ(requests[1].endpoint, 0x82);
-  EXPECT_EQ(requests[2].endpoint, 0x88);
-  EXPECT_EQ(requests[3].endpoint, 0x84);
+  // Pipes 0, 1, 3 and 4 each read their own IN endpoint, in descriptor order.
+  std::vector<std::uint8_t> endpoints;
+  for (const usbtest::BulkRequest& request : requests) endpoints.push_back(request.endpoint);
+  EXPECT_EQ(endpoints, (std::vector<std::uint8_t>{0x86, 0x82, 0x88, 0x84}));
   driver->Close(handle);
 }
 
