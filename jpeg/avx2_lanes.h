@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "jpeg/huffman_lanes.h"
+#include "jpeg/lane_wrappers.h"
 #include "jpeg/tables.h"
 
 namespace jpeg {
@@ -49,18 +50,30 @@ constexpr ZigzagShufflePlan MakeZigzagShufflePlan() {
 
 alignas(16) constexpr ZigzagShufflePlan kZigzagShuffles = MakeZigzagShufflePlan();
 
+// Zigzag group `group` of each 128-bit lane's block, gathered from the
+// block's rows by byte shuffles; shuffle counts the plan's shuffles on.
+template <typename V>
+inline __attribute__((always_inline)) V ZigzagGroup(const V (&rows)[8], int group, int& shuffle) {
+  V values;
+  Zero(values);
+  // A count of its own: GCC 12 drops the unroll below where a template's
+  // loop condition reads the plan directly.
+  const int sources = kZigzagShuffles.sources[group];
+#pragma GCC unroll 8
+  for (int i = 0; i < sources; ++i, ++shuffle) {
+    V mask;
+    Broadcast128(_mm_load_si128(reinterpret_cast<const __m128i*>(kZigzagShuffles.mask[shuffle].data())), mask);
+    values = Or(values, ShuffleBytes(rows[kZigzagShuffles.row[shuffle]], mask));
+  }
+  return values;
+}
+
 // rows: the block's rows in natural order; zigzag receives the 64 values.
 inline __attribute__((always_inline)) void ZigzagByShuffles(const __m128i (&rows)[8], std::int16_t* zigzag) {
   int shuffle = 0;
 #pragma GCC unroll 8
   for (int group = 0; group < 8; ++group) {
-    __m128i values = _mm_setzero_si128();
-#pragma GCC unroll 8
-    for (int i = 0; i < kZigzagShuffles.sources[group]; ++i, ++shuffle) {
-      const __m128i mask = _mm_load_si128(reinterpret_cast<const __m128i*>(kZigzagShuffles.mask[shuffle].data()));
-      values = _mm_or_si128(values, _mm_shuffle_epi8(rows[kZigzagShuffles.row[shuffle]], mask));
-    }
-    _mm_store_si128(reinterpret_cast<__m128i*>(zigzag + 8 * group), values);
+    _mm_store_si128(reinterpret_cast<__m128i*>(zigzag + 8 * group), ZigzagGroup(rows, group, shuffle));
   }
 }
 

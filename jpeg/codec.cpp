@@ -8,28 +8,16 @@
 
 namespace {
 
+// Every public field zero or null but these; the working state is set apart.
 void SetPublicDefaults(JPEG_PROPERTIES& p) {
-  p.skip_copy_in = 0;
-  p.dib_pixels = nullptr;
-  p.dib_width = 0;
-  p.dib_height = 0;
-  p.dib_pad = 0;
-  p.dib_channels = 3;
-  p.dib_color = JpegColorBgr;
-  p.dib_subsampling = 0;
-  p.jpeg_file_name = nullptr;
-  p.jpeg_buffer = nullptr;
-  p.jpeg_size = 0;
-  p.jpeg_width = 0;
-  p.jpeg_height = 0;
-  p.jpeg_channels = 3;
-  p.jpeg_color = JpegColorYCbCr;
-  p.jpeg_subsampling = JpegSampling420;
-  p.thumb_width = 0;
-  p.thumb_height = 0;
-  p.color_conversion = 1;
-  p.upsampling = 1;
-  p.jpeg_quality = 75;
+  p = JPEG_PROPERTIES{.dib_channels = 3,
+                      .dib_color = JpegColorBgr,
+                      .jpeg_channels = 3,
+                      .jpeg_color = JpegColorYCbCr,
+                      .jpeg_subsampling = JpegSampling420,
+                      .color_conversion = 1,
+                      .upsampling = 1,
+                      .jpeg_quality = 75};
 }
 
 void SetStateDefaults(JpegWorkState& st) {

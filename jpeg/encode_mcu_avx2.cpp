@@ -24,13 +24,7 @@ inline __attribute__((always_inline)) void ZigzagPairByShuffles(const __m256i (&
   int shuffle = 0;
 #pragma GCC unroll 8
   for (int group = 0; group < 8; ++group) {
-    __m256i values = _mm256_setzero_si256();
-#pragma GCC unroll 8
-    for (int i = 0; i < kZigzagShuffles.sources[group]; ++i, ++shuffle) {
-      const __m256i mask = _mm256_broadcastsi128_si256(
-          _mm_load_si128(reinterpret_cast<const __m128i*>(kZigzagShuffles.mask[shuffle].data())));
-      values = _mm256_or_si256(values, _mm256_shuffle_epi8(rows[kZigzagShuffles.row[shuffle]], mask));
-    }
+    const __m256i values = ZigzagGroup(rows, group, shuffle);
     _mm_store_si128(reinterpret_cast<__m128i*>(first + 8 * group), _mm256_castsi256_si128(values));
     _mm_store_si128(reinterpret_cast<__m128i*>(second + 8 * group), _mm256_extracti128_si256(values, 1));
     const __m256i zeros = _mm256_cmpeq_epi16(values, zero);
@@ -104,7 +98,7 @@ void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* co
       ZigzagPairByShuffles(lines, zigzag[0], zigzag[1], nonzero);
       for (int k = 0; k < 2; ++k) {
         McuComponent& c = *owner[b + k];
-        CodeSampleZigzagBits(out, zigzag[k][0], zigzag[k], nonzero[k] & ~std::uint64_t{1}, c.predictor, *c.dc, *c.ac);
+        CodeZigzagBits<true>(out, zigzag[k][0], zigzag[k], nonzero[k] & ~std::uint64_t{1}, c.predictor, *c.dc, *c.ac);
       }
     }
     if (b < total) {

@@ -50,11 +50,8 @@ TAVROCAM_LANES_INLINE void QuantizeAndCode(Writer& out, std::int16_t* block, Mcu
     zero_bits |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(zeros))) << (8 * i);
   }
   const std::uint64_t nonzero = ~zero_bits & ~std::uint64_t{1};  // the DC value is coded apart
-  if constexpr (requires { out.Flush(); }) {
-    CodeSampleZigzagBits(out, block[0], zigzag, nonzero, c.predictor, *c.dc, *c.ac);
-  } else {
-    CodeZigzagBits(out, block[0], zigzag, nonzero, c.predictor, *c.dc, *c.ac);
-  }
+  constexpr bool kWideWriter = requires { out.Flush(); };
+  CodeZigzagBits<kWideWriter>(out, block[0], zigzag, nonzero, c.predictor, *c.dc, *c.ac);
 }
 
 }  // namespace

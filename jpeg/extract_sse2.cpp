@@ -62,12 +62,13 @@ TAVROCAM_LANES_INLINE __m128i PairSums(__m128i a, __m128i b) {
   return _mm_castps_si128(_mm_shuffle_ps(_mm_castsi128_ps(ha), _mm_castsi128_ps(hb), _MM_SHUFFLE(2, 0, 2, 0)));
 }
 
-void ConvertRowPairSse2(const std::uint8_t* p0, const std::uint8_t* p1, std::int16_t* y0, std::int16_t* y1,
-                        std::int16_t* cb, std::int16_t* cr) {
-  const PixelLanes a = LoadPixelLanes(p0);
-  const PixelLanes b = LoadPixelLanes(p1);
-  StoreLuma(a, y0);
-  StoreLuma(b, y1);
+// Two rows from p on: Y to y and y + 8, their chroma row to cb and cr.
+void ConvertRowPairSse2(const std::uint8_t* p, std::ptrdiff_t stride, std::int16_t* y, std::int16_t* cb,
+                        std::int16_t* cr) {
+  const PixelLanes a = LoadPixelLanes(p);
+  const PixelLanes b = LoadPixelLanes(p + stride);
+  StoreLuma(a, y);
+  StoreLuma(b, y + 8);
   // (w1 s1 + w2 s2 - wg g + 512) >> 10 over each 2x2 group's sums.
   const auto chroma = [](__m128i br, __m128i g, int w_blue, int w_red, int w_green) {
     const __m128i br_weights =
@@ -94,7 +95,7 @@ void ConvertRowPairSse2(const std::uint8_t* p0, const std::uint8_t* p1, std::int
 
 void extract_bgr_ycc_2x2_sse2(const std::uint8_t* src, std::ptrdiff_t stride, int columns, int rows,
                               std::int16_t* workspace) {
-  ExtractLanes(src, stride, columns, rows, workspace, ConvertRowPairSse2);
+  ExtractLanes<2>(src, stride, columns, rows, workspace, ConvertRowPairSse2);
 }
 
 }  // namespace jpeg

@@ -5,17 +5,14 @@
 // every set: V is __m128i (one block a call), built for AVX2 also __m256i
 // (two neighbouring blocks, one in each 128-bit lane), built for AVX-512
 // also __m512i (four). Internal linkage: each file compiles its own copy.
+// The lane wrappers of every width come from lane_wrappers.h, through
+// vector_lanes.h.
 //
 // It gives the plain transform's results for samples in -128..127, which is
 // all the extraction produces: their row pass results lie within
 // -8192..8128 and every 16-bit intermediate below stays in range for them.
 // Other input takes the general transform (vector_lanes.h).
 #pragma once
-
-#include <emmintrin.h>
-#ifdef __AVX2__
-#include <immintrin.h>
-#endif
 
 #include <cstdint>
 
@@ -26,69 +23,6 @@
 
 namespace jpeg {
 namespace {
-
-// The 16-bit and 32-bit lane operations of both widths.
-TAVROCAM_LANES_INLINE __m128i Add16(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m128i Sub16(__m128i a, __m128i b) { return _mm_sub_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m128i Times8(__m128i a) { return _mm_slli_epi16(a, 3); }
-TAVROCAM_LANES_INLINE __m128i Add32(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m128i Sub32(__m128i a, __m128i b) { return _mm_sub_epi32(a, b); }
-template <int kShift>
-TAVROCAM_LANES_INLINE __m128i Shift32(__m128i a) {
-  return _mm_srai_epi32(a, kShift);
-}
-template <int kShift>
-TAVROCAM_LANES_INLINE __m128i ShiftLeft32(__m128i a) {
-  return _mm_slli_epi32(a, kShift);
-}
-TAVROCAM_LANES_INLINE __m128i And(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
-TAVROCAM_LANES_INLINE __m128i Or(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
-TAVROCAM_LANES_INLINE __m128i Madd(__m128i a, __m128i b) { return _mm_madd_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m128i Pack32(__m128i a, __m128i b) { return _mm_packs_epi32(a, b); }
-TAVROCAM_LANES_INLINE void Splat32(int v, __m128i& out) { out = _mm_set1_epi32(v); }
-TAVROCAM_LANES_INLINE void Zero(__m128i& out) { out = _mm_setzero_si128(); }
-#ifdef __AVX2__
-TAVROCAM_LANES_INLINE __m256i Add16(__m256i a, __m256i b) { return _mm256_add_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m256i Sub16(__m256i a, __m256i b) { return _mm256_sub_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m256i Times8(__m256i a) { return _mm256_slli_epi16(a, 3); }
-TAVROCAM_LANES_INLINE __m256i Add32(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m256i Sub32(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
-template <int kShift>
-TAVROCAM_LANES_INLINE __m256i Shift32(__m256i a) {
-  return _mm256_srai_epi32(a, kShift);
-}
-template <int kShift>
-TAVROCAM_LANES_INLINE __m256i ShiftLeft32(__m256i a) {
-  return _mm256_slli_epi32(a, kShift);
-}
-TAVROCAM_LANES_INLINE __m256i And(__m256i a, __m256i b) { return _mm256_and_si256(a, b); }
-TAVROCAM_LANES_INLINE __m256i Or(__m256i a, __m256i b) { return _mm256_or_si256(a, b); }
-TAVROCAM_LANES_INLINE __m256i Madd(__m256i a, __m256i b) { return _mm256_madd_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m256i Pack32(__m256i a, __m256i b) { return _mm256_packs_epi32(a, b); }
-TAVROCAM_LANES_INLINE void Splat32(int v, __m256i& out) { out = _mm256_set1_epi32(v); }
-TAVROCAM_LANES_INLINE void Zero(__m256i& out) { out = _mm256_setzero_si256(); }
-#endif
-#ifdef __AVX512BW__
-TAVROCAM_LANES_INLINE __m512i Add16(__m512i a, __m512i b) { return _mm512_add_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m512i Sub16(__m512i a, __m512i b) { return _mm512_sub_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m512i Times8(__m512i a) { return _mm512_slli_epi16(a, 3); }
-TAVROCAM_LANES_INLINE __m512i Add32(__m512i a, __m512i b) { return _mm512_add_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m512i Sub32(__m512i a, __m512i b) { return _mm512_sub_epi32(a, b); }
-template <int kShift>
-TAVROCAM_LANES_INLINE __m512i Shift32(__m512i a) {
-  return _mm512_srai_epi32(a, kShift);
-}
-template <int kShift>
-TAVROCAM_LANES_INLINE __m512i ShiftLeft32(__m512i a) {
-  return _mm512_slli_epi32(a, kShift);
-}
-TAVROCAM_LANES_INLINE __m512i And(__m512i a, __m512i b) { return _mm512_and_si512(a, b); }
-TAVROCAM_LANES_INLINE __m512i Or(__m512i a, __m512i b) { return _mm512_or_si512(a, b); }
-TAVROCAM_LANES_INLINE __m512i Madd(__m512i a, __m512i b) { return _mm512_madd_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m512i Pack32(__m512i a, __m512i b) { return _mm512_packs_epi32(a, b); }
-TAVROCAM_LANES_INLINE void Splat32(int v, __m512i& out) { out = _mm512_set1_epi32(v); }
-TAVROCAM_LANES_INLINE void Zero(__m512i& out) { out = _mm512_setzero_si512(); }
-#endif
 
 // Two 16-bit weights as a multiply-add operand: w0 for the first value of
 // each pair, w1 for the second.

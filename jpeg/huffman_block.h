@@ -124,30 +124,22 @@ __attribute__((always_inline)) inline void CodeSampleBlockBits(Writer& out, std:
   if (last != 63) out.Put(ac.code[0x00], ac.length[0x00]);
 }
 
-// The same as CodeZigzagBits for a block transformed from samples.
-template <typename Writer>
-__attribute__((always_inline)) inline void CodeSampleZigzagBits(Writer& out, std::int16_t dc_value,
-                                                                const std::int16_t* zigzag, std::uint64_t nonzero,
-                                                                std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
-                                                                const HuffmanCodeTable& ac) {
-  CodeSampleBlockBits(
-      out, dc_value, nonzero,
-      [zigzag](int k, int& size, std::uint32_t& bits)
-          __attribute__((always_inline)) { CodeNonzeroMagnitude(zigzag[k], size, bits); },
-      dc_predictor, dc, ac);
-}
-
 // Codes a block already in zigzag order; nonzero marks its nonzero AC values.
-template <typename Writer>
+// kFromSamples: the block was transformed from samples and out is a wide
+// writer, which then takes two values between flushes (CodeSampleBlockBits).
+template <bool kFromSamples = false, typename Writer>
 __attribute__((always_inline)) inline void CodeZigzagBits(Writer& out, std::int16_t dc_value,
                                                           const std::int16_t* zigzag, std::uint64_t nonzero,
                                                           std::int32_t& dc_predictor, const HuffmanCodeTable& dc,
                                                           const HuffmanCodeTable& ac) {
-  CodeBlockBits(
-      out, dc_value, nonzero,
-      [zigzag](int k, int& size, std::uint32_t& bits)
-          __attribute__((always_inline)) { CodeNonzeroMagnitude(zigzag[k], size, bits); },
-      dc_predictor, dc, ac);
+  const auto magnitude = [zigzag](int k, int& size, std::uint32_t& bits) __attribute__((always_inline)) {
+    CodeNonzeroMagnitude(zigzag[k], size, bits);
+  };
+  if constexpr (kFromSamples) {
+    CodeSampleBlockBits(out, dc_value, nonzero, magnitude, dc_predictor, dc, ac);
+  } else {
+    CodeBlockBits(out, dc_value, nonzero, magnitude, dc_predictor, dc, ac);
+  }
 }
 
 // The same straight into the sink through the plain writer; the DC value is block[0].

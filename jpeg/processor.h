@@ -7,9 +7,12 @@
 
 namespace jpeg {
 
-inline constexpr std::uint32_t kFeatureMmx = 0x800000;
-inline constexpr std::uint32_t kFeatureSse = 0x2000000;
-inline constexpr std::uint32_t kFeatureSse2 = 0x4000000;
+// The bits of ProcessorId::features (leaf 1 EDX) the classes look at.
+enum ProcessorFeature : std::uint32_t {
+  kFeatureMmx = 1u << 23,
+  kFeatureSse = 1u << 25,
+  kFeatureSse2 = 1u << 26,
+};
 
 struct ProcessorId {
   std::uint32_t brand_index;  // leaf 1 EBX bits 0-7

@@ -1,6 +1,8 @@
 #include "jpeg/processor_features.h"
 
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 
 #include "jpeg/processor.h"
 
@@ -110,14 +112,11 @@ const ProcessorFeatures& ProgramFeatures() {
 }
 
 const char* KernelSetName(KernelSet set) {
-  switch (set) {
-    case KernelSet::kSse2: return "sse2";
-    case KernelSet::kSsse3: return "ssse3";
-    case KernelSet::kAvx2: return "avx2";
-    case KernelSet::kAvx512: return "avx512";
-    case KernelSet::kPlain: break;
-  }
-  return "plain";
+  // In the enumeration's order.
+  constexpr const char* kNames[] = {"plain", "sse2", "ssse3", "avx2", "avx512"};
+  static_assert(std::size(kNames) == static_cast<std::size_t>(KernelSet::kAvx512) + 1);
+  const auto index = static_cast<std::size_t>(set);
+  return index < std::size(kNames) ? kNames[index] : "plain";
 }
 
 KernelSet EncoderSetFor(const ProcessorFeatures& features) {

@@ -16,9 +16,15 @@ namespace {
 constexpr char kCommentFormat[] = "Tavrocam JPEG Encoder, version %s";
 constexpr char kVersion[] = "[1.00.00.01]";
 
-// Collects one segment before it goes to the sink in a single block.
+// Collects one segment before it goes to the sink in a single block. The
+// length field (itself and the body, not the marker) is filled in from what
+// was collected when the segment is written.
 class Segment {
  public:
+  explicit Segment(std::uint32_t marker) {
+    Word(marker);
+    Word(0);
+  }
   void Byte(std::uint32_t v) { bytes_[size_++] = static_cast<std::uint8_t>(v); }
   void Word(std::uint32_t v) {
     Byte(v >> 8);
@@ -28,7 +34,12 @@ class Segment {
     std::memcpy(bytes_.data() + size_, data, n);
     size_ += n;
   }
-  void WriteTo(JpegWorkState& st) const { st.kernels->sink_write(st.sink, bytes_.data(), size_); }
+  void WriteTo(JpegWorkState& st) {
+    const std::size_t length = size_ - 2;
+    bytes_[2] = static_cast<std::uint8_t>(length >> 8);
+    bytes_[3] = static_cast<std::uint8_t>(length);
+    st.kernels->sink_write(st.sink, bytes_.data(), size_);
+  }
 
  private:
   // The largest segment is a DHT with every descriptor the working state
@@ -62,19 +73,16 @@ void WriteMarker(JpegWorkState& st, std::uint8_t code) {
 }
 
 void WriteApplicationSegments(JpegWorkState& st) {
-  Segment app;
   const std::int32_t color = st.image.jpeg_color;
-  if (color == 1 || color == 5 || color == 6) {
-    app.Word(0xFFEE);
-    app.Word(14);
+  const bool adobe = color == 1 || color == 5 || color == 6;
+  Segment app(adobe ? 0xFFEE : 0xFFE0);
+  if (adobe) {
     app.Bytes("Adobe", 5);
     app.Word(st.adobe_version);
     app.Word(st.adobe_flags0);
     app.Word(st.adobe_flags1);
     app.Byte(color == 6 ? 2 : 0);
   } else {
-    app.Word(0xFFE0);
-    app.Word(16);
     app.Bytes("JFIF", 5);
     app.Word(st.jfif_version);
     app.Byte(st.density_unit);
@@ -88,9 +96,7 @@ void WriteApplicationSegments(JpegWorkState& st) {
   if (st.comment == nullptr) {
     const char* text = DefaultCommentText();
     const std::size_t length = std::strlen(text);
-    Segment com;
-    com.Word(0xFFFE);
-    com.Word(static_cast<std::uint32_t>(length + 3));
+    Segment com(0xFFFE);
     com.Bytes(text, length + 1);
     com.WriteTo(st);
     return;
@@ -109,9 +115,7 @@ void PrepareQuantTables(JpegWorkState& st, bool write) {
     if (slot.base == nullptr) continue;
     ScaleQuantTable(std::span<const std::uint8_t, 64>(slot.base, 64), st.image.jpeg_quality, slot.prepared);
     if (write) {
-      Segment dqt;
-      dqt.Word(0xFFDB);
-      dqt.Word(67);
+      Segment dqt(0xFFDB);
       dqt.Byte(static_cast<std::uint32_t>(slot.id) & 0x0F);
       for (std::uint16_t v : slot.prepared) dqt.Byte(v);
       dqt.WriteTo(st);
@@ -123,21 +127,15 @@ void PrepareQuantTables(JpegWorkState& st, bool write) {
 
 std::int32_t PrepareHuffmanTables(JpegWorkState& st, bool write) {
   const int descriptors = std::min(st.huffman_pairs * 2, kMaxHuffmanDescriptors);
-  std::int32_t symbols = 0;
-  std::int32_t present = 0;
   for (int i = 0; i < descriptors; ++i) {
     const HuffmanDescriptor& d = st.huffman[i];
     if (d.counts == nullptr || d.symbols == nullptr) continue;
     const std::int32_t n = HuffmanSymbolCount(d.counts);
     // More than 256 symbols cannot be distinct bytes.
     if (n > 256 || d.id < 0 || d.id >= kMaxHuffmanTables) return -6;
-    symbols += n;
-    ++present;
   }
   if (write) {
-    Segment dht;
-    dht.Word(0xFFC4);
-    dht.Word(static_cast<std::uint32_t>(2 + 17 * present + symbols));
+    Segment dht(0xFFC4);
     for (int i = 0; i < descriptors; ++i) {
       const HuffmanDescriptor& d = st.huffman[i];
       if (d.counts == nullptr || d.symbols == nullptr) continue;
@@ -158,9 +156,7 @@ std::int32_t PrepareHuffmanTables(JpegWorkState& st, bool write) {
 
 void WriteFrameHeader(JpegWorkState& st) {
   const std::int32_t n = ComponentCount(st);
-  Segment sof;
-  sof.Word(0xFFC0);
-  sof.Word(static_cast<std::uint32_t>(8 + 3 * n));
+  Segment sof(0xFFC0);
   sof.Byte(8);
   sof.Word(static_cast<std::uint32_t>(st.frame.height));
   sof.Word(static_cast<std::uint32_t>(st.frame.width));
@@ -176,18 +172,14 @@ void WriteFrameHeader(JpegWorkState& st) {
 
 void WriteRestartInterval(JpegWorkState& st) {
   if (st.restart_interval == 0) return;
-  Segment dri;
-  dri.Word(0xFFDD);
-  dri.Word(4);
+  Segment dri(0xFFDD);
   dri.Word(static_cast<std::uint32_t>(st.restart_interval) & 0xFFFFu);
   dri.WriteTo(st);
 }
 
 void WriteScanHeader(JpegWorkState& st) {
   const std::int32_t n = ComponentCount(st);
-  Segment sos;
-  sos.Word(0xFFDA);
-  sos.Word(static_cast<std::uint32_t>(6 + 2 * n));
+  Segment sos(0xFFDA);
   sos.Byte(static_cast<std::uint32_t>(n));
   for (int i = 0; i < n; ++i) {
     sos.Byte(ComponentId(st, i));

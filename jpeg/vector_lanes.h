@@ -3,15 +3,11 @@
 // copy with its own instruction-set flags, so the linker never mixes them.
 #pragma once
 
-#include <emmintrin.h>
-#ifdef __AVX2__
-#include <immintrin.h>
-#endif
-
 #include <cstdint>
 #include <cstring>
 
 #include "jpeg/kernels.h"
+#include "jpeg/lane_wrappers.h"
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -22,8 +18,6 @@ namespace {
 using I32x8 = std::int32_t __attribute__((vector_size(32)));
 using I16x8 = std::int16_t __attribute__((vector_size(16)));
 using U16x8 = std::uint16_t __attribute__((vector_size(16)));
-
-#define TAVROCAM_LANES_INLINE inline __attribute__((always_inline))
 
 TAVROCAM_LANES_INLINE I16x8 Load16(const std::int16_t* p) {
   I16x8 v;
@@ -58,31 +52,6 @@ TAVROCAM_LANES_INLINE I16x8 Narrow(I32x8 v) {
   return __builtin_convertvector(v, I16x8);
 #endif
 }
-
-// The unpacks of the transposes, in 128-bit and (where the file is built for
-// AVX2) 256-bit forms; the 256-bit ones work on each 128-bit lane apart.
-TAVROCAM_LANES_INLINE __m128i UnpackLo16(__m128i a, __m128i b) { return _mm_unpacklo_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m128i UnpackHi16(__m128i a, __m128i b) { return _mm_unpackhi_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m128i UnpackLo32(__m128i a, __m128i b) { return _mm_unpacklo_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m128i UnpackHi32(__m128i a, __m128i b) { return _mm_unpackhi_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m128i UnpackLo64(__m128i a, __m128i b) { return _mm_unpacklo_epi64(a, b); }
-TAVROCAM_LANES_INLINE __m128i UnpackHi64(__m128i a, __m128i b) { return _mm_unpackhi_epi64(a, b); }
-#ifdef __AVX2__
-TAVROCAM_LANES_INLINE __m256i UnpackLo16(__m256i a, __m256i b) { return _mm256_unpacklo_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m256i UnpackHi16(__m256i a, __m256i b) { return _mm256_unpackhi_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m256i UnpackLo32(__m256i a, __m256i b) { return _mm256_unpacklo_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m256i UnpackHi32(__m256i a, __m256i b) { return _mm256_unpackhi_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m256i UnpackLo64(__m256i a, __m256i b) { return _mm256_unpacklo_epi64(a, b); }
-TAVROCAM_LANES_INLINE __m256i UnpackHi64(__m256i a, __m256i b) { return _mm256_unpackhi_epi64(a, b); }
-#endif
-#ifdef __AVX512BW__
-TAVROCAM_LANES_INLINE __m512i UnpackLo16(__m512i a, __m512i b) { return _mm512_unpacklo_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m512i UnpackHi16(__m512i a, __m512i b) { return _mm512_unpackhi_epi16(a, b); }
-TAVROCAM_LANES_INLINE __m512i UnpackLo32(__m512i a, __m512i b) { return _mm512_unpacklo_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m512i UnpackHi32(__m512i a, __m512i b) { return _mm512_unpackhi_epi32(a, b); }
-TAVROCAM_LANES_INLINE __m512i UnpackLo64(__m512i a, __m512i b) { return _mm512_unpacklo_epi64(a, b); }
-TAVROCAM_LANES_INLINE __m512i UnpackHi64(__m512i a, __m512i b) { return _mm512_unpackhi_epi64(a, b); }
-#endif
 
 // r[i] row i in, r[i] column i out; with 256-bit registers, two 8x8 blocks
 // at once, one in each 128-bit lane.
@@ -184,22 +153,22 @@ TAVROCAM_LANES_INLINE void QuantizeLanes(std::int16_t* block, const std::uint16_
   }
 }
 
-// A whole 16x16 MCU; partial ones take the plain path, which repeats the
-// last column and row.
-// convert_pair(p0, p1, y0, y1, cb, cr) converts two rows: their Y values to
-// y0 and y1 (the right eight 64 values on), their chroma row to cb and cr.
-template <typename RowPair>
+// A whole 16x16 MCU, kRowsPerStep rows at a time; partial ones take the
+// plain path, which repeats the last column and row.
+// convert_rows(p, stride, y, cb, cr) converts the rows from p on: their Y
+// values to y, y + 8, ... (the right eight 64 values on), the chroma rows
+// they give to cb and cr (and on, eight values a row).
+template <int kRowsPerStep, typename ConvertRows>
 TAVROCAM_LANES_INLINE void ExtractLanes(const std::uint8_t* src, std::ptrdiff_t stride, int columns, int rows,
-                                        std::int16_t* ws, RowPair convert_pair) {
+                                        std::int16_t* ws, ConvertRows convert_rows) {
   if (columns != 16 || rows != 16) {
     extract_bgr_ycc_2x2_plain(src, stride, columns, rows, ws);
     return;
   }
-  for (int row = 0; row < 16; row += 2) {
-    const std::uint8_t* p0 = src + row * stride;
-    std::int16_t* y0 = ws + (row >> 3) * 128 + (row & 7) * 8;
+  for (int row = 0; row < 16; row += kRowsPerStep) {
+    std::int16_t* y = ws + (row >> 3) * 128 + (row & 7) * 8;
     std::int16_t* chroma = ws + 4 * 64 + (row >> 1) * 8;
-    convert_pair(p0, p0 + stride, y0, y0 + 8, chroma, chroma + 64);
+    convert_rows(src + row * stride, stride, y, chroma, chroma + 64);
   }
 }
 

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "jpeg/tables.h"
 #include "reference_encoder.h"
@@ -65,6 +67,14 @@ std::vector<std::array<int, 64>> TestBlocks() {
   return blocks;
 }
 
+// The plain transform of a test block.
+std::array<std::int16_t, 64> PlainFdct(const std::array<int, 64>& samples) {
+  std::array<std::int16_t, 64> block{};
+  for (int i = 0; i < 64; ++i) block[i] = static_cast<std::int16_t>(samples[i]);
+  jpeg::fdct_islow_plain(block.data());
+  return block;
+}
+
 TEST(Fdct, ConstantBlockGivesEightTimesTheLevelAndNoAc) {
   for (int level : {-128, -1, 0, 1, 57, 127}) {
     std::int16_t block[64];
@@ -78,9 +88,7 @@ TEST(Fdct, ConstantBlockGivesEightTimesTheLevelAndNoAc) {
 TEST(Fdct, AgreesWithTheDefiningFormulaWithinRounding) {
   double worst = 0;
   for (const auto& b : TestBlocks()) {
-    std::int16_t block[64];
-    for (int i = 0; i < 64; ++i) block[i] = static_cast<std::int16_t>(b[i]);
-    jpeg::fdct_islow_plain(block);
+    const std::array<std::int16_t, 64> block = PlainFdct(b);
     double exact[64];
     FloatDct(b.data(), exact);
     for (int i = 0; i < 64; ++i) worst = std::max(worst, std::abs(block[i] - exact[i]));
@@ -90,9 +98,7 @@ TEST(Fdct, AgreesWithTheDefiningFormulaWithinRounding) {
 
 TEST(Fdct, MatchesTheReferenceArithmeticExactly) {
   for (const auto& b : TestBlocks()) {
-    std::int16_t block[64];
-    for (int i = 0; i < 64; ++i) block[i] = static_cast<std::int16_t>(b[i]);
-    jpeg::fdct_islow_plain(block);
+    const std::array<std::int16_t, 64> block = PlainFdct(b);
     int expected[64];
     ReferenceFdct(b.data(), expected);
     for (int i = 0; i < 64; ++i) ASSERT_EQ(block[i], expected[i]) << i;
