@@ -47,7 +47,7 @@ inline __attribute__((always_inline)) void ZigzagPairByShuffles(const __m256i (&
 // memory before the zigzag values the coder reads. The MCU's bits are packed
 // into a staging area on the stack without a branch per symbol and then
 // copied to the output in one piece. The transform wants the extraction's
-// samples (-128..127) in the workspace.
+// samples (luma -128..127, chroma -127..128) in the workspace.
 void encode_mcu_avx2(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count) {
   int total = 0;
   for (int i = 0; i < count; ++i) total += components[i].blocks;

@@ -8,10 +8,11 @@
 // The lane wrappers of every width come from lane_wrappers.h, through
 // vector_lanes.h.
 //
-// It gives the plain transform's results for samples in -128..127, which is
-// all the extraction produces: their row pass results lie within
-// -8192..8128 and every 16-bit intermediate below stays in range for them.
-// Other input takes the general transform (vector_lanes.h).
+// It gives the plain transform's results for what the extraction produces:
+// luma samples in -128..127, chroma in -127..128 (128 for pure red or blue).
+// Their row pass results lie within -8192..8192 and every 16-bit
+// intermediate below stays in range for a block of either kind. Other input
+// takes the general transform (vector_lanes.h).
 #pragma once
 
 #include <cstdint>
@@ -103,8 +104,8 @@ TAVROCAM_LANES_INLINE V Pair16(V a, V b) {
   return Or(And(a, low), ShiftLeft32<16>(b));
 }
 
-// The column pass on row pass results. The sums of two and four values and
-// the differences still fit 16 bits (the row pass's range is -8192..8128).
+// The column pass on row pass results. The sums of two values and the
+// differences still fit 16 bits (the row pass's range is -8192..8192).
 // The odd part's t and u do not (up to about 184600): each is split as
 // 8 * (t >> 3) + (t & 7), both parts 16-bit, so that with v = 8 V and
 // a = 8 A every product is a multiply-add with 16-bit weights, e.g.
@@ -115,13 +116,16 @@ TAVROCAM_LANES_INLINE void ColumnPass16(V (&x)[8]) {
   const V s07 = Add16(x[0], x[7]), s34 = Add16(x[3], x[4]);
   const V s16 = Add16(x[1], x[6]), s25 = Add16(x[2], x[5]);
   const V e0 = Sub16(s07, s34), e1 = Sub16(s16, s25);
-  const V p = Add16(s07, s34), q = Add16(s16, s25);
   const V d07 = Sub16(x[0], x[7]), d34 = Sub16(x[3], x[4]);
   const V big_v = Sub16(Add16(x[1], x[2]), Add16(x[5], x[6]));
   const V big_a = Sub16(Add16(x[1], x[5]), Add16(x[2], x[6]));
   constexpr int kRound = 1 << 20;
-  x[0] = RoundNarrow<6>(MultiplyAdd(p, q, PairWeights<V>(1, 1)), 32);
-  x[4] = RoundNarrow<6>(MultiplyAdd(p, q, PairWeights<V>(1, -1)), 32);
+  // The sums of four reach 32768 where a block's chroma is 128 throughout
+  // (pure red or blue): they are formed in 32 bits.
+  const V ones = PairWeights<V>(1, 1);
+  const Wide2<V> p = MultiplyAdd(s07, s34, ones), q = MultiplyAdd(s16, s25, ones);
+  x[0] = RoundNarrow<6>(Add(p, q), 32);
+  x[4] = RoundNarrow<6>(Sub(p, q), 32);
   x[2] = RoundNarrow<21>(Add(MultiplyAdd(e0, e1, PairWeights<V>(42813 - 65536, 17734)), Times65536(e0)), kRound);
   x[6] = RoundNarrow<21>(Sub(MultiplyAdd(e0, e1, PairWeights<V>(17734, 65536 - 42813)), Times65536(e1)), kRound);
 

@@ -53,8 +53,8 @@ struct McuComponent {
 // Transforms, quantises and codes the blocks of one extracted MCU (workspace
 // order, components in scan order) with one set's kernels: one indirect call
 // per MCU instead of three per block. The workspace holds samples as the
-// extraction leaves them (-128..127), for which the vector sets' transforms
-// keep their intermediates in 16-bit lanes.
+// extraction leaves them (luma -128..127, chroma -127..128), for which the
+// vector sets' transforms keep their intermediates in 16-bit lanes.
 using EncodeMcuFn = void (*)(OutputSink& sink, std::int16_t* workspace, McuComponent* components, int count);
 
 struct KernelTable {

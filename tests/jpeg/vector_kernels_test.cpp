@@ -118,19 +118,27 @@ TEST(VectorKernels, FdctMatchesPlainOnEveryBlock) {
 
 #if defined(TAVROCAM_JPEG_X86_KERNELS) && defined(__SSE2__)
 // The MCU kernels' transform keeps its intermediates in 16-bit lanes, which
-// holds only for samples in -128..127. Its SSE2 form (the AVX2 one is the
-// same body on wider registers) against the plain transform on many blocks
-// of the range's two ends, where the intermediates peak, and of random
-// samples.
+// holds only for the extraction's samples: luma in -128..127, chroma in
+// -127..128 (a pure red or blue gives 128). Its SSE2 form (the AVX2 one is
+// the same body on wider registers) against the plain transform on many
+// blocks of either range's two ends, where the intermediates peak, and of
+// random samples.
 TEST(VectorKernels, SampleTransformMatchesPlainAcrossTheSampleRange) {
   std::mt19937 rng(11);
-  std::uniform_int_distribution<int> sample(-128, 127);
   std::bernoulli_distribution high(0.5);
   std::vector<Block> blocks = SampleBlocks();
-  for (int i = 0; i < 20000; ++i) {
-    Block b;
-    for (auto& v : b) v = static_cast<std::int16_t>(i % 2 == 0 ? (high(rng) ? 127 : -128) : sample(rng));
-    blocks.push_back(b);
+  for (const Block& luma : SampleBlocks()) {
+    Block chroma;  // the same patterns one level up: -127..128
+    for (int k = 0; k < 64; ++k) chroma[k] = static_cast<std::int16_t>(luma[k] + 1);
+    blocks.push_back(chroma);
+  }
+  for (int lowest : {-128, -127}) {
+    std::uniform_int_distribution<int> sample(lowest, lowest + 255);
+    for (int i = 0; i < 20000; ++i) {
+      Block b;
+      for (auto& v : b) v = static_cast<std::int16_t>(i % 2 == 0 ? (high(rng) ? lowest + 255 : lowest) : sample(rng));
+      blocks.push_back(b);
+    }
   }
   for (const Block& in : blocks) {
     Block expected = in;
@@ -423,8 +431,9 @@ TEST(VectorKernels, EverySetEncodesWholePicturesToThePlainBytes) {
   const TempDir dir;
   // Sizes with partial MCUs on either edge, a picture narrower than one MCU,
   // and noise, which fills blocks and stuffs many 0xFF bytes.
-  const std::vector<Picture> pictures = {NaturalPicture(203, 77, 4), NaturalPicture(9, 33, 5), NoisePicture(96, 64, 6),
-                                         FlatPicture(40, 40, 255, 255, 255)};
+  const std::vector<Picture> pictures = {NaturalPicture(203, 77, 4),     NaturalPicture(9, 33, 5),
+                                         NoisePicture(96, 64, 6),        FlatPicture(40, 40, 255, 255, 255),
+                                         FlatPicture(40, 40, 255, 0, 0), FlatPicture(40, 40, 0, 0, 255)};
   for (const Picture& pic : pictures) {
     for (std::int32_t quality : {20, 75, 100}) {
       const std::vector<std::uint8_t> expected = EncodeWithSet(pic, quality, nullptr);
