@@ -1,6 +1,6 @@
 // The vector kernels' runs, one template over the register width: a file
-// built with SSSE3 or AVX2 includes this after its instruction-set header
-// and gives it a lanes type with that width's operations:
+// built with SSSE3 or AVX2 includes this and gives it a lanes type with that
+// width's operations:
 //
 //   struct Lanes {
 //     using Vec = ...;                          // the register
