@@ -18,9 +18,6 @@ using platform::TransferDirection;
 
 namespace {
 
-// The camera needs this long to act on a command before its reply can be read.
-constexpr std::uint32_t kReplyDelayMs = 30;
-constexpr std::uint32_t kReadPauseMs = 10;
 // Empty reads in a row before the camera counts as silent.
 constexpr int kReadBudget = 20;
 
@@ -80,13 +77,13 @@ CUsbCamera::ReplyCollection CUsbCamera::CollectReply(std::span<std::uint8_t> rep
     if (r < 0) break;
     if (r == 0) {
       --budget;
-      platform::SleepMs(m_timing.Ms(kReadPauseMs));
+      platform::SleepMs(m_timing.Ms(CameraTiming::kReadPauseMs));
       continue;
     }
     result.total += static_cast<std::size_t>(r);
     budget = kReadBudget;
     if (reply[result.total - 1] == camera::kReplyEnd) break;
-    platform::SleepMs(m_timing.Ms(kReadPauseMs));
+    platform::SleepMs(m_timing.Ms(CameraTiming::kReadPauseMs));
   }
   result.budgetSpent = budget == 0;
   return result;
@@ -96,7 +93,7 @@ int CUsbCamera::Exchange(std::span<const std::uint8_t> frame, bool repeatWhenSho
   CameraError error = CameraError::RepeatsExhausted;
   for (int attempt = 0; attempt < kMaxCommandAttempts; ++attempt) {
     WriteCommandBytes(frame.data(), static_cast<int>(frame.size()));
-    platform::SleepMs(m_timing.Ms(kReplyDelayMs));
+    platform::SleepMs(m_timing.Ms(CameraTiming::kReplyDelayMs));
 
     std::array<std::uint8_t, kReplyBufferBytes> reply{};
     const ReplyCollection collected = CollectReply(reply);

@@ -6,7 +6,7 @@
 #include "camera/frame_assembler_kernels.h"
 #include "camera/frame_assembler_loop.h"
 #include "camera/frame_layout.h"
-#include "jpeg/processor_features.h"
+#include "jpeg/kernel_choice.h"
 
 namespace camera {
 
@@ -31,23 +31,9 @@ void InterleaveReversePlain(const std::uint8_t* first, const std::uint8_t* secon
   }
 }
 
-namespace {
-
-struct PlainRuns {
-  void Forward(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
-               std::uint8_t* out) const {
-    InterleaveForwardPlain(a, b, c, n, out);
-  }
-  void Reverse(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
-               std::uint8_t* out) const {
-    InterleaveReversePlain(a, b, c, n, out);
-  }
-};
-
-}  // namespace
-
-void AssembleRunsPlain(const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out) {
-  AssembleRuns(PlainRuns(), pipes, shape, code, out);
+const AssemblyKernelSet& PlainKernels() {
+  static constexpr AssemblyKernelSet kKernels = KernelSetOf<PlainRuns>(cpu::KernelSet::kPlain);
+  return kKernels;
 }
 
 }  // namespace kernels
@@ -56,6 +42,20 @@ namespace {
 
 int NormalisedOrientation(int orientation) {
   return (orientation >= kOrientationAsSent && orientation <= kOrientationTurned) ? orientation : kOrientationAsSent;
+}
+
+// The levels in AssemblyKernels' order: the names the benchmarks and tests
+// print, and the set each level's kernels are built in.
+constexpr std::array<const char*, 3> kLevelNames{"plain", "SSSE3", "AVX2"};
+constexpr std::array<cpu::KernelSet, 3> kLevelSets{cpu::KernelSet::kPlain, cpu::KernelSet::kSsse3,
+                                                   cpu::KernelSet::kAvx2};
+
+// The widest kernels up to `allowed` that run here; a set left out of the
+// build (no x86) or missing from the processor is never chosen.
+const kernels::AssemblyKernelSet& KernelsUpTo(cpu::KernelSet allowed) {
+  const kernels::AssemblyKernelSet* widest =
+      cpu::WidestAllowed(allowed, {kernels::Avx2Kernels(), kernels::Ssse3Kernels()});
+  return widest != nullptr ? *widest : kernels::PlainKernels();
 }
 
 std::size_t FramePixels(FrameShape shape) { return static_cast<std::size_t>(shape.width) * shape.height; }
@@ -79,18 +79,10 @@ std::size_t PipeBytesUsed(std::uint32_t chunkCount, std::size_t pipe) {
 }
 
 AssemblyKernels BestAssemblyKernels() {
-  // The program's one processor choice, under its VECTORSET cap; a kernel
-  // left out of the build (no x86) is never chosen.
+  // The program's one processor choice, under its VECTORSET cap.
   static const AssemblyKernels best = [] {
-    switch (cpu::AssemblySetFor(cpu::ProgramFeatures())) {
-      case cpu::KernelSet::kAvx2:
-        if (kernels::Avx2Available()) return AssemblyKernels::Avx2;
-        [[fallthrough]];
-      case cpu::KernelSet::kSsse3:
-        if (kernels::Ssse3Available()) return AssemblyKernels::Ssse3;
-        [[fallthrough]];
-      default: return AssemblyKernels::Plain;
-    }
+    const cpu::KernelSet set = KernelsUpTo(cpu::AssemblySetFor(cpu::ProgramFeatures())).set;
+    return static_cast<AssemblyKernels>(std::ranges::find(kLevelSets, set) - kLevelSets.begin());
   }();
   return best;
 }
@@ -98,12 +90,8 @@ AssemblyKernels BestAssemblyKernels() {
 bool VectorAssemblySupported() { return BestAssemblyKernels() != AssemblyKernels::Plain; }
 
 const char* AssemblyKernelsName(AssemblyKernels kernels) {
-  switch (kernels) {
-    case AssemblyKernels::Plain: return "plain";
-    case AssemblyKernels::Ssse3: return "SSSE3";
-    case AssemblyKernels::Avx2: return "AVX2";
-  }
-  return "plain";
+  const auto level = static_cast<std::size_t>(kernels);
+  return level < kLevelNames.size() ? kLevelNames[level] : "plain";
 }
 
 bool AssembleFrameDirect(const PipeViews& pipes, FrameShape shape, int orientation, std::span<std::uint8_t> dest) {
@@ -114,13 +102,9 @@ bool AssembleFrameDirect(const PipeViews& pipes, FrameShape shape, int orientati
                          AssemblyKernels wanted) {
   if (!ShapeFits(pipes, shape, dest)) return false;
   // Never run kernels the processor lacks (the levels are ordered).
-  const AssemblyKernels level = std::min(wanted, BestAssemblyKernels());
-  const int code = NormalisedOrientation(orientation);
-  switch (level) {
-    case AssemblyKernels::Avx2: kernels::AssembleRunsAvx2(pipes, shape, code, dest.data()); break;
-    case AssemblyKernels::Ssse3: kernels::AssembleRunsSsse3(pipes, shape, code, dest.data()); break;
-    case AssemblyKernels::Plain: kernels::AssembleRunsPlain(pipes, shape, code, dest.data()); break;
-  }
+  const AssemblyKernels level = std::clamp(wanted, AssemblyKernels::Plain, BestAssemblyKernels());
+  KernelsUpTo(kLevelSets[static_cast<std::size_t>(level)])
+      .assembleRuns(pipes, shape, NormalisedOrientation(orientation), dest.data());
   return true;
 }
 

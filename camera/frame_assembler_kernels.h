@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "camera/frame_assembler.h"
+#include "jpeg/processor_features.h"
 
 namespace camera::kernels {
 
@@ -15,23 +16,23 @@ void InterleaveForwardPlain(const std::uint8_t* first, const std::uint8_t* secon
 void InterleaveReversePlain(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
                             std::size_t n, std::uint8_t* out);
 
-// Present only on x86; callers check the processor first.
-bool Ssse3Available();
-void InterleaveForwardSsse3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
-                            std::size_t n, std::uint8_t* out);
-void InterleaveReverseSsse3(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
-                            std::size_t n, std::uint8_t* out);
+using InterleaveKernel = void (*)(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
+                                  std::size_t n, std::uint8_t* out);
+// The whole direct pass; `code` is 0..3 and the shape and buffers have been checked.
+using AssemblyPass = void (*)(const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out);
 
-bool Avx2Available();
-void InterleaveForwardAvx2(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
-                           std::size_t n, std::uint8_t* out);
-void InterleaveReverseAvx2(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third,
-                           std::size_t n, std::uint8_t* out);
+// One instruction set's kernels.
+struct AssemblyKernelSet {
+  cpu::KernelSet set;
+  InterleaveKernel forward;
+  InterleaveKernel reverse;
+  AssemblyPass assembleRuns;
+};
 
-// The whole direct pass with each level's kernels; `code` is 0..3 and the
-// shape and buffers have been checked.
-void AssembleRunsPlain(const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out);
-void AssembleRunsSsse3(const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out);
-void AssembleRunsAvx2(const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out);
+const AssemblyKernelSet& PlainKernels();
+// nullptr when the set is left out of the build (no x86) or the processor
+// lacks it.
+const AssemblyKernelSet* Ssse3Kernels();
+const AssemblyKernelSet* Avx2Kernels();
 
 }  // namespace camera::kernels

@@ -3,9 +3,6 @@
 // run cost more than the shuffles). K has const Forward and Reverse with the
 // signature of the kernels in frame_assembler_kernels.h; one K serves a whole
 // frame, so the vector kernels keep their masks in registers.
-//
-// Everything here lives inside the template so that no out-of-line copy built
-// for one instruction set is shared with code built for another.
 #pragma once
 
 #include <algorithm>
@@ -13,8 +10,12 @@
 #include <cstdint>
 
 #include "camera/frame_assembler.h"
+#include "camera/frame_assembler_kernels.h"
 
 namespace camera::kernels {
+// Each kernel's file compiles its own copy with its own instruction set:
+// internal linkage keeps the linker from merging them.
+namespace {
 
 // `code` is 0..3; the shape and buffers have been checked.
 template <class K>
@@ -80,4 +81,31 @@ void AssembleRuns(const K& kernel, const PipeViews& pipes, FrameShape shape, int
   }
 }
 
+// Runs through the plain kernels: the plain pass, and what the vector
+// kernels leave of a run.
+struct PlainRuns {
+  void Forward(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third, std::size_t n,
+               std::uint8_t* out) const {
+    InterleaveForwardPlain(first, second, third, n, out);
+  }
+  void Reverse(const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third, std::size_t n,
+               std::uint8_t* out) const {
+    InterleaveReversePlain(first, second, third, n, out);
+  }
+};
+
+// One set's table: its runs, one K made per call, and the pass over them.
+template <class K>
+constexpr AssemblyKernelSet KernelSetOf(cpu::KernelSet set) {
+  return {set,
+          [](const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third, std::size_t n,
+             std::uint8_t* out) { K().Forward(first, second, third, n, out); },
+          [](const std::uint8_t* first, const std::uint8_t* second, const std::uint8_t* third, std::size_t n,
+             std::uint8_t* out) { K().Reverse(first, second, third, n, out); },
+          [](const PipeViews& pipes, FrameShape shape, int code, std::uint8_t* out) {
+            AssembleRuns(K(), pipes, shape, code, out);
+          }};
+}
+
+}  // namespace
 }  // namespace camera::kernels

@@ -16,9 +16,6 @@ using platform::TransferDirection;
 
 namespace {
 
-constexpr std::uint32_t kReaderStartPauseMs = 10;
-constexpr std::uint32_t kReaderPollMs = 10;
-
 // Mode (a signed byte from the camera), width and height of one PictureMode.
 std::uint64_t PackPicture(const CUsbCamera::PictureMode& picture) {
   return static_cast<std::uint64_t>(static_cast<std::uint32_t>(picture.mode)) |
@@ -110,7 +107,7 @@ bool CUsbCamera::Open() {
   m_aborted = false;
   m_running = true;
   for (std::size_t p = 0; p < kPipeCount; ++p) m_readers[p].Start(&CUsbCamera::ReaderThread, &m_readerContext[p]);
-  platform::SleepMs(m_timing.Ms(kReaderStartPauseMs));
+  platform::SleepMs(m_timing.Ms(CameraTiming::kReaderStartPauseMs));
   m_opened = true;
   m_lastLinkError = CameraError::None;
   return true;
@@ -135,7 +132,7 @@ void CUsbCamera::StopReaders() {
   };
   cancelPending();
   while (anyAlive()) {
-    platform::SleepMs(m_timing.Ms(kReaderPollMs));
+    platform::SleepMs(m_timing.Ms(CameraTiming::kReaderPollMs));
     cancelPending();
   }
   for (auto& reader : m_readers) reader.Join();
@@ -154,7 +151,7 @@ void CUsbCamera::Close() {
   while (!guard.try_lock()) {
     m_driver.CancelIo(m_hDevice.load());
     m_driver.CancelIo(m_hControl.load());
-    platform::SleepMs(m_timing.Ms(kReaderPollMs));
+    platform::SleepMs(m_timing.Ms(CameraTiming::kReaderPollMs));
   }
   for (auto& e : m_startEvent) platform::CloseEvent(e);
   for (auto& e : m_doneEvent) platform::CloseEvent(e);

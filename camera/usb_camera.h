@@ -23,6 +23,12 @@
 // Scales the link's time-outs and pauses; 1.0 in the product. Tests shrink it
 // to stay fast while keeping every time-out in its real proportion.
 struct CameraTiming {
+  // The link's pauses in the product, before scaling.
+  static constexpr std::uint32_t kReaderStartPauseMs = 10;  // for the readers to reach their first read
+  static constexpr std::uint32_t kReaderPollMs = 10;        // between checks while readers or requests finish
+  static constexpr std::uint32_t kReplyDelayMs = 30;  // for the camera to act on a command before its reply is read
+  static constexpr std::uint32_t kReadPauseMs = 10;   // between the pieces of a reply
+
   double scale = 1.0;
   std::uint32_t Ms(std::uint32_t productMs) const;
 };

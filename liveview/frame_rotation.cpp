@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "jpeg/processor_features.h"
+#include "jpeg/kernel_choice.h"
 #include "liveview/frame_rotation_kernels.h"
 
 namespace {
@@ -62,33 +62,34 @@ void Turn(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdi
   }
 }
 
-// Column-wise turns of a real picture go to the widest vector kernel the
-// processor has.
-enum class TurnKernel { kPlain, kSsse3, kAvx2, kAvx512 };
+using rotation_kernels::TurnKernelSet;
 
-// The widest set the program's one processor choice allows (under its
-// VECTORSET cap), taken once; a kernel left out of the build is never chosen.
-TurnKernel BestVectorKernel() {
-  static const TurnKernel best = [] {
-    switch (cpu::TurnSetFor(cpu::ProgramFeatures())) {
-      case cpu::KernelSet::kAvx512:
-        if (rotation_kernels::TurnAvx512Available()) return TurnKernel::kAvx512;
-        [[fallthrough]];
-      case cpu::KernelSet::kAvx2:
-        if (rotation_kernels::TurnAvx2Available()) return TurnKernel::kAvx2;
-        [[fallthrough]];
-      case cpu::KernelSet::kSsse3:
-        if (rotation_kernels::TurnSsse3Available()) return TurnKernel::kSsse3;
-        [[fallthrough]];
-      default: return TurnKernel::kPlain;
-    }
-  }();
+// Column-wise turns of a real picture go to the widest vector kernels the
+// program's one processor choice allows (under its VECTORSET cap), taken
+// once; nullptr for the plain ones. A set left out of the build is never
+// chosen.
+const TurnKernelSet* BestVectorKernels() {
+  static const TurnKernelSet* const best =
+      cpu::WidestAllowed(cpu::TurnSetFor(cpu::ProgramFeatures()),
+                         {rotation_kernels::Avx512TurnKernels(), rotation_kernels::Avx2TurnKernels(),
+                          rotation_kernels::Ssse3TurnKernels()});
   return best;
 }
 
-TurnKernel VectorKernelFor(const PixelRows& from, int quarterTurns) {
-  if ((quarterTurns & 1) == 0 || from.top == nullptr || from.width <= 0 || from.height <= 0) return TurnKernel::kPlain;
-  return BestVectorKernel();
+const TurnKernelSet* VectorKernelsFor(const PixelRows& from, int quarterTurns) {
+  if ((quarterTurns & 1) == 0 || from.top == nullptr || from.width <= 0 || from.height <= 0) return nullptr;
+  return BestVectorKernels();
+}
+
+// The painted picture's every frame: rows widened in vectors by the chosen
+// set, or by SSSE3's where that set has no widening of its own (AVX2).
+rotation_kernels::WidenKernel BestWidening() {
+  static const rotation_kernels::WidenKernel widen = [] {
+    const TurnKernelSet* kernels = BestVectorKernels();
+    if (kernels != nullptr && kernels->widenRows == nullptr) kernels = rotation_kernels::Ssse3TurnKernels();
+    return kernels != nullptr ? kernels->widenRows : nullptr;
+  }();
+  return widen;
 }
 
 }  // namespace
@@ -103,13 +104,8 @@ void rotation_kernels::TurnToRgb32Plain(const PixelRows& from, int quarterTurns,
 }
 
 const char* TurnKernelsName() {
-  switch (BestVectorKernel()) {
-    case TurnKernel::kSsse3: return "ssse3";
-    case TurnKernel::kAvx2: return "avx2";
-    case TurnKernel::kAvx512: return "avx512";
-    case TurnKernel::kPlain: break;
-  }
-  return "plain";
+  const TurnKernelSet* best = BestVectorKernels();
+  return cpu::KernelSetName(best != nullptr ? best->set : cpu::KernelSet::kPlain);
 }
 
 std::optional<int> QuarterTurnsForDegrees(int degrees) {
@@ -127,12 +123,8 @@ void TurnPixels(const PixelRows& from, int quarterTurns, std::uint8_t* out, std:
     std::memcpy(out, from.top, static_cast<std::size_t>(outStep) * static_cast<std::size_t>(from.height));
     return;
   }
-  switch (VectorKernelFor(from, quarterTurns)) {
-    case TurnKernel::kAvx512: return rotation_kernels::TurnQuarterAvx512(from, quarterTurns & 3, out, outStep);
-    case TurnKernel::kAvx2: return rotation_kernels::TurnQuarterAvx2(from, quarterTurns & 3, out, outStep);
-    case TurnKernel::kSsse3: return rotation_kernels::TurnQuarterSsse3(from, quarterTurns & 3, out, outStep);
-    case TurnKernel::kPlain: break;
-  }
+  if (const TurnKernelSet* kernels = VectorKernelsFor(from, quarterTurns))
+    return kernels->turnQuarter(from, quarterTurns & 3, out, outStep);
   Turn<CopyBgr>(from, quarterTurns, out, outStep);
 }
 
@@ -140,22 +132,9 @@ void TurnPixelsToRgb32(const PixelRows& from, int quarterTurns, std::uint32_t* o
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   const std::ptrdiff_t stepBytes = outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t));
   if ((quarterTurns & 3) == 0 && from.top != nullptr && from.width > 0 && from.height > 0) {
-    // The painted picture's every frame: rows widened in vectors (AVX2 has
-    // no widening of its own; SSSE3's serves).
-    switch (BestVectorKernel()) {
-      case TurnKernel::kAvx512: return rotation_kernels::WidenRowsAvx512(from, bytes, stepBytes);
-      case TurnKernel::kAvx2:
-      case TurnKernel::kSsse3: return rotation_kernels::WidenRowsSsse3(from, bytes, stepBytes);
-      case TurnKernel::kPlain: break;
-    }
+    if (const rotation_kernels::WidenKernel widen = BestWidening()) return widen(from, bytes, stepBytes);
   }
-  switch (VectorKernelFor(from, quarterTurns)) {
-    case TurnKernel::kAvx512:
-      return rotation_kernels::TurnQuarterToRgb32Avx512(from, quarterTurns & 3, bytes, stepBytes);
-    case TurnKernel::kAvx2: return rotation_kernels::TurnQuarterToRgb32Avx2(from, quarterTurns & 3, bytes, stepBytes);
-    case TurnKernel::kSsse3: return rotation_kernels::TurnQuarterToRgb32Ssse3(from, quarterTurns & 3, bytes, stepBytes);
-    case TurnKernel::kPlain: break;
-  }
-  Turn<WidenToRgb32>(from, quarterTurns, reinterpret_cast<std::uint8_t*>(out),
-                     outStep * static_cast<std::ptrdiff_t>(sizeof(std::uint32_t)));
+  if (const TurnKernelSet* kernels = VectorKernelsFor(from, quarterTurns))
+    return kernels->turnQuarterToRgb32(from, quarterTurns & 3, bytes, stepBytes);
+  Turn<WidenToRgb32>(from, quarterTurns, bytes, stepBytes);
 }

@@ -1,25 +1,19 @@
-// Built with -mavx2 on x86; nothing here runs before TurnAvx2Available()
-// said yes. Quarter turns (1 and 3) in blocks of 8 x 8 pixels. Each register
+// Built with -mavx2 on x86; nothing here runs unless Avx2TurnKernels() gave
+// its kernels. Quarter turns (1 and 3) in blocks of 8 x 8 pixels. Each register
 // holds four pixels of a source row in its low half and the same four
 // pixels of the row four further on in its high half (two broadcast loads
 // and a blend: no shuffle). Widened to 32 bits, one 4 x 4 transpose within
 // the halves then gives whole output rows of eight pixels, which are
 // narrowed again (or kept wide for painting).
-#include "jpeg/processor_features.h"
-#include "liveview/frame_rotation_kernels.h"
-
-#if defined(__AVX2__)
 #include <immintrin.h>
-
-#include "liveview/frame_rotation_tiles.h"
-#endif
 
 #include <cstring>
 
+#include "jpeg/processor_features.h"
+#include "liveview/frame_rotation_kernels.h"
+#include "liveview/frame_rotation_tiles.h"
+
 namespace rotation_kernels {
-
-#if defined(__AVX2__)
-
 namespace {
 
 inline __m256i BothHalves(const std::uint8_t* low, const std::uint8_t* high) {
@@ -99,22 +93,11 @@ struct Block8 {
 
 }  // namespace
 
-bool TurnAvx2Available() { return cpu::DetectedFeatures().avx2; }
-
-void TurnQuarterAvx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
-  TurnInTiles(Block8<3>(quarterTurns == 1), from, quarterTurns, out, outStep);
+const TurnKernelSet* Avx2TurnKernels() {
+  // No widening of its own: SSSE3's serves.
+  static constexpr TurnKernelSet kKernels{cpu::KernelSet::kAvx2, TurnInBlocks<Block8, 3>, TurnInBlocks<Block8, 4>,
+                                          nullptr};
+  return cpu::DetectedFeatures().avx2 ? &kKernels : nullptr;
 }
-
-void TurnQuarterToRgb32Avx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
-  TurnInTiles(Block8<4>(quarterTurns == 1), from, quarterTurns, out, outStepBytes);
-}
-
-#else
-
-bool TurnAvx2Available() { return false; }
-void TurnQuarterAvx2(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
-void TurnQuarterToRgb32Avx2(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
-
-#endif
 
 }  // namespace rotation_kernels

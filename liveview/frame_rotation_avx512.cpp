@@ -1,23 +1,16 @@
 // Built with -mavx512f -mavx512bw -mavx512vbmi on x86; nothing here runs
-// before TurnAvx512Available() said yes. Quarter turns (1 and 3) in the
+// unless Avx512TurnKernels() gave its kernels. Quarter turns (1 and 3) in the
 // blocks of frame_rotation_avx512_blocks.h, a large frame into rows on
 // cache lines streamed (frame_rotation_avx512_streamed.cpp), and the
 // painted picture's rows widened without a turn.
 #include "jpeg/processor_features.h"
+#include "liveview/frame_rotation_avx512_blocks.h"
 #include "liveview/frame_rotation_kernels.h"
 
-#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VBMI__)
-#include "liveview/frame_rotation_avx512_blocks.h"
-#define TAVROCAM_ROTATION_AVX512 1
-#endif
-
 namespace rotation_kernels {
+namespace {
 
-#if defined(TAVROCAM_ROTATION_AVX512)
-
-bool TurnAvx512Available() { return cpu::DetectedFeatures().avx512vbmi; }
-
-void TurnQuarterAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
+void TurnQuarter(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
   if (TurnQuarterStreamedAvx512(from, quarterTurns, out, outStep)) return;
   if (quarterTurns == 1)
     TurnInTiles(Block16<3, true>(), from, quarterTurns, out, outStep);
@@ -25,7 +18,7 @@ void TurnQuarterAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* ou
     TurnInTiles(Block16<3, false>(), from, quarterTurns, out, outStep);
 }
 
-void WidenRowsAvx512(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
+void WidenRows(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
   // Pixel i's three bytes to 4i..4i+2 (and again to 4i+3, which the alpha overwrites).
   std::array<std::uint8_t, 64> spread{};
   for (int i = 0; i < kBlockPixels; ++i)
@@ -50,20 +43,18 @@ void WidenRowsAvx512(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t ou
   }
 }
 
-void TurnQuarterToRgb32Avx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
+void TurnQuarterToRgb32(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
   if (quarterTurns == 1)
     TurnInTiles(Block16<4, true>(), from, quarterTurns, out, outStepBytes);
   else
     TurnInTiles(Block16<4, false>(), from, quarterTurns, out, outStepBytes);
 }
 
-#else
+}  // namespace
 
-bool TurnAvx512Available() { return false; }
-void TurnQuarterAvx512(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
-void TurnQuarterToRgb32Avx512(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
-void WidenRowsAvx512(const PixelRows&, std::uint8_t*, std::ptrdiff_t) {}
-
-#endif
+const TurnKernelSet* Avx512TurnKernels() {
+  static constexpr TurnKernelSet kKernels{cpu::KernelSet::kAvx512, TurnQuarter, TurnQuarterToRgb32, WidenRows};
+  return cpu::DetectedFeatures().avx512vbmi ? &kKernels : nullptr;
+}
 
 }  // namespace rotation_kernels

@@ -1,6 +1,6 @@
 // Built with -mavx512f -mavx512bw -mavx512vbmi on x86; nothing here runs
-// before TurnAvx512Available() said yes. The quarter turn of a large frame
-// into rows on cache lines.
+// unless Avx512TurnKernels() gave its kernels. The quarter turn of a large
+// frame into rows on cache lines.
 //
 // What bounds a large turn is memory, not the permutes: a block writes 48
 // bytes into each of sixteen output rows, so every output line is read
@@ -8,17 +8,10 @@
 // side make a wide block, whose row pieces blend into whole lines stored
 // past the cache, and the source is read through a small copy whose rows
 // do not crowd the cache's sets.
+#include "liveview/frame_rotation_avx512_blocks.h"
 #include "liveview/frame_rotation_kernels.h"
 
-#if defined(__AVX512F__) && defined(__AVX512BW__) && defined(__AVX512VBMI__)
-#include "liveview/frame_rotation_avx512_blocks.h"
-#define TAVROCAM_ROTATION_AVX512 1
-#endif
-
 namespace rotation_kernels {
-
-#if defined(TAVROCAM_ROTATION_AVX512)
-
 namespace {
 
 // Four blocks side by side: 16 output rows of 64 pixels, 192 bytes a row,
@@ -141,11 +134,5 @@ bool TurnQuarterStreamedAvx512(const PixelRows& from, int quarterTurns, std::uin
     TurnStreamed<false>(from, quarterTurns, out, outStep);
   return true;
 }
-
-#else
-
-bool TurnQuarterStreamedAvx512(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) { return false; }
-
-#endif
 
 }  // namespace rotation_kernels

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "jpeg/processor_features.h"
 #include "liveview/frame_rotation.h"
 
 namespace rotation_kernels {
@@ -14,25 +15,27 @@ namespace rotation_kernels {
 void TurnPlain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
 void TurnToRgb32Plain(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
 
-// No turn, painted: each row widened to 0xFFRRGGBB, as TurnToRgb32Plain
-// with no turn does.
-void WidenRowsSsse3(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
-void WidenRowsAvx512(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+using TurnKernel = void (*)(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
+using WidenKernel = void (*)(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes);
 
-bool TurnSsse3Available();
-// `quarterTurns` is 1 or 3; the picture at least 1 x 1.
-void TurnQuarterSsse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
-void TurnQuarterToRgb32Ssse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+// One instruction set's kernels.
+struct TurnKernelSet {
+  cpu::KernelSet set;
+  // `quarterTurns` is 1 or 3; the picture at least 1 x 1.
+  TurnKernel turnQuarter;
+  TurnKernel turnQuarterToRgb32;  // `outStep` in bytes
+  // No turn, painted: each row widened to 0xFFRRGGBB, as TurnToRgb32Plain
+  // with no turn does; nullptr for a set without a widening of its own.
+  WidenKernel widenRows;
+};
 
-bool TurnAvx2Available();
-void TurnQuarterAvx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
-void TurnQuarterToRgb32Avx2(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
+// Each set's kernels; nullptr when the set is left out of the build or the
+// processor lacks it.
+const TurnKernelSet* Ssse3TurnKernels();
+const TurnKernelSet* Avx2TurnKernels();
+const TurnKernelSet* Avx512TurnKernels();  // AVX-512 with byte permutes (VBMI)
 
-// AVX-512 with byte permutes (VBMI).
-bool TurnAvx512Available();
-void TurnQuarterAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);
-void TurnQuarterToRgb32Avx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes);
-// The same turn of a frame of 1 MiB or more into rows on 64-byte
+// The AVX-512 turn of a frame of 1 MiB or more into rows on 64-byte
 // boundaries, stored past the cache; false, with nothing written, for any
 // other output.
 bool TurnQuarterStreamedAvx512(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep);

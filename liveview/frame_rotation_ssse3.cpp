@@ -1,22 +1,17 @@
-// Built with -mssse3 on x86; nothing here runs before TurnSsse3Available()
-// said yes. Quarter turns (1 and 3) in blocks of 4 x 4 pixels: four source
-// runs of four pixels are widened to 32 bits, transposed in registers, and
-// narrowed again (or kept wide for painting) into four output rows.
-#include "jpeg/processor_features.h"
-#include "liveview/frame_rotation_kernels.h"
-
-#if defined(__SSSE3__)
+// Built with -mssse3 on x86; nothing here runs unless Ssse3TurnKernels()
+// gave its kernels. Quarter turns (1 and 3) in blocks of 4 x 4 pixels: four
+// source runs of four pixels are widened to 32 bits, transposed in
+// registers, and narrowed again (or kept wide for painting) into four
+// output rows.
 #include <tmmintrin.h>
-
-#include "liveview/frame_rotation_tiles.h"
-#endif
 
 #include <cstring>
 
+#include "jpeg/processor_features.h"
+#include "liveview/frame_rotation_kernels.h"
+#include "liveview/frame_rotation_tiles.h"
+
 namespace rotation_kernels {
-
-#if defined(__SSSE3__)
-
 namespace {
 
 inline __m128i Load16(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
@@ -67,19 +62,7 @@ struct Block4 {
   __m128i widen, narrow;
 };
 
-}  // namespace
-
-bool TurnSsse3Available() { return cpu::DetectedFeatures().ssse3; }
-
-void TurnQuarterSsse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
-  TurnInTiles(Block4<3>(quarterTurns == 1), from, quarterTurns, out, outStep);
-}
-
-void TurnQuarterToRgb32Ssse3(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
-  TurnInTiles(Block4<4>(quarterTurns == 1), from, quarterTurns, out, outStepBytes);
-}
-
-void WidenRowsSsse3(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
+void WidenRows(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t outStepBytes) {
   const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   for (int y = 0; y < from.height; ++y) {
@@ -94,13 +77,12 @@ void WidenRowsSsse3(const PixelRows& from, std::uint8_t* out, std::ptrdiff_t out
   }
 }
 
-#else
+}  // namespace
 
-bool TurnSsse3Available() { return false; }
-void TurnQuarterSsse3(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
-void TurnQuarterToRgb32Ssse3(const PixelRows&, int, std::uint8_t*, std::ptrdiff_t) {}
-void WidenRowsSsse3(const PixelRows&, std::uint8_t*, std::ptrdiff_t) {}
-
-#endif
+const TurnKernelSet* Ssse3TurnKernels() {
+  static constexpr TurnKernelSet kKernels{cpu::KernelSet::kSsse3, TurnInBlocks<Block4, 3>, TurnInBlocks<Block4, 4>,
+                                          WidenRows};
+  return cpu::DetectedFeatures().ssse3 ? &kKernels : nullptr;
+}
 
 }  // namespace rotation_kernels

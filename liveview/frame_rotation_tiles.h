@@ -123,5 +123,12 @@ void TurnInTiles(const Block& block, const PixelRows& from, int quarterTurns, st
   }
 }
 
+// A set's turn, narrow (3 bytes a pixel) or painted (4), in blocks made
+// for the turn's direction: a TurnKernelSet's entry.
+template <template <int> class Block, int kPixelBytes>
+void TurnInBlocks(const PixelRows& from, int quarterTurns, std::uint8_t* out, std::ptrdiff_t outStep) {
+  TurnInTiles(Block<kPixelBytes>(quarterTurns == 1), from, quarterTurns, out, outStep);
+}
+
 }  // namespace
 }  // namespace rotation_kernels

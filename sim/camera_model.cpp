@@ -90,17 +90,21 @@ CameraModel::CameraModel(const SimOptions& options)
   Reset();
 }
 
+const std::array<CameraModel::Adjustment, 6> CameraModel::kAdjustments{{
+    {&CameraModel::m_zoom, &CameraSettings::zoom},
+    {&CameraModel::m_focus, &CameraSettings::focus},
+    {&CameraModel::m_brightness, &CameraSettings::brightness},
+    {&CameraModel::m_sharpness, &CameraSettings::sharpness},
+    {&CameraModel::m_red, &CameraSettings::redGain},
+    {&CameraModel::m_blue, &CameraSettings::blueGain},
+}};
+
 void CameraModel::Reset() {
-  m_mode = m_options.startMode >= 0 ? m_options.startMode : (m_highSpeed ? 2 : 6);
-  m_monitorOut = MonitorOutForMode(m_mode);
-  m_color = true;
-  m_negative = m_emboss = m_edge = false;
-  m_mirror = m_flip = m_digitalZoom = false;
-  m_autoWhiteBalance = true;
-  m_externalInput = m_lamp = false;
-  m_pairChoice = 0;
-  m_picture1103 = 0;
-  const Adjustments defaults{1.0, 0.0, 0.0, 0.0, 1.0, 1.0};
+  // The snapshot's own defaults are the camera's power-up state.
+  const CameraSettings defaults;
+  m_settings = defaults;
+  m_settings.mode = m_options.startMode >= 0 ? m_options.startMode : (m_highSpeed ? 2 : 6);
+  m_settings.monitorOut = MonitorOutForMode(m_settings.mode);
   SetAdjustments(defaults);
   m_presets.fill(defaults);
   m_documentPlace = 0;
@@ -110,38 +114,28 @@ void CameraModel::Reset() {
   for (auto& slot : m_slots) slot.reset();
 }
 
-CameraModel::Adjustments CameraModel::CurrentAdjustments(Clock::time_point now) const {
-  return {m_zoom.Value(now),      m_focus.Value(now), m_brightness.Value(now),
-          m_sharpness.Value(now), m_red.Value(now),   m_blue.Value(now)};
-}
-
-void CameraModel::SetAdjustments(const Adjustments& a) {
-  m_zoom.Set(a.zoom);
-  m_focus.Set(a.focus);
-  m_brightness.Set(a.brightness);
-  m_sharpness.Set(a.sharpness);
-  m_red.Set(a.red);
-  m_blue.Set(a.blue);
+void CameraModel::SetAdjustments(const CameraSettings& from) {
+  for (const Adjustment& a : kAdjustments) (this->*a.ramp).Set(from.*a.field);
 }
 
 RenderKey CameraModel::CurrentKey(Clock::time_point now) const {
-  const Adjustments a = CurrentAdjustments(now);
+  const CameraSettings s = Settings(now);
   RenderKey key;
-  key.mode = m_mode;
-  key.externalInput = m_externalInput;
-  key.lamp = m_lamp;
-  key.zoomQ = Quantise(a.zoom * (m_digitalZoom ? 2.0 : 1.0), 256);
-  const int width = GeometryForMode(m_mode) ? GeometryForMode(m_mode)->width : 640;
-  key.blurRadius = Quantise(std::abs(a.focus) * width / 128.0, 1);
-  key.sharpQ = Quantise(a.sharpness, 64);
-  key.emboss = m_emboss;
-  key.edge = m_edge;
-  key.colour.redGainQ = m_autoWhiteBalance ? 64 : Quantise(a.red, 64);
-  key.colour.blueGainQ = m_autoWhiteBalance ? 64 : Quantise(a.blue, 64);
-  key.colour.brightQ = Quantise(a.brightness, 64);
-  key.colour.lamp = m_lamp;
-  key.colour.color = m_color;
-  key.colour.negative = m_negative;
+  key.mode = s.mode;
+  key.externalInput = s.externalInput;
+  key.lamp = s.lamp;
+  key.zoomQ = Quantise(s.zoom * (s.digitalZoom ? 2.0 : 1.0), 256);
+  const int width = GeometryForMode(s.mode) ? GeometryForMode(s.mode)->width : 640;
+  key.blurRadius = Quantise(std::abs(s.focus) * width / 128.0, 1);
+  key.sharpQ = Quantise(s.sharpness, 64);
+  key.emboss = s.emboss;
+  key.edge = s.edge;
+  key.colour.redGainQ = s.autoWhiteBalance ? 64 : Quantise(s.redGain, 64);
+  key.colour.blueGainQ = s.autoWhiteBalance ? 64 : Quantise(s.blueGain, 64);
+  key.colour.brightQ = Quantise(s.brightness, 64);
+  key.colour.lamp = s.lamp;
+  key.colour.color = s.color;
+  key.colour.negative = s.negative;
   key.documentPlace = m_options.documentScene ? m_documentPlace : -1;
   return key;
 }
@@ -150,7 +144,7 @@ FrameSpec CameraModel::NextFrame(Clock::time_point now) {
   FrameSpec next;
   if (m_held) {
     next = *m_held;
-    next.key.mode = m_mode;  // a held picture is shown at the current size
+    next.key.mode = m_settings.mode;  // a held picture is shown at the current size
   } else {
     next.key = CurrentKey(now);
     next.number = ++m_frameNumber;
@@ -187,13 +181,13 @@ CommandAnswer CameraModel::Lens(std::uint8_t value, Clock::time_point now) {
 CommandAnswer CameraModel::MonitorOut(std::uint8_t value) {
   const auto mode = ModeForMonitorOut(value, m_highSpeed);
   if (!mode) return kRefused;
-  m_mode = *mode;
-  m_monitorOut = value;
+  m_settings.mode = *mode;
+  m_settings.monitorOut = value;
   // A new output resolution starts from a plain picture: colour on, every
   // effect and the orientation off, and no held picture.
-  m_color = true;
-  m_negative = m_emboss = m_edge = false;
-  m_mirror = m_flip = false;
+  m_settings.color = true;
+  m_settings.negative = m_settings.emboss = m_settings.edge = false;
+  m_settings.mirror = m_settings.flip = false;
   m_held.reset();
   return {0, value};
 }
@@ -208,7 +202,7 @@ CommandAnswer CameraModel::Apply(std::uint8_t code, std::uint8_t value, Clock::t
   switch (code) {
     case kLens: return Lens(value, now);
     case kMonitorOut: return MonitorOut(value);
-    case kPicture1103: m_picture1103 = value; return done;
+    case kPicture1103: m_settings.lastPicture1103 = value; return done;
     case kSaveSlot:
       if (value < 1 || value > 16) return kRefused;
       m_slots[value - 1] = m_held ? *m_held : (m_lastFrame ? *m_lastFrame : FrameSpec{CurrentKey(now), m_frameNumber});
@@ -219,17 +213,17 @@ CommandAnswer CameraModel::Apply(std::uint8_t code, std::uint8_t value, Clock::t
       return done;
     case kPairChoice:
       if (value > 1) return kRefused;
-      m_pairChoice = value;
+      m_settings.pairChoice = value;
       return done;
-    case kInputSelect: return onOff(m_externalInput);
-    case kLamp: m_lamp = !m_lamp; return done;  // the lamp button toggles
-    case kColor: return onOff(m_color);
-    case kNegative: return onOff(m_negative);
-    case kEmboss: return onOff(m_emboss);
-    case kEdge: return onOff(m_edge);
-    case kMirror: return onOff(m_mirror);
-    case kFlip: return onOff(m_flip);
-    case kDigitalZoom: return onOff(m_digitalZoom);
+    case kInputSelect: return onOff(m_settings.externalInput);
+    case kLamp: m_settings.lamp = !m_settings.lamp; return done;  // the lamp button toggles
+    case kColor: return onOff(m_settings.color);
+    case kNegative: return onOff(m_settings.negative);
+    case kEmboss: return onOff(m_settings.emboss);
+    case kEdge: return onOff(m_settings.edge);
+    case kMirror: return onOff(m_settings.mirror);
+    case kFlip: return onOff(m_settings.flip);
+    case kDigitalZoom: return onOff(m_settings.digitalZoom);
     case kBright: return Hold(m_brightness, value, now);
     case kSharp: return Hold(m_sharpness, value, now);
     case kRed: return Hold(m_red, value, now);
@@ -245,7 +239,7 @@ CommandAnswer CameraModel::Apply(std::uint8_t code, std::uint8_t value, Clock::t
     case kAutoFocus: m_focus.Set(0.0); return done;
     case kPresetSave:
       if (value > 3) return kRefused;
-      m_presets[value] = CurrentAdjustments(now);
+      m_presets[value] = Settings(now);
       return done;
     case kPresetRun:
       if (value > 3) return kRefused;
@@ -254,7 +248,7 @@ CommandAnswer CameraModel::Apply(std::uint8_t code, std::uint8_t value, Clock::t
       return done;
     case kWhiteBalance:
       if (value > 1) return kRefused;
-      m_autoWhiteBalance = value == 0;
+      m_settings.autoWhiteBalance = value == 0;
       return done;
     default: return kRefused;
   }
@@ -264,20 +258,20 @@ CommandAnswer CameraModel::ReadBack(std::uint8_t code, Clock::time_point now) co
   auto answer = [](int v) { return CommandAnswer{0, static_cast<std::uint8_t>(v)}; };
   switch (code) {
     case kLens: return answer(std::lround((m_zoom.Value(now) - 1.0) / 3.0 * 255.0));
-    case kMonitorOut: return answer(m_monitorOut);
-    case kPicture1103: return answer(m_picture1103);
-    case kPairChoice: return answer(m_pairChoice);
-    case kInputSelect: return answer(m_externalInput ? 1 : 0);
-    case kLamp: return answer(m_lamp ? 1 : 0);
-    case kColor: return answer(Flag(m_color, 0x80));
-    case kNegative: return answer(Flag(m_negative, 0x20));
-    case kEmboss: return answer(Flag(m_emboss, 0x40));
-    case kEdge: return answer(Flag(m_edge, 0x10));
-    case kMirror: return answer(Flag(m_mirror, 4));
-    case kFlip: return answer(Flag(m_flip, 8));
+    case kMonitorOut: return answer(m_settings.monitorOut);
+    case kPicture1103: return answer(m_settings.lastPicture1103);
+    case kPairChoice: return answer(m_settings.pairChoice);
+    case kInputSelect: return answer(m_settings.externalInput ? 1 : 0);
+    case kLamp: return answer(m_settings.lamp ? 1 : 0);
+    case kColor: return answer(Flag(m_settings.color, 0x80));
+    case kNegative: return answer(Flag(m_settings.negative, 0x20));
+    case kEmboss: return answer(Flag(m_settings.emboss, 0x40));
+    case kEdge: return answer(Flag(m_settings.edge, 0x10));
+    case kMirror: return answer(Flag(m_settings.mirror, 4));
+    case kFlip: return answer(Flag(m_settings.flip, 8));
     case kFreeze: return answer(m_held ? 1 : 0);
-    case kDigitalZoom: return answer(m_digitalZoom ? 1 : 0);
-    case kWhiteBalance: return answer(m_autoWhiteBalance ? 0 : 1);
+    case kDigitalZoom: return answer(m_settings.digitalZoom ? 1 : 0);
+    case kWhiteBalance: return answer(m_settings.autoWhiteBalance ? 0 : 1);
     case kBright: return answer(SignedLevel(m_brightness.Value(now)));
     case kSharp: return answer(SignedLevel(m_sharpness.Value(now)));
     case kRed: return answer(std::lround((m_red.Value(now) - 0.5) * 255.0));
@@ -292,29 +286,9 @@ CommandAnswer CameraModel::ReadBack(std::uint8_t code, Clock::time_point now) co
 }
 
 CameraSettings CameraModel::Settings(Clock::time_point now) const {
-  const Adjustments a = CurrentAdjustments(now);
-  CameraSettings s;
-  s.mode = m_mode;
-  s.monitorOut = m_monitorOut;
+  CameraSettings s = m_settings;
   s.frozen = m_held.has_value();
-  s.color = m_color;
-  s.negative = m_negative;
-  s.emboss = m_emboss;
-  s.edge = m_edge;
-  s.mirror = m_mirror;
-  s.flip = m_flip;
-  s.digitalZoom = m_digitalZoom;
-  s.autoWhiteBalance = m_autoWhiteBalance;
-  s.pairChoice = m_pairChoice;
-  s.externalInput = m_externalInput;
-  s.lamp = m_lamp;
-  s.lastPicture1103 = m_picture1103;
-  s.zoom = a.zoom;
-  s.focus = a.focus;
-  s.brightness = a.brightness;
-  s.sharpness = a.sharpness;
-  s.redGain = a.red;
-  s.blueGain = a.blue;
+  for (const Adjustment& a : kAdjustments) s.*a.field = (this->*a.ramp).Value(now);
   s.frameNumber = m_frameNumber;
   return s;
 }

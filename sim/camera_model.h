@@ -58,7 +58,7 @@ class CameraModel {
   // A read-back (the 6-byte frame).
   CommandAnswer ReadBack(std::uint8_t code, Clock::time_point now) const;
 
-  int ModeCode() const { return m_mode; }
+  int ModeCode() const { return m_settings.mode; }
   bool HighSpeed() const { return m_highSpeed; }
   CameraSettings Settings(Clock::time_point now) const;
 
@@ -66,32 +66,32 @@ class CameraModel {
   FrameSpec NextFrame(Clock::time_point now);
 
  private:
-  struct Adjustments {
-    double zoom, focus, brightness, sharpness, red, blue;
+  // A press-and-hold ramp and the snapshot's field that shows it.
+  struct Adjustment {
+    Ramp CameraModel::*ramp;
+    double CameraSettings::*field;
   };
+  static const std::array<Adjustment, 6> kAdjustments;
+
   RenderKey CurrentKey(Clock::time_point now) const;
-  Adjustments CurrentAdjustments(Clock::time_point now) const;
-  void SetAdjustments(const Adjustments& a);
+  // Every ramp to its value in `from`, at rest.
+  void SetAdjustments(const CameraSettings& from);
   CommandAnswer Hold(Ramp& ramp, std::uint8_t value, Clock::time_point now);
   CommandAnswer Lens(std::uint8_t value, Clock::time_point now);
   CommandAnswer MonitorOut(std::uint8_t value);
 
   const SimOptions m_options;
   const bool m_highSpeed;
-  int m_mode = 2;
-  int m_monitorOut = 0;
-  bool m_color = true, m_negative = false, m_emboss = false, m_edge = false;
-  bool m_mirror = false, m_flip = false, m_digitalZoom = false, m_autoWhiteBalance = true;
-  bool m_externalInput = false, m_lamp = false;
-  int m_pairChoice = 0;
-  int m_picture1103 = 0;
+  // What the commands switch; Settings() adds the freeze, the ramps' values
+  // and the frame count.
+  CameraSettings m_settings;
   Ramp m_zoom, m_focus, m_brightness, m_sharpness, m_red, m_blue;
   std::uint64_t m_frameNumber = 0;
   std::optional<FrameSpec> m_lastFrame;
   std::optional<FrameSpec> m_held;  // freeze or a recalled slot
   std::array<std::optional<FrameSpec>, 16> m_slots;
-  std::array<Adjustments, 4> m_presets{};
-  int m_documentPlace = 0;  // the document scene's page, moved by Preset Run
+  std::array<CameraSettings, 4> m_presets{};  // the adjustments as saved
+  int m_documentPlace = 0;                    // the document scene's page, moved by Preset Run
 };
 
 }  // namespace sim

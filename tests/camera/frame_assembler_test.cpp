@@ -108,8 +108,8 @@ TEST(FrameAssembly, KernelsAgreeOnEveryRunLength) {
     Kernel reverse;
   };
   std::vector<Pair> kernels{{"plain", k::InterleaveForwardPlain, k::InterleaveReversePlain}};
-  if (k::Ssse3Available()) kernels.push_back({"SSSE3", k::InterleaveForwardSsse3, k::InterleaveReverseSsse3});
-  if (k::Avx2Available()) kernels.push_back({"AVX2", k::InterleaveForwardAvx2, k::InterleaveReverseAvx2});
+  if (const k::AssemblyKernelSet* set = k::Ssse3Kernels()) kernels.push_back({"SSSE3", set->forward, set->reverse});
+  if (const k::AssemblyKernelSet* set = k::Avx2Kernels()) kernels.push_back({"AVX2", set->forward, set->reverse});
 
   std::vector<std::uint8_t> a(100), b(100), c(100);
   for (std::size_t i = 0; i < 100; ++i) {

@@ -108,13 +108,16 @@ struct VectorKernel {
   TurnKernelFunction wide;
 };
 
+// A set's turns, where this build and processor have them.
+VectorKernel KernelOf(const char* name, const rotation_kernels::TurnKernelSet* set) {
+  if (set == nullptr) return {name, false, nullptr, nullptr};
+  return {name, true, set->turnQuarter, set->turnQuarterToRgb32};
+}
+
 const VectorKernel kKernels[] = {
-    {"ssse3", rotation_kernels::TurnSsse3Available(), rotation_kernels::TurnQuarterSsse3,
-     rotation_kernels::TurnQuarterToRgb32Ssse3},
-    {"avx2", rotation_kernels::TurnAvx2Available(), rotation_kernels::TurnQuarterAvx2,
-     rotation_kernels::TurnQuarterToRgb32Avx2},
-    {"avx512", rotation_kernels::TurnAvx512Available(), rotation_kernels::TurnQuarterAvx512,
-     rotation_kernels::TurnQuarterToRgb32Avx512},
+    KernelOf("ssse3", rotation_kernels::Ssse3TurnKernels()),
+    KernelOf("avx2", rotation_kernels::Avx2TurnKernels()),
+    KernelOf("avx512", rotation_kernels::Avx512TurnKernels()),
 };
 
 TEST(FrameRotation, VectorKernelsWriteThePlainKernelsBytes) {
@@ -238,16 +241,13 @@ TEST(FrameRotation, TurnsIntoCacheLineRowsWriteThePlainKernelsBytesAndNothingBet
 // painted: top-down and bottom-up, rows ending part way through a vector,
 // and the picture last in memory, between pages nobody may touch.
 TEST(FrameRotation, VectorWideningWritesThePlainKernelsBytesAndReadsOnlyThePicture) {
-  using WidenFunction = void (*)(const PixelRows&, std::uint8_t*, std::ptrdiff_t);
   const struct {
     const char* name;
-    bool available;
-    WidenFunction widen;
-  } kWideners[] = {{"ssse3", rotation_kernels::TurnSsse3Available(), rotation_kernels::WidenRowsSsse3},
-                   {"avx512", rotation_kernels::TurnAvx512Available(), rotation_kernels::WidenRowsAvx512}};
+    const rotation_kernels::TurnKernelSet* set;
+  } kWideners[] = {{"ssse3", rotation_kernels::Ssse3TurnKernels()}, {"avx512", rotation_kernels::Avx512TurnKernels()}};
   int ran = 0;
   for (const auto& widener : kWideners) {
-    if (!widener.available) continue;
+    if (widener.set == nullptr) continue;
     ++ran;
     for (const auto& [width, height] : {std::pair{1024, 768}, std::pair{1, 3}, std::pair{5, 2}, std::pair{16, 4},
                                         std::pair{17, 3}, std::pair{37, 9}}) {
@@ -260,7 +260,7 @@ TEST(FrameRotation, VectorWideningWritesThePlainKernelsBytesAndReadsOnlyThePictu
           const PixelRows rows = bottomUp ? PixelRows{guarded.Picture() + (height - 1) * step, -step, width, height}
                                           : PixelRows{guarded.Picture(), step, width, height};
           std::vector<std::uint8_t> vector(picture.size() / 3 * 4 + 8, 1), plain(vector.size(), 1);
-          widener.widen(rows, vector.data(), width * 4);
+          widener.set->widenRows(rows, vector.data(), width * 4);
           rotation_kernels::TurnToRgb32Plain(rows, 0, plain.data(), width * 4);
           EXPECT_EQ(vector, plain) << widener.name << " " << width << "x" << height << (bottomUp ? " bottom-up" : "");
         }
