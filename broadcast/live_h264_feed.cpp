@@ -226,16 +226,15 @@ void CLiveH264Feed::Run() {
     m_windowBytes = 0;
   };
   const auto openEncoder = [&](const H264Choice& choice) -> bool {
-    H264Settings settings;
-    settings.width = picture.width;
-    settings.height = picture.height;
-    settings.bitrateKbit = choice.bitrateKbit;
-    settings.nominalFps = choice.nominalFps;
-    settings.keyIntervalMs = choice.keyIntervalMs;
-    // SPS and PPS out of band: the MP4 header, FLV's and Matroska's carry
-    // them; MPEG-TS and RTSP get them from the stream description.
-    settings.globalHeader = true;
-    settings.threads = choice.threads;
+    // The global header puts SPS and PPS out of band: the MP4 header, FLV's
+    // and Matroska's carry them; MPEG-TS and RTSP get them from the stream description.
+    const H264Settings settings{.width = picture.width,
+                                .height = picture.height,
+                                .bitrateKbit = choice.bitrateKbit,
+                                .nominalFps = choice.nominalFps,
+                                .keyIntervalMs = choice.keyIntervalMs,
+                                .globalHeader = true,
+                                .threads = choice.threads};
     std::string error = encoder.Open(settings);
     auto made = std::make_shared<Mp4Init>();
     if (error.empty()) error = muxer.Open(*encoder.Context(), made->bytes);
