@@ -234,19 +234,9 @@ std::unique_ptr<CBroadcastPush> CBroadcastPush::Start(const PushSettings& settin
 
 CBroadcastPush::CBroadcastPush(Key /*unused*/, const PushSettings& settings, PushTarget target,
                                std::shared_ptr<CPushState> state, std::shared_ptr<CLiveH264Feed> feed)
-    : m_settings(settings),
-      m_target(std::move(target)),
-      m_pFeed(std::move(feed)),
-      m_packets(ChoiceOf(settings)),
-      m_state(std::move(state)) {
-  if (!m_pFeed) {
-    LiveH264Settings own;
-    own.nominalFps = settings.nominalFps;
-    m_pFeed = std::make_shared<CLiveH264Feed>(own);
-    m_pFeed->Start();
-    m_bOwnFeed = true;
-  }
-  m_pFeed->AttachPackets(m_packets);
+    : m_settings(settings), m_target(std::move(target)), m_packets(ChoiceOf(settings)), m_state(std::move(state)) {
+  m_feed.Hold(std::move(feed), {.nominalFps = settings.nominalFps});
+  m_feed->AttachPackets(m_packets);
   m_state->Update([&](PushStatus& s) {
     s = PushStatus{};
     s.phase = PushPhase::Connecting;
@@ -257,16 +247,16 @@ CBroadcastPush::CBroadcastPush(Key /*unused*/, const PushSettings& settings, Pus
 CBroadcastPush::~CBroadcastPush() { Stop(); }
 
 void CBroadcastPush::OnShownFrame(const ShownFrame& frame) {
-  if (m_bOwnFeed) m_pFeed->OnShownFrame(frame);
+  if (m_feed.Own()) m_feed->OnShownFrame(frame);
 }
 
 void CBroadcastPush::Stop() {
   m_stop.store(true);
   if (m_thread.joinable()) m_thread.join();
-  m_pFeed->DetachPackets(m_packets);
-  if (m_bOwnFeed) m_pFeed->Stop();
+  m_feed->DetachPackets(m_packets);
+  m_feed.StopOwn();
 }
 
 PushStatus CBroadcastPush::Status() const { return m_state->Snapshot(); }
 
-void CBroadcastPush::Run() { PushLoop(m_settings, m_target, *m_pFeed, m_packets, *m_state, m_stop).Run(); }
+void CBroadcastPush::Run() { PushLoop(m_settings, m_target, *m_feed, m_packets, *m_state, m_stop).Run(); }

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "broadcast/h264_packet_queue.h"
+#include "broadcast/held_h264_feed.h"
 #include "broadcast/live_h264_feed.h"
 #include "broadcast/push_state.h"
 #include "broadcast/push_target.h"
@@ -68,8 +69,7 @@ class CBroadcastPush : public IFrameTap {
 
   PushSettings m_settings;
   PushTarget m_target;
-  std::shared_ptr<CLiveH264Feed> m_pFeed;
-  bool m_bOwnFeed = false;
+  CHeldH264Feed m_feed;
   CH264PacketQueue m_packets;
   std::shared_ptr<CPushState> m_state;
   std::atomic<bool> m_stop{false};

@@ -31,19 +31,14 @@ CLiveH264Feed::CLiveH264Feed(LiveH264Settings settings) : m_settings(settings) {
 CLiveH264Feed::~CLiveH264Feed() { Stop(); }
 
 void CLiveH264Feed::Start() {
-  std::lock_guard guard(m_lock);
-  if (m_thread.joinable() || m_stopping) return;
-  m_thread = std::thread([this] { Run(); });
+  m_thread.Start(m_lock, [this] { Run(); });
 }
 
 void CLiveH264Feed::Stop() {
-  {
-    std::lock_guard guard(m_lock);
-    m_stopping = true;
-  }
-  m_queue.Close();
-  m_fragmentReady.Notify();
-  if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) m_thread.join();
+  m_thread.Stop(m_lock, [this] {
+    m_queue.Close();
+    m_fragmentReady.Notify();
+  });
 }
 
 void CLiveH264Feed::OnShownFrame(const ShownFrame& frame) { m_queue.Push(frame); }
@@ -75,7 +70,7 @@ void CLiveH264Feed::EndViewers() {
 
 bool CLiveH264Feed::ViewersEnded() const {
   std::shared_lock guard(m_lock);
-  return m_viewersEnded || m_stopping;
+  return m_viewersEnded || m_thread.StoppingLocked();
 }
 
 void CLiveH264Feed::AttachPackets(CH264PacketQueue& queue) {
@@ -149,7 +144,7 @@ std::shared_ptr<const Mp4Fragment> CLiveH264Feed::WaitNext(std::uint64_t after, 
     const std::uint32_t seen = m_fragmentReady.Seen();
     {
       std::shared_lock lock(m_lock);
-      if (m_stopping || m_viewersEnded) return nullptr;
+      if (m_thread.StoppingLocked() || m_viewersEnded) return nullptr;
       if (auto picked = PickLocked(after, started)) return picked;
     }
     const auto left = until - Clock::now();
@@ -231,16 +226,15 @@ void CLiveH264Feed::Run() {
     m_windowBytes = 0;
   };
   const auto openEncoder = [&](const H264Choice& choice) -> bool {
-    H264Settings settings;
-    settings.width = picture.width;
-    settings.height = picture.height;
-    settings.bitrateKbit = choice.bitrateKbit;
-    settings.nominalFps = choice.nominalFps;
-    settings.keyIntervalMs = choice.keyIntervalMs;
-    // SPS and PPS out of band: the MP4 header, FLV's and Matroska's carry
-    // them; MPEG-TS and RTSP get them from the stream description.
-    settings.globalHeader = true;
-    settings.threads = choice.threads;
+    // The global header puts SPS and PPS out of band: the MP4 header, FLV's
+    // and Matroska's carry them; MPEG-TS and RTSP get them from the stream description.
+    const H264Settings settings{.width = picture.width,
+                                .height = picture.height,
+                                .bitrateKbit = choice.bitrateKbit,
+                                .nominalFps = choice.nominalFps,
+                                .keyIntervalMs = choice.keyIntervalMs,
+                                .globalHeader = true,
+                                .threads = choice.threads};
     std::string error = encoder.Open(settings);
     auto made = std::make_shared<Mp4Init>();
     if (error.empty()) error = muxer.Open(*encoder.Context(), made->bytes);
@@ -272,7 +266,7 @@ void CLiveH264Feed::Run() {
     H264Choice choice;
     {
       std::lock_guard guard(m_lock);
-      if (m_stopping) break;
+      if (m_thread.StoppingLocked()) break;
       running = m_running;
       wanted = WantedLocked();
       choice = ChoiceLocked();
@@ -287,7 +281,7 @@ void CLiveH264Feed::Run() {
     if (fresh) havePicture = true;
     {
       std::lock_guard guard(m_lock);
-      if (m_stopping) break;
+      if (m_thread.StoppingLocked()) break;
       wanted = WantedLocked();
       choice = ChoiceLocked();
     }

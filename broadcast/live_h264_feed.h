@@ -13,11 +13,11 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
-#include <thread>
 #include <vector>
 
 #include "broadcast/frame_queue.h"
 #include "broadcast/h264_packet_queue.h"
+#include "broadcast/stoppable_thread.h"
 #include "liveview/frame_taps.h"
 #include "platform/change_signal.h"
 
@@ -117,11 +117,10 @@ class CLiveH264Feed final : public IFrameTap {
   std::uint64_t m_nextSequence = 1;
   int m_viewers = 0;
   bool m_keyWanted = false;
-  bool m_stopping = false;
   bool m_viewersEnded = false;
   CH264PacketQueue* m_pPackets = nullptr;
   bool m_running = false;
   std::uint64_t m_opened = 0;
   std::uint64_t m_made = 0;
-  std::thread m_thread;
+  CStoppableThread m_thread;
 };

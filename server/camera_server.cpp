@@ -26,14 +26,11 @@ std::string CCameraServer::Start() {
   if (std::string refused = ResolveAccess(m_options); !refused.empty()) return refused;
   m_assets.Build();
   m_pRemote = std::make_unique<CPanelRemote>(m_host, m_options.holdLimit);
-  m_pFeed = m_host.SharedH264Feed();
-  m_bOwnFeed = m_pFeed == nullptr;
-  if (m_bOwnFeed) m_pFeed = std::make_shared<CLiveH264Feed>();
   m_pScan = std::make_unique<CScanRemote>(m_host);
   m_hub.Start();
-  if (m_bOwnFeed) m_pFeed->Start();
+  m_feed.Hold(m_host.SharedH264Feed());
   m_host.ShownFrameTaps().Add(m_hub);
-  if (m_bOwnFeed) m_host.ShownFrameTaps().Add(*m_pFeed);
+  if (m_feed.Own()) m_host.ShownFrameTaps().Add(*m_feed);
   m_bTapping = true;
   m_pGuesses = std::make_unique<CTokenGuessLimiter>(m_options.tokenGuessWindow);
   RouterConfig config;
@@ -41,7 +38,7 @@ std::string CCameraServer::Start() {
   config.site.extraHosts = m_options.extraHosts;
   config.guessLimiter = m_pGuesses.get();
   m_pHttp = std::make_unique<CHttpServer>(*this, std::move(config), m_hub, m_options.limits);
-  m_pHttp->SetLiveFeed(*m_pFeed);
+  m_pHttp->SetLiveFeed(*m_feed);
   m_pHttp->onClientClosed = [remote = m_pRemote.get()](std::uintptr_t client) { remote->ClientClosed(client); };
   if (m_options.verbose)
     m_pHttp->onRefused = [](const HttpRequest& request, const HttpResponse& response) {
@@ -65,12 +62,12 @@ void CCameraServer::Stop() {
   if (m_pScan) m_pScan->Shutdown();
   m_hub.Stop();
   // A shared feed goes on for the push; only its viewers end.
-  if (m_pFeed) m_pFeed->EndViewers();
-  if (m_pFeed && m_bOwnFeed) m_pFeed->Stop();
+  if (m_feed) m_feed->EndViewers();
+  m_feed.StopOwn();
   if (m_pHttp) m_pHttp->Stop();
   if (m_bTapping) {
     m_host.ShownFrameTaps().Remove(m_hub);
-    if (m_bOwnFeed) m_host.ShownFrameTaps().Remove(*m_pFeed);
+    if (m_feed.Own()) m_host.ShownFrameTaps().Remove(*m_feed);
     m_bTapping = false;
   }
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "broadcast/live_h264_feed.h"
+#include "broadcast/held_h264_feed.h"
 #include "server/camera_server_host.h"
 #include "server/frame_hub.h"
 #include "server/http_server.h"
@@ -55,7 +55,7 @@ class CCameraServer final : public IRouterBackend {
   std::uint16_t Port() const;
   const std::string& Token() const { return m_options.token; }
   CFrameHub& Hub() { return m_hub; }
-  CLiveH264Feed& LiveFeed() { return *m_pFeed; }
+  CLiveH264Feed& LiveFeed() { return *m_feed; }
   CPanelRemote& Remote() { return *m_pRemote; }
   unsigned SlowClientsLetGo() const { return m_pHttp ? m_pHttp->SlowClientsLetGo() : 0; }
 
@@ -73,9 +73,7 @@ class CCameraServer final : public IRouterBackend {
   ICameraServerHost& m_host;
   CameraServerOptions m_options;
   CFrameHub m_hub;
-  std::shared_ptr<CLiveH264Feed> m_pFeed;
-  // A feed the server made for itself is started, fed and stopped by it.
-  bool m_bOwnFeed = false;
+  CHeldH264Feed m_feed;
   CPanelAssets m_assets;
   std::unique_ptr<CPanelRemote> m_pRemote;
   std::unique_ptr<CScanRemote> m_pScan;

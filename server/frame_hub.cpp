@@ -18,24 +18,19 @@ CFrameHub::CFrameHub() = default;
 CFrameHub::~CFrameHub() { Stop(); }
 
 void CFrameHub::Start() {
-  std::lock_guard guard(m_lock);
-  if (m_encoder.joinable() || m_stopping) return;
-  m_encoder = std::thread([this] { EncodeLoop(); });
+  m_encoder.Start(m_lock, [this] { EncodeLoop(); });
 }
 
 void CFrameHub::Stop() {
-  {
-    std::lock_guard guard(m_lock);
-    m_stopping = true;
-  }
-  m_wakeEncoder.notify_all();
-  m_frameReady.notify_all();
-  if (m_encoder.joinable() && m_encoder.get_id() != std::this_thread::get_id()) m_encoder.join();
+  m_encoder.Stop(m_lock, [this] {
+    m_wakeEncoder.notify_all();
+    m_frameReady.notify_all();
+  });
 }
 
 bool CFrameHub::Stopping() const {
   std::lock_guard guard(m_lock);
-  return m_stopping;
+  return m_encoder.StoppingLocked();
 }
 
 CFrameHub::Lease::Lease(CFrameHub& hub, Slot* slot) : m_hub(hub), m_slot(slot) {}
@@ -68,7 +63,7 @@ void CFrameHub::OnShownFrame(const ShownFrame& frame) {
   Slot* slot = nullptr;
   {
     std::lock_guard guard(m_lock);
-    if (m_stopping) return;
+    if (m_encoder.StoppingLocked()) return;
     // Every buffer held by slow snapshot readers: this picture is skipped.
     slot = FreeSlot();
     if (!slot) return;
@@ -117,8 +112,8 @@ void CFrameHub::EncodeLoop() {
   CStillJpegEncoder encoder;
   std::unique_lock lock(m_lock);
   for (;;) {
-    m_wakeEncoder.wait(lock, [this] { return m_stopping || (m_encodePending && m_viewers > 0); });
-    if (m_stopping) return;
+    m_wakeEncoder.wait(lock, [this] { return m_encoder.StoppingLocked() || (m_encodePending && m_viewers > 0); });
+    if (m_encoder.StoppingLocked()) return;
     m_encodePending = false;
     // A viewer that arrived while this picture was being encoded asked for it
     // again; it is already the newest JPEG.
@@ -147,7 +142,8 @@ void CFrameHub::EncodeLoop() {
 
 std::shared_ptr<const EncodedFrame> CFrameHub::WaitNewer(std::uint64_t after, std::chrono::milliseconds timeout) {
   std::unique_lock lock(m_lock);
-  m_frameReady.wait_for(lock, timeout, [&] { return m_stopping || (m_latestJpeg && m_latestJpeg->number > after); });
+  m_frameReady.wait_for(lock, timeout,
+                        [&] { return m_encoder.StoppingLocked() || (m_latestJpeg && m_latestJpeg->number > after); });
   return m_latestJpeg;
 }
 

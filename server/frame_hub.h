@@ -13,9 +13,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "broadcast/stoppable_thread.h"
 #include "liveview/frame_taps.h"
 #include "server/still_encoding.h"
 
@@ -112,7 +112,6 @@ class CFrameHub final : public IFrameTap {
   mutable std::mutex m_lock;
   std::condition_variable m_wakeEncoder;
   std::condition_variable m_frameReady;
-  bool m_stopping = false;
   bool m_encodePending = false;
   int m_viewers = 0;
   std::vector<std::unique_ptr<Slot>> m_slots;
@@ -120,7 +119,7 @@ class CFrameHub final : public IFrameTap {
   std::shared_ptr<const EncodedFrame> m_latestJpeg;
   std::deque<std::chrono::steady_clock::time_point> m_recent;  // arrivals in the last second
   std::uint64_t m_encoded = 0;
-  std::thread m_encoder;
+  CStoppableThread m_encoder;
 };
 
 }  // namespace server

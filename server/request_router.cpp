@@ -60,13 +60,31 @@ std::optional<int> ParseControlId(std::string_view text) {
   return id;
 }
 
+// Each button event by its name, which the page posts to (/api/NAME/ID) and
+// the answer's "event" repeats.
+struct NamedEvent {
+  ControlEvent event;
+  const char* name;
+};
+constexpr std::array<NamedEvent, 3> kControlEvents = {{
+    {ControlEvent::Click, "click"},
+    {ControlEvent::Down, "down"},
+    {ControlEvent::Up, "up"},
+}};
+
 const char* EventName(ControlEvent event) {
-  switch (event) {
-    case ControlEvent::Click: return "click";
-    case ControlEvent::Down: return "down";
-    case ControlEvent::Up: return "up";
-  }
+  for (const auto& named : kControlEvents)
+    if (named.event == event) return named.name;
   return "";
+}
+
+// The ID of /api/NAME/ID, when `path` is one of those.
+std::optional<std::string_view> ControlIdText(std::string_view path, std::string_view name) {
+  constexpr std::string_view kControlRoot = "/api/";
+  if (!path.starts_with(kControlRoot)) return std::nullopt;
+  path.remove_prefix(kControlRoot.size());
+  if (!path.starts_with(name) || !path.substr(name.size()).starts_with('/')) return std::nullopt;
+  return path.substr(name.size() + 1);
 }
 
 // The desktop could not run it now; the client may try again shortly.
@@ -258,14 +276,10 @@ HttpResponse RouteRequest(const HttpRequest& request, IRouterBackend& backend, c
   if (request.bodyTooLarge) return ErrorResponse(413, "request body larger than 4096 bytes");
 
   const std::string_view path = request.path;
-  constexpr std::array<std::pair<std::string_view, ControlEvent>, 3> kControlPaths = {{
-      {"/api/click/", ControlEvent::Click},
-      {"/api/down/", ControlEvent::Down},
-      {"/api/up/", ControlEvent::Up},
-  }};
-  for (const auto& [prefix, event] : kControlPaths) {
-    if (!path.starts_with(prefix)) continue;
-    const auto id = ParseControlId(path.substr(prefix.size()));
+  for (const auto& [event, name] : kControlEvents) {
+    const auto idText = ControlIdText(path, name);
+    if (!idText) continue;
+    const auto id = ParseControlId(*idText);
     if (!id) return ErrorResponse(404, "no such control");
     if (auto refused = ActionRefusalResponse(request, config)) return std::move(*refused);
     return ControlResponse(event, *id, backend.RunControlEvent(event, *id, request.client));

@@ -7,8 +7,6 @@
 // with the picture quality of both (PSNR of the decoded frames against the
 // source), processor time with 100 viewers against one, capture to first
 // byte of a fragment, and the view's rate with 32 H.264 viewers.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -54,6 +52,7 @@ extern "C" {
 #include "server/http_server.h"
 #include "server/request_router.h"
 #include "sim/sim_driver.h"
+#include "tests/server/loopback_socket.h"
 
 namespace {
 
@@ -104,19 +103,8 @@ class StreamOnlyBackend final : public server::IRouterBackend {
 };
 
 int Connect(std::uint16_t port, bool smallBuffer, const char* path = "/stream.mjpg") {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (smallBuffer) {
-    const int small = 4096;
-    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-  }
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
+  const int fd = ConnectLoopback(port, smallBuffer);
+  if (fd < 0) return -1;
   const std::string request = std::string("GET ") + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
   send(fd, request.data(), request.size(), MSG_NOSIGNAL);
   return fd;
@@ -186,6 +174,60 @@ class Reader {
   std::thread m_thread;
 };
 
+using Readers = std::vector<std::unique_ptr<Reader>>;
+
+// `count` readers of `path`, once the server counts them all (`admitted`).
+template <class Admitted>
+Readers OpenReaders(std::uint16_t port, int count, const char* path, Admitted admitted) {
+  Readers readers;
+  for (int i = 0; i < count; ++i) readers.push_back(std::make_unique<Reader>(port, path));
+  while (admitted() < static_cast<unsigned>(count)) std::this_thread::sleep_for(5ms);
+  return readers;
+}
+
+// Each reader's processor time so far.
+std::vector<double> CpuOf(const Readers& readers) {
+  std::vector<double> times;
+  for (const auto& r : readers) times.push_back(r->CpuMs());
+  return times;
+}
+
+// The readers' processor time since `start` (from CpuOf), all together: it
+// is not the server's.
+double CpuSince(const Readers& readers, const std::vector<double>& start) {
+  double sum = 0;
+  for (std::size_t i = 0; i < readers.size(); ++i) sum += readers[i]->CpuMs() - start[i];
+  return sum;
+}
+
+// Shows frames `first` to `last`, 100 ms apart. `show(n)` shows frame n and
+// returns when it was captured, with a check that tells when the first
+// viewer had it; the delays from capture to that moment, in ms.
+template <class Show>
+std::vector<double> DelaysAtFirstViewer(int first, int last, Show show) {
+  std::vector<double> delays;
+  for (int n = first; n <= last; ++n) {
+    const auto [captured, arrived] = show(n);
+    const auto deadline = Clock::now() + 100ms;
+    while (Clock::now() < deadline) {
+      if (const std::optional<Clock::time_point> at = arrived()) {
+        delays.push_back(std::chrono::duration<double, std::milli>(*at - captured).count());
+        break;
+      }
+      std::this_thread::sleep_for(200us);
+    }
+    std::this_thread::sleep_until(deadline);
+  }
+  return delays;
+}
+
+// The middle one, or -1 when there are none.
+double Median(std::vector<double> values) {
+  if (values.empty()) return -1;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
 // A 1024 x 768 test picture that changes a little from frame to frame.
 struct Feeder {
   std::vector<std::uint8_t> pixels = std::vector<std::uint8_t>(1024 * 768 * 3);
@@ -213,44 +255,30 @@ StreamCost MeasureStream(int viewers, int frames) {
   hub.Start();
   taps.Add(hub);
   if (!http.Start("127.0.0.1", 0).empty()) return {};
-  std::vector<std::unique_ptr<Reader>> readers;
-  for (int i = 0; i < viewers; ++i) readers.push_back(std::make_unique<Reader>(http.Port()));
-  while (http.StreamCount() < static_cast<unsigned>(viewers)) std::this_thread::sleep_for(5ms);
+  Readers readers = OpenReaders(http.Port(), viewers, "/stream.mjpg", [&] { return http.StreamCount(); });
 
   Feeder feeder;
   // Latency: the frame's arrival against the moment its last byte reached
   // the first viewer; frames are 100 ms apart, so each part is the latest frame.
-  std::vector<double> latencies;
   const double cpuStart = ProcessCpuMs();
-  std::vector<double> readerStart;
-  for (auto& r : readers) readerStart.push_back(r->CpuMs());
-  for (int n = 1; n <= frames; ++n) {
+  const std::vector<double> readerStart = CpuOf(readers);
+  const std::vector<double> latencies = DelaysAtFirstViewer(1, frames, [&](int n) {
     const std::size_t before = readers[0]->PartEnds().size();
     feeder.Publish(taps, n);
     const Clock::time_point captured{std::chrono::nanoseconds(feeder.lastCapturedNs.load())};
-    const auto deadline = Clock::now() + 100ms;
-    while (Clock::now() < deadline) {
+    return std::pair(captured, [&readers, before]() -> std::optional<Clock::time_point> {
       const auto ends = readers[0]->PartEnds();
-      if (ends.size() > before) {
-        latencies.push_back(std::chrono::duration<double, std::milli>(ends[before] - captured).count());
-        break;
-      }
-      std::this_thread::sleep_for(200us);
-    }
-    std::this_thread::sleep_until(deadline);
-  }
+      if (ends.size() > before) return ends[before];
+      return std::nullopt;
+    });
+  });
   std::this_thread::sleep_for(200ms);
-  double readersCpu = 0;
-  for (std::size_t i = 0; i < readers.size(); ++i) readersCpu += readers[i]->CpuMs() - readerStart[i];
+  const double readersCpu = CpuSince(readers, readerStart);
   const double serverCpu = ProcessCpuMs() - cpuStart - readersCpu;
   taps.Remove(hub);
   http.Stop();
   readers.clear();
-  std::sort(latencies.begin(), latencies.end());
-  StreamCost cost;
-  cost.serverCpuMsPerFrame = serverCpu / frames;
-  cost.medianLatencyMs = latencies.empty() ? -1 : latencies[latencies.size() / 2];
-  return cost;
+  return {.serverCpuMsPerFrame = serverCpu / frames, .medianLatencyMs = Median(latencies)};
 }
 
 // A camera-like scene: a page of fine detail that stays, a square that
@@ -383,11 +411,8 @@ H264Cost MeasureSceneStream(int viewers, int frames, bool mjpeg) {
   feed.Start();
   taps.Add(mjpeg ? static_cast<IFrameTap&>(hub) : static_cast<IFrameTap&>(feed));
   if (!http.Start("127.0.0.1", 0).empty()) return {};
-  const char* path = mjpeg ? "/stream.mjpg" : "/stream.mp4";
-  std::vector<std::unique_ptr<Reader>> readers;
-  for (int i = 0; i < viewers; ++i) readers.push_back(std::make_unique<Reader>(http.Port(), path));
-  const auto admitted = [&] { return mjpeg ? http.StreamCount() : http.H264StreamCount(); };
-  while (admitted() < static_cast<unsigned>(viewers)) std::this_thread::sleep_for(5ms);
+  Readers readers = OpenReaders(http.Port(), viewers, mjpeg ? "/stream.mjpg" : "/stream.mp4",
+                                [&] { return mjpeg ? http.StreamCount() : http.H264StreamCount(); });
 
   Scene scene;
   // A second of pictures first: every viewer past its key frame.
@@ -395,42 +420,28 @@ H264Cost MeasureSceneStream(int viewers, int frames, bool mjpeg) {
     scene.Publish(taps, n);
     std::this_thread::sleep_for(100ms);
   }
-  std::vector<double> firstBytes;
   const ThreadTimes threadsStart = ThreadCpu();
   const double cpuStart = ProcessCpuMs();
-  std::vector<double> readerStart;
-  for (auto& r : readers) readerStart.push_back(r->CpuMs());
+  const std::vector<double> readerStart = CpuOf(readers);
   const std::uint64_t bytesStart = readers[0]->Bytes();
-  for (int n = 11; n <= 10 + frames; ++n) {
+  const std::vector<double> firstBytes = DelaysAtFirstViewer(11, 10 + frames, [&](int n) {
     const std::uint64_t before = readers[0]->Bytes();
     scene.Publish(taps, n);
     const Clock::time_point captured{std::chrono::nanoseconds(scene.lastCapturedNs.load())};
-    const auto deadline = Clock::now() + 100ms;
-    while (Clock::now() < deadline) {
-      if (const auto first = readers[0]->FirstByteAfter(before)) {
-        firstBytes.push_back(std::chrono::duration<double, std::milli>(*first - captured).count());
-        break;
-      }
-      std::this_thread::sleep_for(200us);
-    }
-    std::this_thread::sleep_until(deadline);
-  }
+    return std::pair(captured, [&readers, before] { return readers[0]->FirstByteAfter(before); });
+  });
   const std::uint64_t bytes = readers[0]->Bytes() - bytesStart;
-  double readersCpu = 0;
-  for (std::size_t i = 0; i < readers.size(); ++i) readersCpu += readers[i]->CpuMs() - readerStart[i];
+  const double readersCpu = CpuSince(readers, readerStart);
   const double serverCpu = ProcessCpuMs() - cpuStart - readersCpu;
   const ThreadTimes threadsEnd = ThreadCpu();
   taps.Remove(mjpeg ? static_cast<IFrameTap&>(hub) : static_cast<IFrameTap&>(feed));
   http.Stop();
   readers.clear();
-  std::sort(firstBytes.begin(), firstBytes.end());
-  H264Cost cost;
-  cost.serverCpuMsPerFrame = serverCpu / frames;
-  cost.medianFirstByteMs = firstBytes.empty() ? -1 : firstBytes[firstBytes.size() / 2];
-  cost.bytesPerFrame = static_cast<double>(bytes) / frames;
-  cost.encoderMsPerFrame = (threadsEnd.encoder - threadsStart.encoder) / frames;
-  cost.connectionsMsPerFrame = (threadsEnd.others - threadsStart.others - readersCpu) / frames;
-  return cost;
+  return {.serverCpuMsPerFrame = serverCpu / frames,
+          .encoderMsPerFrame = (threadsEnd.encoder - threadsStart.encoder) / frames,
+          .connectionsMsPerFrame = (threadsEnd.others - threadsStart.others - readersCpu) / frames,
+          .medianFirstByteMs = Median(firstBytes),
+          .bytesPerFrame = static_cast<double>(bytes) / frames};
 }
 
 double EncodeOnceMs() {
@@ -456,7 +467,7 @@ double ViewFps(bool withViewers, const char* path = "/stream.mjpg") {
   serverOptions.address.port = 0;
   server::CCameraServer webServer(link, serverOptions);
   if (!webServer.Start().empty()) return 0;
-  std::vector<std::unique_ptr<Reader>> readers;
+  Readers readers;
   int stalled = -1;
   if (withViewers) {
     for (int i = 0; i < 31; ++i) readers.push_back(std::make_unique<Reader>(webServer.Port(), path));

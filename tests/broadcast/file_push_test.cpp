@@ -27,13 +27,24 @@ void ShowInStep(CBroadcastPush& push, int width, int height, int first, int coun
 // Long enough that no repeat of a frozen picture slips between the test's pictures.
 constexpr std::chrono::milliseconds kQuietKeepAlive = 5s;
 
+// Each test pushes into a file of its own scratch folder.
+class FilePush : public ::testing::Test {
+ protected:
+  void StartInto(std::string target, std::chrono::milliseconds keepAlive = kQuietKeepAlive) {
+    path = std::move(target);
+    push = StartPush(path, keepAlive);
+    ASSERT_TRUE(push);
+  }
+
+  ScratchFolder folder;
+  std::string path;
+  std::unique_ptr<CBroadcastPush> push;
+};
+
 }  // namespace
 
-TEST(FilePush, MkvHoldsEveryPictureAtTheCameraSizeAsH264In420) {
-  ScratchFolder folder;
-  const std::string path = folder.File("push.mkv");
-  auto push = StartPush(path, kQuietKeepAlive);
-  ASSERT_TRUE(push);
+TEST_F(FilePush, MkvHoldsEveryPictureAtTheCameraSizeAsH264In420) {
+  ASSERT_NO_FATAL_FAILURE(StartInto(folder.File("push.mkv")));
   ShowInStep(*push, 1024, 768, 0, 24);
   EXPECT_EQ(push->Status().phase, PushPhase::Live);
   push->Stop();
@@ -51,11 +62,8 @@ TEST(FilePush, MkvHoldsEveryPictureAtTheCameraSizeAsH264In420) {
   for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_GT(frames[i].seconds, frames[i - 1].seconds);
 }
 
-TEST(FilePush, Mp4GetsItsIndexWrittenWhenThePushStops) {
-  ScratchFolder folder;
-  const std::string path = folder.File("push.mp4");
-  auto push = StartPush(path, kQuietKeepAlive);
-  ASSERT_TRUE(push);
+TEST_F(FilePush, Mp4GetsItsIndexWrittenWhenThePushStops) {
+  ASSERT_NO_FATAL_FAILURE(StartInto(folder.File("push.mp4")));
   ShowInStep(*push, 640, 480, 0, 10);
   push->Stop();
   // Without the trailer an MP4 file has no index and ffprobe reads nothing.
@@ -64,11 +72,8 @@ TEST(FilePush, Mp4GetsItsIndexWrittenWhenThePushStops) {
   EXPECT_EQ(frames.back().width, 640);
 }
 
-TEST(FilePush, ModeChangeGoesOnInTheSameFileWithAKeyFrameAtTheNewSize) {
-  ScratchFolder folder;
-  const std::string path = folder.File("modes.mkv");
-  auto push = StartPush(path, kQuietKeepAlive);
-  ASSERT_TRUE(push);
+TEST_F(FilePush, ModeChangeGoesOnInTheSameFileWithAKeyFrameAtTheNewSize) {
+  ASSERT_NO_FATAL_FAILURE(StartInto(folder.File("modes.mkv")));
   ShowInStep(*push, 640, 480, 0, 8);
   ShowInStep(*push, 1024, 768, 8, 8);
   EXPECT_EQ(push->Status().width, 1024);
@@ -82,11 +87,8 @@ TEST(FilePush, ModeChangeGoesOnInTheSameFileWithAKeyFrameAtTheNewSize) {
   EXPECT_TRUE(frames[8].key);
 }
 
-TEST(FilePush, FrozenPictureIsRepeatedAtALowRateAndTimesFollowTheClock) {
-  ScratchFolder folder;
-  const std::string path = folder.File("frozen.mkv");
-  auto push = StartPush(path, 200ms);
-  ASSERT_TRUE(push);
+TEST_F(FilePush, FrozenPictureIsRepeatedAtALowRateAndTimesFollowTheClock) {
+  ASSERT_NO_FATAL_FAILURE(StartInto(folder.File("frozen.mkv"), 200ms));
   ShowPicture(*push, MakePicture(320, 240, 0), 0);
   // No new picture for a while, as while frozen.
   ASSERT_TRUE(WaitFor([&] { return push->Status().framesSent >= 6; }, 10s));
@@ -97,9 +99,8 @@ TEST(FilePush, FrozenPictureIsRepeatedAtALowRateAndTimesFollowTheClock) {
   EXPECT_GT(frames.back().seconds, 0.8);
 }
 
-TEST(FilePush, FolderThatDoesNotExistFailsOnceWithAClearMessage) {
-  auto push = StartPush("/nonexistent-folder-for-push/x.mkv", kQuietKeepAlive);
-  ASSERT_TRUE(push);
+TEST_F(FilePush, FolderThatDoesNotExistFailsOnceWithAClearMessage) {
+  ASSERT_NO_FATAL_FAILURE(StartInto("/nonexistent-folder-for-push/x.mkv"));
   ShowPicture(*push, MakePicture(320, 240, 0), 0);
   ASSERT_TRUE(WaitFor([&] { return push->Status().phase == PushPhase::Failed; }, 10s));
   const PushStatus status = push->Status();

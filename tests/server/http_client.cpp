@@ -1,8 +1,6 @@
 #include "http_client.h"
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
@@ -11,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+
+#include "loopback_socket.h"
 
 namespace {
 
@@ -144,19 +144,8 @@ StreamResult ReadStream(const std::string& url, int parts, std::chrono::millisec
   return result;
 }
 
-RawClient::RawClient(std::uint16_t port, const std::string& request) {
-  m_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (m_fd < 0) return;
-  // A small receive buffer, so that a client that never reads stalls the
-  // server's writes soon.
-  const int small = 4096;
-  setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      send(m_fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
+RawClient::RawClient(std::uint16_t port, const std::string& request) : m_fd(ConnectLoopback(port, true)) {
+  if (m_fd >= 0 && send(m_fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()))
     Close();
 }
 

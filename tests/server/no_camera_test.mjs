@@ -7,6 +7,8 @@ import { mkdtempSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 
+import { servedUrl } from "./serving_program.mjs";
+
 const program = process.argv[2];
 const work = mkdtempSync(join(tmpdir(), "tavrocam-nocamera-"));
 const plug = join(work, "camera-plugged-in");
@@ -53,15 +55,7 @@ child = spawn(program, ["--camera=sim", "--headless", "--serve=127.0.0.1:0"], {
   stdio: ["ignore", "pipe", "pipe"],
 });
 child.stderr.on("data", (d) => (stderr += d));
-const url = await new Promise((resolve) => {
-  let text = "";
-  child.stdout.on("data", (d) => {
-    text += d;
-    const m = text.match(/serving the camera at (http:\/\/\S+)/);
-    if (m) resolve(m[1]);
-  });
-  child.on("exit", (code) => fail("the program ended (" + code + ") instead of waiting for its camera"));
-});
+const url = await servedUrl(child, (code) => fail("the program ended (" + code + ") instead of waiting for its camera"));
 const state = async () => (await fetch(url + "api/state", { signal: AbortSignal.timeout(3000) })).json();
 
 await until("no \"camera\": \"absent\" without a camera", async () => (await state()).camera === "absent", 10000);

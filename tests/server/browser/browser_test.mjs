@@ -13,6 +13,8 @@ import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "no
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 
+import { servedUrl } from "../serving_program.mjs";
+
 const program = process.argv[2];
 const chromium = "/usr/bin/chromium";
 let driver;
@@ -62,15 +64,7 @@ child = spawn(program, ["--camera=sim", "--sim-paced", "--headless", "--serve=12
   env: { ...process.env, TAVROCAM_SIM_LOG: simLog, XDG_CONFIG_HOME: work, TAVROCAM_CLAIM_DIR: work },
   stdio: ["ignore", "pipe", "inherit"],
 });
-const url = await new Promise((resolve) => {
-  let text = "";
-  child.stdout.on("data", (d) => {
-    text += d;
-    const m = text.match(/serving the camera at (http:\/\/\S+)/);
-    if (m) resolve(m[1]);
-  });
-  child.on("exit", () => fail("the program ended before serving"));
-});
+const url = await servedUrl(child, () => fail("the program ended before serving"));
 
 context = await driver.launchPersistentContext(join(work, "profile"), {
   executablePath: chromium,
