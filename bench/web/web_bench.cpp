@@ -53,6 +53,7 @@ extern "C" {
 #include "server/request_router.h"
 #include "sim/sim_driver.h"
 #include "tests/server/loopback_socket.h"
+#include "tests/support/peak_signal_to_noise.h"
 
 namespace {
 
@@ -311,15 +312,7 @@ struct Scene {
   }
 };
 
-double Psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
-  double sum = 0;
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-    const double d = static_cast<double>(a[i]) - static_cast<double>(b[i]);
-    sum += d * d;
-  }
-  const double mse = sum / static_cast<double>(a.size());
-  return mse <= 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
-}
+constexpr auto& Psnr = test_support::PeakSignalToNoise;
 
 // PSNR of the scene's frames through our JPEG encoder, decoded by Qt.
 double JpegPsnr(int frames) {

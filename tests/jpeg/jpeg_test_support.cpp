@@ -10,6 +10,7 @@
 #include <random>
 
 #include "jpeg/bgr_picture.h"
+#include "tests/support/peak_signal_to_noise.h"
 
 namespace jpeg_test {
 
@@ -145,16 +146,7 @@ bool DecodeJpegBytes(const std::vector<std::uint8_t>& jpeg, Picture& out, std::s
   return DecodeJpeg(dir / "in.jpg", out, error);
 }
 
-double Psnr(const Picture& a, const Picture& b) {
-  if (a.bgr.size() != b.bgr.size() || a.bgr.empty()) return 0.0;
-  double sum = 0;
-  for (std::size_t i = 0; i < a.bgr.size(); ++i) {
-    const double d = static_cast<double>(a.bgr[i]) - b.bgr[i];
-    sum += d * d;
-  }
-  const double mse = sum / static_cast<double>(a.bgr.size());
-  return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
+double Psnr(const Picture& a, const Picture& b) { return test_support::PeakSignalToNoise(a.bgr, b.bgr); }
 
 int MaxAbsDifference(const Picture& a, const Picture& b) {
   if (a.bgr.size() != b.bgr.size()) return 256;
